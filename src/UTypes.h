@@ -1,0 +1,91 @@
+// Shared declarations: the per-segment element types, the segment-record tags, the failure type,
+// the segment grid and the byte streams the map files are read from and written to.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <stdexcept>
+
+namespace varnholt {
+
+inline constexpr int kSegmentSide = 64;  // cells per side of a segment
+inline constexpr int kInfoSide = 32;     // info values per side of a segment (one per 2x2 block)
+
+// A level-0 segment: 64 rows of 8 bytes; cell (r, c) is bit c % 8 of byte r * 8 + c / 8, 1 =
+// blocked.
+using TSegment = std::array<std::uint8_t, 512>;
+// An area map: cell (r, c) at byte r * 64 + c; 0 = no area, 1 ... 4 = area number (1 the largest).
+using TAreaSegment = std::array<std::uint8_t, 4096>;
+// Info values: value (r, c) at byte r * 32 + c; 0, 1, 2 name areas 1, 2, 3 and 3 means none.
+using TInfoSegment = std::array<std::uint8_t, 1024>;
+
+// One record of the waypoint map, byte for byte as stored in the file. The link words are kept as
+// their two little-endian bytes so that the layout never depends on the host.
+struct TWaypointSegment {
+  std::array<std::uint8_t, 2> DownLinks{};              // toward segment (i + 1, j)
+  std::array<std::uint8_t, 2> RightLinks{};             // toward segment (i, j + 1)
+  std::array<std::array<std::uint8_t, 2>, 4> Points{};  // per area: column, row
+  std::uint8_t AreaMask = 0;                            // bit A + 3 for each area A present
+  std::array<std::uint8_t, 3> Reserved{};
+};
+static_assert(sizeof(TWaypointSegment) == 16, "a waypoint record is 16 bytes on disk");
+
+// Segment-record tags of the level-0 and info maps.
+inline constexpr std::int32_t segFilledLow = 0;   // every cell open / every info value 0
+inline constexpr std::int32_t segFilledHigh = 1;  // every cell blocked / every info value 3
+inline constexpr std::int32_t segExplicit = -1;   // a payload follows
+
+// The one failure type of the tool: a one-line message for the user, printed once at the top.
+class Exception : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Allocates N x N zeroed elements of ElementSize bytes without touching the memory, so that a
+// header claiming a huge map fails at once instead of exhausting the machine. Fails with "Range
+// check error" when one row of the grid reaches 2^31 bytes, and with "Out of memory" when the
+// system refuses the memory.
+void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize);
+
+// An N x N grid of segment elements addressed [i][j]: i the segment row, j the segment column.
+// Elements start as all zero bytes.
+template <typename T>
+class TGrid {
+ public:
+  TGrid() = default;
+  explicit TGrid(std::uint32_t N)
+      : Side(N), Elements(static_cast<T*>(AllocateZeroedGrid(N, sizeof(T)))) {}
+
+  std::uint32_t Size() const { return Side; }
+  std::span<T> operator[](std::size_t I) { return {Elements.get() + I * Side, Side}; }
+  std::span<const T> operator[](std::size_t I) const { return {Elements.get() + I * Side, Side}; }
+  std::span<T> All() { return {Elements.get(), std::size_t{Side} * Side}; }
+  std::span<const T> All() const { return {Elements.get(), std::size_t{Side} * Side}; }
+
+ private:
+  struct TFree {
+    void operator()(T* Pointer) const { std::free(Pointer); }
+  };
+  std::uint32_t Side = 0;
+  std::unique_ptr<T, TFree> Elements;
+};
+
+// A source of bytes: fills as much of Buffer as it can and returns the count actually read.
+class TReader {
+ public:
+  virtual ~TReader() = default;
+  virtual std::size_t Read(std::span<std::uint8_t> Buffer) = 0;
+};
+
+// A sink of bytes: returns the count actually written; anything short is a failure.
+class TWriter {
+ public:
+  virtual ~TWriter() = default;
+  virtual std::size_t Write(std::span<const std::uint8_t> Bytes) = 0;
+};
+
+}  // namespace varnholt

@@ -1,0 +1,129 @@
+#include "Varnholt.h"
+
+#include <algorithm>
+#include <new>
+
+#include "AreaUtils.h"
+#include "Platform.h"
+#include "SegUtils.h"
+
+namespace varnholt {
+namespace {
+
+// Everything one conversion holds in memory: the five grids, all n x n.
+struct TMapRun {
+  std::uint32_t Size = 0;  // cells per side
+  std::uint32_t N = 0;     // segments per side
+  TSegments Segments;
+  TAreaMap AreaMaps;
+  TAreaCount AreaCounts;
+  TInfoSegments Infos;
+  TWaypointSegments Waypoints;
+};
+
+void LoadMap(const std::string& InputPath, TMapRun& Run) {
+  TInputFile File(InputPath);
+  const TMapHeader Header = ReadMapHeader(File);
+  // The tool's own info map carries both marks: name it for what it is.
+  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
+  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
+  Run.Size = CellsPerSide(Header);
+  Run.N = Run.Size >> 6;
+  if (Run.N == 0) throw Exception("Invalid map size!");
+  Run.Segments = TSegments(Run.N);
+  Run.AreaMaps = TAreaMap(Run.N);
+  Run.AreaCounts = TAreaCount(Run.N);
+  Run.Infos = TInfoSegments(Run.N);
+  Run.Waypoints = TWaypointSegments(Run.N);
+  // Records follow the header in grid order, which is the order of the elements in memory.
+  for (TSegment& Segment : Run.Segments.All()) ReadSegment(File, Segment);
+}
+
+void AnalyseMap(TMapRun& Run) {
+  const std::size_t Count = Run.Segments.All().size();
+  for (std::size_t K = 0; K < Count; ++K) {
+    TAreaSegment& AreaMap = Run.AreaMaps.All()[K];
+    std::int32_t& AreaCount = Run.AreaCounts.All()[K];
+    LabelAreas(Run.Segments.All()[K], AreaMap, AreaCount);
+    ReduceToInfo(AreaMap, Run.Infos.All()[K]);
+    CalculateWaypoint(AreaMap, AreaCount, Run.Waypoints.All()[K]);
+  }
+  LinkSegments(Run.AreaMaps, Run.AreaCounts, Run.Waypoints, Run.N);
+}
+
+void WriteInfoMap(const TMapRun& Run, TOutputFile& File) {
+  WriteMapHeader(File, Run.Size, 0, 1);
+  for (const TInfoSegment& Info : Run.Infos.All()) WriteInfoSegment(File, Info);
+  File.Finish();
+}
+
+void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
+  WriteWaypointHeader(File, Run.N);
+  for (const TWaypointSegment& Record : Run.Waypoints.All()) WriteWaypointSegment(File, Record);
+  File.Finish();
+}
+
+bool IsAsciiDigit(char Character) {
+  return Character >= '0' && Character <= '9';
+}
+
+}  // namespace
+
+TPathParts SplitPath(std::string_view Path, std::string_view Separators) {
+  const std::size_t Last = Path.find_last_of(Separators);
+  const std::size_t NameStart = Last == std::string_view::npos ? 0 : Last + 1;
+  return {std::string(Path.substr(0, NameStart)), std::string(Path.substr(NameStart))};
+}
+
+TRunPaths DeriveRunPaths(std::string_view Argument, std::string_view Separators) {
+  const TPathParts Parts = SplitPath(Argument, Separators);
+  const auto FirstDigit = std::find_if(Parts.Name.begin(), Parts.Name.end(), IsAsciiDigit);
+  const std::string Prefix(Parts.Name.begin(), FirstDigit);
+  return {std::string(Argument), Parts.Dir + Prefix + "Info.raw", Parts.Dir + Prefix + ".raw"};
+}
+
+void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
+                const std::string& WaypointPath, const TPrintLine& PrintLine) {
+  PrintLine("Reading " + InputPath + "...");
+  TMapRun Run;
+  LoadMap(InputPath, Run);
+  PrintLine("Calculating...");
+  AnalyseMap(Run);
+  PrintLine("Writing " + InfoPath + "...");
+  TOutputFile InfoFile(InfoPath);
+  WriteInfoMap(Run, InfoFile);
+  PrintLine("Writing " + WaypointPath + "...");
+  TOutputFile WaypointFile(WaypointPath);
+  WriteWaypointMap(Run, WaypointFile);
+  // Only now that both are complete do they replace the old pair.
+  InfoFile.Commit();
+  WaypointFile.Commit();
+  PrintLine("Done.");
+}
+
+int RunVarnholt(std::span<const std::string> Arguments, std::string_view Separators,
+                const TPrintLine& PrintLine) {
+  PrintLine("");
+  PrintLine("Varnholt 1.0 by Quenlow");
+  PrintLine(R"(Create "info" and "waypoint" maps from a level 0 pathfinding map)");
+  PrintLine("");
+  if (Arguments.size() != 2) {
+    const std::string Program = SplitPath(Arguments.empty() ? "" : Arguments[0], Separators).Name;
+    PrintLine("Usage: " + Program + " <Level0PathFile>");
+    PrintLine("");
+    PrintLine("For example: " + Program + " Infantry1Level0Map.raw");
+    return 0;
+  }
+  const TRunPaths Paths = DeriveRunPaths(Arguments[1], Separators);
+  try {
+    ConvertMap(Paths.Input, Paths.Info, Paths.Waypoint, PrintLine);
+    return 0;
+  } catch (const Exception& Failure) {
+    PrintLine(Failure.what());
+  } catch (const std::bad_alloc&) {
+    PrintLine("Out of memory");
+  }
+  return 1;
+}
+
+}  // namespace varnholt
