@@ -1,0 +1,179 @@
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace varnholt::test {
+
+std::size_t TMemoryReader::Read(std::span<std::uint8_t> Buffer) {
+  const std::size_t Take = std::min(Buffer.size(), Bytes.size() - Position);
+  std::memcpy(Buffer.data(), Bytes.data() + Position, Take);
+  Position += Take;
+  return Take;
+}
+
+std::size_t TMemoryWriter::Write(std::span<const std::uint8_t> Source) {
+  const std::size_t Take = std::min(Source.size(), Capacity - Bytes.size());
+  Bytes.insert(Bytes.end(), Source.begin(), Source.begin() + static_cast<std::ptrdiff_t>(Take));
+  return Take;
+}
+
+TScratchFolder::TScratchFolder() {
+  std::string Template = (std::filesystem::temp_directory_path() / "varnholt-test-XXXXXX").string();
+  if (::mkdtemp(Template.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  Folder = Template;
+}
+
+TScratchFolder::~TScratchFolder() {
+  std::error_code Ignored;
+  std::filesystem::permissions(Folder, std::filesystem::perms::owner_all, Ignored);
+  std::filesystem::remove_all(Folder, Ignored);
+}
+
+void AppendWord(TBytes& Bytes, std::int32_t Word) {
+  for (int K = 0; K < 4; ++K) {
+    Bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(Word) >> (8 * K)));
+  }
+}
+
+TBytes Header(std::int32_t Exponent, std::int32_t Level, std::int32_t InfoFlag) {
+  TBytes Bytes;
+  for (const std::int32_t Word : {Exponent, Exponent, 6, Level, InfoFlag, 2, 0, -1}) {
+    AppendWord(Bytes, Word);
+  }
+  return Bytes;
+}
+
+TBytes HexBytes(std::string_view Hex) {
+  TBytes Bytes;
+  std::istringstream Stream{std::string(Hex)};
+  std::string Pair;
+  while (Stream >> Pair) Bytes.push_back(static_cast<std::uint8_t>(std::stoul(Pair, nullptr, 16)));
+  return Bytes;
+}
+
+void WriteFile(const std::filesystem::path& Path, const TBytes& Bytes) {
+  std::ofstream File(Path, std::ios::binary);
+  File.write(reinterpret_cast<const char*>(Bytes.data()),
+             static_cast<std::streamsize>(Bytes.size()));
+  if (!File.flush()) throw std::runtime_error("cannot write " + Path.string());
+}
+
+TBytes ReadFile(const std::filesystem::path& Path) {
+  std::ifstream File(Path, std::ios::binary);
+  return TBytes(std::istreambuf_iterator<char>(File), {});
+}
+
+std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder) {
+  std::map<std::string, TBytes> Files;
+  for (const auto& Entry : std::filesystem::directory_iterator(Folder)) {
+    if (Entry.is_regular_file()) Files[Entry.path().filename().string()] = ReadFile(Entry.path());
+  }
+  return Files;
+}
+
+std::string ToolPath() {
+  const char* Override = std::getenv("VARNHOLT_EXE");
+  return Override != nullptr && *Override != '\0' ? Override : VARNHOLT_EXE;
+}
+
+namespace {
+
+std::vector<std::string> RunnerWords() {
+  std::vector<std::string> Words;
+  const char* Runner = std::getenv("VARNHOLT_RUNNER");
+  std::istringstream Stream(Runner != nullptr ? Runner : "");
+  for (std::string Word; Stream >> Word;) Words.push_back(Word);
+  return Words;
+}
+
+void LimitInChild(int Resource, const std::optional<rlim_t>& Limit) {
+  if (!Limit) return;
+  const rlimit Value{*Limit, *Limit};
+  if (::setrlimit(Resource, &Value) != 0) ::_exit(126);
+}
+
+void RedirectInChild(int Target, const std::string& Path) {
+  const int Descriptor = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (Descriptor < 0 || ::dup2(Descriptor, Target) < 0) ::_exit(126);
+}
+
+}  // namespace
+
+TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
+                   const TRunOptions& Options) {
+  std::vector<std::string> Words = RunnerWords();
+  Words.push_back(ToolPath());
+  Words.insert(Words.end(), Arguments.begin(), Arguments.end());
+  std::vector<char*> Argv;
+  for (std::string& Word : Words) Argv.push_back(Word.data());
+  Argv.push_back(nullptr);
+
+  // Pipes rather than files capture the console, so that a file-size limit cannot cut it short.
+  int OutputPipe[2], ErrorPipe[2];
+  if (::pipe2(OutputPipe, O_CLOEXEC) != 0 || ::pipe2(ErrorPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  const pid_t Child = ::fork();
+  if (Child < 0) throw std::runtime_error("fork failed");
+  if (Child == 0) {
+    if (::chdir(Folder.c_str()) != 0) ::_exit(126);
+    LimitInChild(RLIMIT_FSIZE, Options.FileSizeLimit);
+    LimitInChild(RLIMIT_AS, Options.AddressSpaceLimit);
+    if (Options.CloseStandardOutput) {
+      ::close(STDOUT_FILENO);
+    } else if (Options.StandardOutput != nullptr) {
+      RedirectInChild(STDOUT_FILENO, Options.StandardOutput);
+    } else if (::dup2(OutputPipe[1], STDOUT_FILENO) < 0) {
+      ::_exit(126);
+    }
+    if (::dup2(ErrorPipe[1], STDERR_FILENO) < 0) ::_exit(126);
+    ::execvp(Argv[0], Argv.data());
+    ::_exit(127);
+  }
+  ::close(OutputPipe[1]);
+  ::close(ErrorPipe[1]);
+  TRunResult Result;
+  pollfd Pipes[2] = {{OutputPipe[0], POLLIN, 0}, {ErrorPipe[0], POLLIN, 0}};
+  std::string* Texts[2] = {&Result.Output, &Result.Errors};
+  while (Pipes[0].fd >= 0 || Pipes[1].fd >= 0) {
+    if (::poll(Pipes, 2, -1) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+    for (int K = 0; K < 2; ++K) {
+      if (Pipes[K].fd < 0 || Pipes[K].revents == 0) continue;
+      char Chunk[4096];
+      const ssize_t Count = ::read(Pipes[K].fd, Chunk, sizeof Chunk);
+      if (Count > 0) {
+        Texts[K]->append(Chunk, static_cast<std::size_t>(Count));
+      } else if (Count == 0 || errno != EINTR) {
+        ::close(Pipes[K].fd);
+        Pipes[K].fd = -1;
+      }
+    }
+  }
+  int Status = 0;
+  while (::waitpid(Child, &Status, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  }
+  if (WIFEXITED(Status)) Result.ExitCode = WEXITSTATUS(Status);
+  if (WIFSIGNALED(Status)) Result.Signal = WTERMSIG(Status);
+  return Result;
+}
+
+std::string ConsoleText(const std::vector<std::string>& Lines) {
+  std::string Text =
+      "\r\nVarnholt 1.0 by Quenlow\r\n"
+      "Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map\r\n\r\n";
+  for (const std::string& Line : Lines) Text += Line + "\r\n";
+  return Text;
+}
+
+}  // namespace varnholt::test
