@@ -28,14 +28,6 @@ struct TRuns {
     }
     return Run;
   }
-
-  // The older root survives, keeping every parent index below its child's.
-  void Union(int A, int B) {
-    A = Find(A);
-    B = Find(B);
-    if (A < B) Parent[B] = static_cast<std::uint16_t>(A);
-    if (B < A) Parent[A] = static_cast<std::uint16_t>(B);
-  }
 };
 
 void CollectRuns(const TSegment& Segment, TRuns& Runs) {
@@ -57,7 +49,9 @@ void CollectRuns(const TSegment& Segment, TRuns& Runs) {
   Runs.RowStart[kSegmentSide] = static_cast<std::uint16_t>(Runs.Count);
 }
 
-// Joins the runs of each row with the runs of the row above that share a column.
+// Joins the runs of each row with the runs of the row above that share a column. A new run
+// joins the area of the first run above it that it touches; any further run above that it
+// touches belongs to the same area, and the older of the two roots survives.
 void JoinRows(TRuns& Runs) {
   for (int R = 1; R < kSegmentSide; ++R) {
     int Above = Runs.RowStart[R - 1];
@@ -65,9 +59,19 @@ void JoinRows(TRuns& Runs) {
     for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
       // Runs above that end before this run begins cannot touch it or any later run of the row.
       while (Above < AboveEnd && Runs.End[Above] <= Runs.Begin[Run]) ++Above;
+      int Root = Run;
       for (int Other = Above; Other < AboveEnd && Runs.Begin[Other] < Runs.End[Run]; ++Other) {
-        Runs.Union(Run, Other);
+        const int OtherRoot = Runs.Find(Other);
+        if (Root == Run || OtherRoot == Root) {
+          Root = OtherRoot;
+        } else if (OtherRoot < Root) {
+          Runs.Parent[Root] = static_cast<std::uint16_t>(OtherRoot);
+          Root = OtherRoot;
+        } else {
+          Runs.Parent[OtherRoot] = static_cast<std::uint16_t>(Root);
+        }
       }
+      Runs.Parent[Run] = static_cast<std::uint16_t>(Root);
     }
   }
 }

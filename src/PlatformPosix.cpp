@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,23 @@ void SyncFolderOf(const std::string& Path) {
 }
 
 }  // namespace
+
+void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
+  // A grid row must stay below 2^31 bytes, as a signed 32-bit byte count would.
+  if (std::uint64_t{N} * ElementSize >= (std::uint64_t{1} << 31))
+    throw Exception("Range check error");
+  if (N == 0) return nullptr;
+  // calloc takes fresh pages from the system for large blocks, already zero and not yet touched.
+  void* Elements = std::calloc(std::size_t{N} * N, ElementSize);
+  if (Elements == nullptr) throw Exception("Out of memory");
+  // Most of the run's time would otherwise go to faulting in the grids 4 KiB at a time.
+  constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+  const auto Start = reinterpret_cast<std::uintptr_t>(Elements);
+  const std::uintptr_t Begin = (Start + kLargePage - 1) & ~(kLargePage - 1);
+  const std::uintptr_t End = (Start + std::size_t{N} * N * ElementSize) & ~(kLargePage - 1);
+  if (End > Begin) ::madvise(reinterpret_cast<void*>(Begin), End - Begin, MADV_HUGEPAGE);
+  return Elements;
+}
 
 void PrepareProcess() {
   std::signal(SIGPIPE, SIG_IGN);
