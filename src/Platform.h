@@ -2,6 +2,7 @@
 // One implementation per platform.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -13,8 +14,23 @@
 namespace varnholt {
 
 // Ignores the signals that would otherwise end the process where a failed write should be
-// reported instead: a closed pipe on standard output, a file-size limit while writing a map.
+// reported instead (a closed pipe on standard output, a file-size limit while writing a map),
+// and makes an interruption (SIGINT, SIGTERM, SIGHUP) remove the temporary outputs before the
+// process ends by it.
 void PrepareProcess();
+
+// Holds interruptions back for its lifetime, so that a step such as putting both maps in place
+// is never cut in half; one that arrived meanwhile takes effect at the end.
+class TInterruptionsHeld {
+ public:
+  TInterruptionsHeld();
+  ~TInterruptionsHeld();
+  TInterruptionsHeld(const TInterruptionsHeld&) = delete;
+  TInterruptionsHeld& operator=(const TInterruptionsHeld&) = delete;
+
+ private:
+  sigset_t Previous;
+};
 
 // Argument 0 is the executable's full path as the system reports it, then the arguments given.
 std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Arguments);
@@ -24,6 +40,8 @@ std::string_view PathSeparators();
 
 // Writes all of Text to standard output; throws std::system_error if it cannot.
 void WriteStandardOutput(std::string_view Text);
+
+struct TPendingFile;
 
 // An existing regular file opened for reading, read through a large buffer.
 class TInputFile final : public TReader {
@@ -64,6 +82,7 @@ class TOutputFile final : public TWriter {
   std::string Path;
   std::string TemporaryPath;
   int Descriptor = -1;
+  TPendingFile* Pending = nullptr;  // where an interruption finds the temporary
   std::vector<std::uint8_t> Buffer;
   bool Failed = false;
   bool Committed = false;

@@ -13,9 +13,40 @@
 #include "Varnholt.h"
 
 namespace varnholt {
+
+// Temporary outputs to remove if the run is interrupted by a signal. A signal handler can reach
+// nothing else, so this is the tool's one piece of process-wide state: fixed storage, a slot per
+// output, each path complete before its slot is marked active.
+struct TPendingFile {
+  char Path[4096];
+  volatile std::sig_atomic_t Active;
+};
+
 namespace {
 
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
+TPendingFile PendingFiles[2];  // at most the two maps are pending at once
+
+extern "C" void RemovePendingFilesAndEnd(int Signal) {
+  for (const TPendingFile& File : PendingFiles) {
+    if (File.Active != 0) ::unlink(File.Path);
+  }
+  // End the way the signal ends a process, so that the caller sees what stopped the run.
+  std::signal(Signal, SIG_DFL);
+  std::raise(Signal);
+}
+
+TPendingFile* RegisterPendingFile(const std::string& Path) {
+  for (TPendingFile& File : PendingFiles) {
+    if (File.Active != 0 || Path.size() >= sizeof File.Path) continue;
+    std::memcpy(File.Path, Path.c_str(), Path.size() + 1);
+    File.Active = 1;
+    return &File;
+  }
+  return nullptr;
+}
 
 // Writes all of Bytes to Descriptor, resuming after interruptions and partial writes.
 bool WriteAll(int Descriptor, std::span<const std::uint8_t> Bytes) {
@@ -72,6 +103,21 @@ void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
 void PrepareProcess() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
+  for (const int Signal : kInterruptions) {
+    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    if (std::signal(Signal, RemovePendingFilesAndEnd) == SIG_IGN) std::signal(Signal, SIG_IGN);
+  }
+}
+
+TInterruptionsHeld::TInterruptionsHeld() {
+  sigset_t Held;
+  sigemptyset(&Held);
+  for (const int Signal : kInterruptions) sigaddset(&Held, Signal);
+  sigprocmask(SIG_BLOCK, &Held, &Previous);
+}
+
+TInterruptionsHeld::~TInterruptionsHeld() {
+  sigprocmask(SIG_SETMASK, &Previous, nullptr);
 }
 
 std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Arguments) {
@@ -129,18 +175,23 @@ TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
   const TPathParts Parts = SplitPath(Path, PathSeparators());
   // The process id keeps concurrent runs apart; the attempt number steps past a stale file.
   const std::string Stem = Parts.Dir + "." + Parts.Name + "." + std::to_string(::getpid());
+  // Held, so that an interruption never falls between creating the file and registering it.
+  const TInterruptionsHeld Held;
   for (int Attempt = 0; Attempt < 100 && Descriptor < 0; ++Attempt) {
     TemporaryPath = Stem + "." + std::to_string(Attempt) + ".tmp";
     Descriptor = ::open(TemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (Descriptor < 0 && errno != EEXIST) break;
   }
   if (Descriptor < 0) throw Exception("Error opening file: " + Path);
+  Pending = RegisterPendingFile(TemporaryPath);
   Buffer.reserve(kBufferBytes);
 }
 
 TOutputFile::~TOutputFile() {
+  const TInterruptionsHeld Held;
   if (Descriptor >= 0) ::close(Descriptor);
   if (!Committed) ::unlink(TemporaryPath.c_str());
+  if (Pending != nullptr) Pending->Active = 0;
 }
 
 std::size_t TOutputFile::Write(std::span<const std::uint8_t> Bytes) {
@@ -165,8 +216,10 @@ void TOutputFile::Finish() {
 }
 
 void TOutputFile::Commit() {
+  const TInterruptionsHeld Held;
   if (::rename(TemporaryPath.c_str(), Path.c_str()) != 0) throw Exception("Error writing file");
   Committed = true;
+  if (Pending != nullptr) Pending->Active = 0;
   SyncFolderOf(Path);
 }
 

@@ -95,9 +95,12 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   PrintLine("Writing " + WaypointPath + "...");
   TOutputFile WaypointFile(WaypointPath);
   WriteWaypointMap(Run, WaypointFile);
-  // Only now that both are complete do they replace the old pair.
-  InfoFile.Commit();
-  WaypointFile.Commit();
+  // Only now that both are complete do they replace the old pair, together.
+  {
+    const TInterruptionsHeld Held;
+    InfoFile.Commit();
+    WaypointFile.Commit();
+  }
   PrintLine("Done.");
 }
 

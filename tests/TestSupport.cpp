@@ -107,6 +107,19 @@ void RedirectInChild(int Target, const std::string& Path) {
   if (Descriptor < 0 || ::dup2(Descriptor, Target) < 0) ::_exit(126);
 }
 
+// Shrinks the pipe to one page and fills it up to Room bytes from full: every later write that
+// fits goes into that page, and the first that does not blocks.
+void FillPipe(int WriteEnd, std::size_t Room) {
+  const int Capacity = ::fcntl(WriteEnd, F_SETPIPE_SZ, static_cast<int>(::sysconf(_SC_PAGESIZE)));
+  if (Capacity <= 0 || static_cast<std::size_t>(Capacity) < Room) {
+    throw std::runtime_error("cannot shrink the console pipe");
+  }
+  const std::string Filler(static_cast<std::size_t>(Capacity) - Room, '#');
+  if (::write(WriteEnd, Filler.data(), Filler.size()) != static_cast<ssize_t>(Filler.size())) {
+    throw std::runtime_error("cannot fill the console pipe");
+  }
+}
+
 }  // namespace
 
 TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
@@ -123,6 +136,8 @@ TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::s
   if (::pipe2(OutputPipe, O_CLOEXEC) != 0 || ::pipe2(ErrorPipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  if (Options.ReaderGone) ::close(OutputPipe[0]);
+  if (Options.ConsoleRoom) FillPipe(OutputPipe[1], *Options.ConsoleRoom);
   const pid_t Child = ::fork();
   if (Child < 0) throw std::runtime_error("fork failed");
   if (Child == 0) {
@@ -142,8 +157,10 @@ TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::s
   }
   ::close(OutputPipe[1]);
   ::close(ErrorPipe[1]);
+  if (Options.While) Options.While(Child);
   TRunResult Result;
-  pollfd Pipes[2] = {{OutputPipe[0], POLLIN, 0}, {ErrorPipe[0], POLLIN, 0}};
+  pollfd Pipes[2] = {{Options.ReaderGone ? -1 : OutputPipe[0], POLLIN, 0},
+                     {ErrorPipe[0], POLLIN, 0}};
   std::string* Texts[2] = {&Result.Output, &Result.Errors};
   while (Pipes[0].fd >= 0 || Pipes[1].fd >= 0) {
     if (::poll(Pipes, 2, -1) < 0 && errno != EINTR) throw std::runtime_error("poll failed");

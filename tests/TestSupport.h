@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,6 +68,11 @@ struct TRunOptions {
   std::optional<rlim_t> AddressSpaceLimit;  // RLIMIT_AS, bytes
   const char* StandardOutput = nullptr;     // a path to write it to instead of capturing it
   bool CloseStandardOutput = false;
+  bool ReaderGone = false;  // standard output a pipe whose reader has already closed it
+  // When set, the console pipe is one page holding only this many bytes more, so that the run
+  // blocks on its console once it has written them; While runs before the pipe is read.
+  std::optional<std::size_t> ConsoleRoom;
+  std::function<void(pid_t Child)> While;
 };
 struct TRunResult {
   std::string Output;  // standard output, captured
