@@ -16,7 +16,7 @@ namespace varnholt::test {
 
 std::size_t TMemoryReader::Read(std::span<std::uint8_t> Buffer) {
   const std::size_t Take = std::min(Buffer.size(), Bytes.size() - Position);
-  std::memcpy(Buffer.data(), Bytes.data() + Position, Take);
+  std::copy_n(Bytes.begin() + static_cast<std::ptrdiff_t>(Position), Take, Buffer.begin());
   Position += Take;
   return Take;
 }
