@@ -120,14 +120,16 @@ BENCHMARK(BM_CalculateWaypoint);
 void BM_LinkSegments(benchmark::State& State) {
   const TLevel0Map Map = TerrainMap(4, 11);
   const std::uint32_t N = Map.SegmentsPerSide();
-  TAreaMap AreaMaps(N);
+  TAreaEdgeMap Edges(N);
   TAreaCount AreaCounts(N);
   for (std::size_t K = 0; K < Map.Segments.size(); ++K) {
-    LabelAreas(Map.Segments[K], AreaMaps.All()[K], AreaCounts.All()[K]);
+    TAreaSegment AreaMap;
+    LabelAreas(Map.Segments[K], AreaMap, AreaCounts.All()[K]);
+    Edges.All()[K] = AreaEdges(AreaMap);
   }
   for (auto _ : State) {
     TWaypointSegments Records(N);
-    LinkSegments(AreaMaps, AreaCounts, Records, N);
+    LinkSegments(Edges, AreaCounts, Records, N);
     benchmark::DoNotOptimize(Records.All().data());
   }
   State.SetItemsProcessed(State.iterations() * kCells * N * N);

@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   std::memcpy(Second.data(), Data + First.size(), std::min(Size - First.size(), Second.size()));
   const TAnalysis B = Analyse(Second);
   TWaypointSegment Real = A.Record, Model = A.Record;
-  LinkDown(A.AreaMap, B.AreaMap, Real);
-  LinkRight(A.AreaMap, B.AreaMap, Real);
+  LinkDown(AreaEdges(A.AreaMap), AreaEdges(B.AreaMap), Real);
+  LinkRight(AreaEdges(A.AreaMap), AreaEdges(B.AreaMap), Real);
   model::ModelLinkDown(A.AreaMap, B.AreaMap, Model);
   model::ModelLinkRight(A.AreaMap, B.AreaMap, Model);
   Expect(Real, Model, "links");

@@ -130,9 +130,18 @@ bool AllRowsAre(const TSegment& Segment, std::uint8_t Byte) {
   return std::all_of(Segment.begin(), Segment.end(), [Byte](std::uint8_t B) { return B == Byte; });
 }
 
-void SetLinkBit(std::array<std::uint8_t, 2>& Links, int A, int B) {
-  const int Bit = 4 * (A - 1) + (B - 1);
-  Links[Bit / 8] = static_cast<std::uint8_t>(Links[Bit / 8] | 1 << (Bit % 8));
+// Area A of this side touching area B of the other sets bit 4 * (A - 1) + (B - 1) of the two
+// link bytes read as one little-endian word.
+void LinkAcross(const std::array<std::uint8_t, kSegmentSide>& Own,
+                const std::array<std::uint8_t, kSegmentSide>& Other,
+                std::array<std::uint8_t, 2>& Links) {
+  for (int K = 0; K < kSegmentSide; ++K) {
+    const int A = Own[static_cast<std::size_t>(K)];
+    const int B = Other[static_cast<std::size_t>(K)];
+    if (A == 0 || B == 0) continue;
+    const int Bit = 4 * (A - 1) + (B - 1);
+    Links[Bit / 8] = static_cast<std::uint8_t>(Links[Bit / 8] | 1 << (Bit % 8));
+  }
 }
 
 }  // namespace
@@ -206,32 +215,35 @@ void CalculateWaypoint(const TAreaSegment& AreaMap, std::int32_t AreaCount,
   }
 }
 
-void LinkDown(const TAreaSegment& Upper, const TAreaSegment& Lower, TWaypointSegment& Record) {
-  const std::uint8_t* Bottom = &Upper[(kSegmentSide - 1) * kSegmentSide];
-  for (int C = 0; C < kSegmentSide; ++C) {
-    if (Bottom[C] != 0 && Lower[C] != 0) SetLinkBit(Record.DownLinks, Bottom[C], Lower[C]);
-  }
-}
-
-void LinkRight(const TAreaSegment& Left, const TAreaSegment& Right, TWaypointSegment& Record) {
+TAreaEdges AreaEdges(const TAreaSegment& AreaMap) {
+  TAreaEdges Edges;
+  const auto Row = [&AreaMap](int R) { return AreaMap.begin() + R * kSegmentSide; };
+  std::copy_n(Row(0), kSegmentSide, Edges.Top.begin());
+  std::copy_n(Row(kSegmentSide - 1), kSegmentSide, Edges.Bottom.begin());
   for (int R = 0; R < kSegmentSide; ++R) {
-    const std::uint8_t A = Left[static_cast<std::size_t>(R * kSegmentSide + kSegmentSide - 1)];
-    const std::uint8_t B = Right[static_cast<std::size_t>(R * kSegmentSide)];
-    if (A != 0 && B != 0) SetLinkBit(Record.RightLinks, A, B);
+    Edges.Left[static_cast<std::size_t>(R)] = Row(R)[0];
+    Edges.Right[static_cast<std::size_t>(R)] = Row(R)[kSegmentSide - 1];
   }
+  return Edges;
 }
 
-void LinkSegments(const TAreaMap& AreaMaps, const TAreaCount& AreaCounts,
+void LinkDown(const TAreaEdges& Upper, const TAreaEdges& Lower, TWaypointSegment& Record) {
+  LinkAcross(Upper.Bottom, Lower.Top, Record.DownLinks);
+}
+
+void LinkRight(const TAreaEdges& Left, const TAreaEdges& Right, TWaypointSegment& Record) {
+  LinkAcross(Left.Right, Right.Left, Record.RightLinks);
+}
+
+void LinkSegments(const TAreaEdgeMap& Edges, const TAreaCount& AreaCounts,
                   TWaypointSegments& Records, std::uint32_t N) {
   for (std::uint32_t I = 0; I < N; ++I) {
     for (std::uint32_t J = 0; J < N; ++J) {
       if (AreaCounts[I][J] <= 0) continue;
-      if (I + 1 < N && AreaCounts[I + 1][J] > 0) {
-        LinkDown(AreaMaps[I][J], AreaMaps[I + 1][J], Records[I][J]);
-      }
-      if (J + 1 < N && AreaCounts[I][J + 1] > 0) {
-        LinkRight(AreaMaps[I][J], AreaMaps[I][J + 1], Records[I][J]);
-      }
+      if (I + 1 < N && AreaCounts[I + 1][J] > 0)
+        LinkDown(Edges[I][J], Edges[I + 1][J], Records[I][J]);
+      if (J + 1 < N && AreaCounts[I][J + 1] > 0)
+        LinkRight(Edges[I][J], Edges[I][J + 1], Records[I][J]);
     }
   }
 }

@@ -36,6 +36,15 @@ void WriteWords(TWriter& File, std::span<const std::int32_t> Words) {
 
 }  // namespace
 
+std::size_t TMapBuffer::Write(std::span<const std::uint8_t> Bytes) {
+  Contents.insert(Contents.end(), Bytes.begin(), Bytes.end());
+  return Bytes.size();
+}
+
+std::size_t MaxInfoMapBytes(std::uint32_t N) {
+  return kHeaderBytes + std::size_t{N} * N * (4 + std::tuple_size_v<TInfoPayload>);
+}
+
 TMapHeader ReadMapHeader(TReader& File) {
   std::array<std::uint8_t, kHeaderBytes> Bytes;
   ReadExactly(File, Bytes);

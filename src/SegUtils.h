@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "UTypes.h"
 
@@ -26,6 +27,21 @@ struct TMapHeader {
 };
 
 using TInfoPayload = std::array<std::uint8_t, 256>;  // 32 rows of 8 bytes, four values a byte
+
+// A map file assembled in memory, to be written out in one piece.
+class TMapBuffer final : public TWriter {
+ public:
+  // Room for Bytes, taken at once so that appending never moves what is already there.
+  explicit TMapBuffer(std::size_t Bytes) { Contents.reserve(Bytes); }
+  std::size_t Write(std::span<const std::uint8_t> Bytes) override;
+  std::span<const std::uint8_t> Bytes() const { return Contents; }
+
+ private:
+  std::vector<std::uint8_t> Contents;
+};
+
+// The largest info map of N x N segments: every record explicit.
+std::size_t MaxInfoMapBytes(std::uint32_t N);
 
 TMapHeader ReadMapHeader(TReader& File);
 // Cells per side as a header gives it: 2 shifted left by the low five bits of (Exponent + 5).

@@ -10,14 +10,16 @@
 namespace varnholt {
 namespace {
 
-// Everything one conversion holds in memory: the five grids, all n x n.
+// Everything one conversion holds in memory. Of each segment's area map only its borders are
+// kept, for linking, and its info record goes straight into the info map assembled in memory:
+// a large map then needs a fifth of the memory the full area maps and info cells would take.
 struct TMapRun {
   std::uint32_t Size = 0;  // cells per side
   std::uint32_t N = 0;     // segments per side
   TSegments Segments;
-  TAreaMap AreaMaps;
+  TAreaEdgeMap AreaEdges;
   TAreaCount AreaCounts;
-  TInfoSegments Infos;
+  TMapBuffer InfoMap{0};
   TWaypointSegments Waypoints;
 };
 
@@ -31,29 +33,34 @@ void LoadMap(const std::string& InputPath, TMapRun& Run) {
   Run.N = Run.Size >> 6;
   if (Run.N == 0) throw Exception("Invalid map size!");
   Run.Segments = TSegments(Run.N);
-  Run.AreaMaps = TAreaMap(Run.N);
+  Run.AreaEdges = TAreaEdgeMap(Run.N);
   Run.AreaCounts = TAreaCount(Run.N);
-  Run.Infos = TInfoSegments(Run.N);
+  Run.InfoMap = TMapBuffer(MaxInfoMapBytes(Run.N));
   Run.Waypoints = TWaypointSegments(Run.N);
   // Records follow the header in grid order, which is the order of the elements in memory.
   for (TSegment& Segment : Run.Segments.All()) ReadSegment(File, Segment);
 }
 
 void AnalyseMap(TMapRun& Run) {
+  TAreaSegment AreaMap;
+  TInfoSegment Info;
+  WriteMapHeader(Run.InfoMap, Run.Size, 0, 1);
   const std::size_t Count = Run.Segments.All().size();
   for (std::size_t K = 0; K < Count; ++K) {
-    TAreaSegment& AreaMap = Run.AreaMaps.All()[K];
     std::int32_t& AreaCount = Run.AreaCounts.All()[K];
     LabelAreas(Run.Segments.All()[K], AreaMap, AreaCount);
-    ReduceToInfo(AreaMap, Run.Infos.All()[K]);
+    ReduceToInfo(AreaMap, Info);
+    WriteInfoSegment(Run.InfoMap, Info);
     CalculateWaypoint(AreaMap, AreaCount, Run.Waypoints.All()[K]);
+    Run.AreaEdges.All()[K] = AreaEdges(AreaMap);
   }
-  LinkSegments(Run.AreaMaps, Run.AreaCounts, Run.Waypoints, Run.N);
+  LinkSegments(Run.AreaEdges, Run.AreaCounts, Run.Waypoints, Run.N);
 }
 
 void WriteInfoMap(const TMapRun& Run, TOutputFile& File) {
-  WriteMapHeader(File, Run.Size, 0, 1);
-  for (const TInfoSegment& Info : Run.Infos.All()) WriteInfoSegment(File, Info);
+  if (File.Write(Run.InfoMap.Bytes()) != Run.InfoMap.Bytes().size()) {
+    throw Exception("Error writing file");
+  }
   File.Finish();
 }
 

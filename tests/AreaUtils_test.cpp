@@ -1050,14 +1050,14 @@ void CheckBoundaryCase(const TBoundaryCase& Case, std::uint8_t Decoy) {
       AreaMapWhere([&](int R, int C) { return C == 0 ? Digit(Case.Far, R) : Decoy; });
 
   TWaypointSegment Down;
-  LinkDown(Upper, Lower, Down);
+  LinkDown(AreaEdges(Upper), AreaEdges(Lower), Down);
   TWaypointSegment ExpectedDown;
   ExpectedDown.DownLinks = Case.Links;
   auto Difference = FirstRecordDifference(ExpectedDown, Down);
   EXPECT_FALSE(Difference) << "LinkDown: " << *Difference;
 
   TWaypointSegment RightRecord;
-  LinkRight(Left, Right, RightRecord);
+  LinkRight(AreaEdges(Left), AreaEdges(Right), RightRecord);
   TWaypointSegment ExpectedRight;
   ExpectedRight.RightLinks = Case.Links;
   Difference = FirstRecordDifference(ExpectedRight, RightRecord);
@@ -1109,8 +1109,8 @@ TEST(SegmentLinks, EachPairHasItsOwnBit) {
 TEST(SegmentLinks, BitsAreAddedToTheRecord) {
   TWaypointSegment Record =
       RecordFromBytes({0x0E, 0x70, 0x21, 0x84, 1, 2, 3, 4, 5, 6, 7, 8, 0x30, 0, 0, 0});
-  LinkDown(FilledAreaMap(1), FilledAreaMap(1), Record);
-  LinkRight(FilledAreaMap(3), FilledAreaMap(2), Record);
+  LinkDown(AreaEdges(FilledAreaMap(1)), AreaEdges(FilledAreaMap(1)), Record);
+  LinkRight(AreaEdges(FilledAreaMap(3)), AreaEdges(FilledAreaMap(2)), Record);
   const auto Difference = FirstRecordDifference(
       RecordFromBytes({0x0F, 0x70, 0x21, 0x86, 1, 2, 3, 4, 5, 6, 7, 8, 0x30, 0, 0, 0}), Record);
   EXPECT_FALSE(Difference) << *Difference;
@@ -1125,9 +1125,14 @@ struct TLinkGrid {
     Maps[I][J] = Map;
     Counts[I][J] = Count;
   }
-  void Link() { LinkSegments(Maps, Counts, Records, Maps.Size()); }
+  // Links from the borders of the maps, as the run keeps them.
+  void Link() {
+    TAreaEdgeMap Edges(Maps.Size());
+    for (std::size_t K = 0; K < Maps.All().size(); ++K) Edges.All()[K] = AreaEdges(Maps.All()[K]);
+    LinkSegments(Edges, Counts, Records, Maps.Size());
+  }
 
-  TAreaMap Maps;
+  TGrid<TAreaSegment> Maps;
   TAreaCount Counts;
   TWaypointSegments Records;
 };
@@ -1208,10 +1213,10 @@ TEST(SegmentLinks, BoundariesMatchTheModel) {
       TWaypointSegment Actual = RecordFromBytes(Start);
       if (Down) {
         ModelLinkDown(First, Second, Expected);
-        LinkDown(First, Second, Actual);
+        LinkDown(AreaEdges(First), AreaEdges(Second), Actual);
       } else {
         ModelLinkRight(First, Second, Expected);
-        LinkRight(First, Second, Actual);
+        LinkRight(AreaEdges(First), AreaEdges(Second), Actual);
       }
       if (const auto Difference = FirstRecordDifference(Expected, Actual)) {
         ++Failures;
