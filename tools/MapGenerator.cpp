@@ -41,8 +41,8 @@ double SmoothNoise(std::uint64_t Seed, double Row, double Column, double Spacing
 double TerrainHeight(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column) {
   const double R = Row;
   const double C = Column;
-  return 0.6 * SmoothNoise(Seed, R, C, 512) + 0.3 * SmoothNoise(Seed + 1, R, C, 96) +
-         0.1 * SmoothNoise(Seed + 2, R, C, 12);
+  return 0.65 * SmoothNoise(Seed, R, C, 512) + 0.3 * SmoothNoise(Seed + 1, R, C, 96) +
+         0.05 * SmoothNoise(Seed + 2, R, C, 12);
 }
 
 bool IsTerrainBlocked(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column) {
@@ -50,7 +50,7 @@ bool IsTerrainBlocked(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Colum
   if (Row % 1000 < 3 || Column % 1000 < 3) return false;
   const double Height = TerrainHeight(Seed, Row, Column);
   const bool Water = Height < 0.36;
-  const bool Cliff = std::fabs(Height - 0.55) < 0.006 || std::fabs(Height - 0.68) < 0.006;
+  const bool Cliff = std::fabs(Height - 0.62) < 0.004;
   const bool Peak = Height > 0.8;
   return Water || Cliff || Peak;
 }
