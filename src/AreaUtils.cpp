@@ -17,7 +17,7 @@ struct TRuns {
   std::array<std::uint8_t, kMaxRuns> Begin;
   std::array<std::uint8_t, kMaxRuns> End;  // one past the last column
   std::array<std::uint16_t, kMaxRuns> Parent;
-  std::array<std::uint16_t, kMaxRuns> Cells;  // area size, valid at roots
+  std::array<std::uint16_t, kMaxRuns> Cells;  // area size, kept at the roots
   std::array<std::uint16_t, kSegmentSide + 1> RowStart;
   int Count = 0;
 
@@ -28,64 +28,68 @@ struct TRuns {
     }
     return Run;
   }
+
+  // Joins the areas of two roots; the older survives and takes the cells of the other.
+  int Unite(int A, int B) {
+    if (B < A) std::swap(A, B);
+    if (A != B) {
+      Parent[B] = static_cast<std::uint16_t>(A);
+      Cells[A] = static_cast<std::uint16_t>(Cells[A] + Cells[B]);
+    }
+    return A;
+  }
 };
 
-void CollectRuns(const TSegment& Segment, TRuns& Runs) {
+std::uint64_t RunMask(int Begin, int End) {
+  const std::uint64_t Below = End == kSegmentSide ? kAllBlocked : (std::uint64_t{1} << End) - 1;
+  return Below & (kAllBlocked << Begin);
+}
+
+// Joins Run, new and so its own root, with the runs of the row above that it touches.
+void JoinAbove(TRuns& Runs, int Run, std::uint64_t Mask, std::uint64_t AboveOpen,
+               std::uint64_t AboveStarts, const std::array<std::uint16_t, kSegmentSide>& Above) {
+  const std::uint64_t Touching = AboveOpen & Mask;
+  if (Touching == 0) return;
+  const int First = std::countr_zero(Touching);
+  const std::uint64_t UpToFirst = kAllBlocked >> (kSegmentSide - 1 - First);
+  // The run above that holds column First began at the last start at or before it.
+  const int FirstAbove = Above[kSegmentSide - 1 - std::countl_zero(AboveStarts & UpToFirst)];
+  int Root = Runs.Unite(Run, Runs.Find(FirstAbove));
+  // Every other run above that Run touches begins beneath it.
+  for (std::uint64_t More = AboveStarts & Touching & ~UpToFirst; More != 0; More &= More - 1) {
+    Root = Runs.Unite(Root, Runs.Find(Above[std::countr_zero(More)]));
+  }
+}
+
+// Collects the open runs row by row, joining each with the runs above it as it is found. Rows
+// are words, so finding runs and the runs above them they touch is a matter of bit operations.
+void ScanRuns(const TSegment& Segment, TRuns& Runs) {
+  std::array<std::array<std::uint16_t, kSegmentSide>, 2> RunBeginningAt;  // by row parity
+  std::uint64_t AboveOpen = 0;
+  std::uint64_t AboveStarts = 0;
   Runs.Count = 0;
   for (int R = 0; R < kSegmentSide; ++R) {
+    auto& Here = RunBeginningAt[R % 2];
+    const auto& Above = RunBeginningAt[1 - R % 2];
     Runs.RowStart[R] = static_cast<std::uint16_t>(Runs.Count);
-    std::uint64_t Open = ~SegmentRow(Segment, R);
-    while (Open != 0) {
-      const int Begin = std::countr_zero(Open);
-      const int Length = std::countr_one(Open >> Begin);
-      const int End = Begin + Length;
-      Runs.Begin[Runs.Count] = static_cast<std::uint8_t>(Begin);
-      Runs.End[Runs.Count] = static_cast<std::uint8_t>(End);
-      Runs.Parent[Runs.Count] = static_cast<std::uint16_t>(Runs.Count);
-      ++Runs.Count;
-      Open = End == kSegmentSide ? 0 : Open & (kAllBlocked << End);
+    const std::uint64_t Open = ~SegmentRow(Segment, R);
+    for (std::uint64_t Left = Open; Left != 0;) {
+      const int Begin = std::countr_zero(Left);
+      const int End = Begin + std::countr_one(Left >> Begin);
+      const std::uint64_t Mask = RunMask(Begin, End);
+      Left &= ~Mask;
+      const int Run = Runs.Count++;
+      Runs.Begin[Run] = static_cast<std::uint8_t>(Begin);
+      Runs.End[Run] = static_cast<std::uint8_t>(End);
+      Runs.Parent[Run] = static_cast<std::uint16_t>(Run);
+      Runs.Cells[Run] = static_cast<std::uint16_t>(End - Begin);
+      Here[static_cast<std::size_t>(Begin)] = static_cast<std::uint16_t>(Run);
+      JoinAbove(Runs, Run, Mask, AboveOpen, AboveStarts, Above);
     }
+    AboveOpen = Open;
+    AboveStarts = Open & ~(Open << 1);
   }
   Runs.RowStart[kSegmentSide] = static_cast<std::uint16_t>(Runs.Count);
-}
-
-// Joins the runs of each row with the runs of the row above that share a column. A new run
-// joins the area of the first run above it that it touches; any further run above that it
-// touches belongs to the same area, and the older of the two roots survives.
-void JoinRows(TRuns& Runs) {
-  for (int R = 1; R < kSegmentSide; ++R) {
-    int Above = Runs.RowStart[R - 1];
-    const int AboveEnd = Runs.RowStart[R];
-    for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
-      // Runs above that end before this run begins cannot touch it or any later run of the row.
-      while (Above < AboveEnd && Runs.End[Above] <= Runs.Begin[Run]) ++Above;
-      int Root = Run;
-      for (int Other = Above; Other < AboveEnd && Runs.Begin[Other] < Runs.End[Run]; ++Other) {
-        const int OtherRoot = Runs.Find(Other);
-        if (Root == Run || OtherRoot == Root) {
-          Root = OtherRoot;
-        } else if (OtherRoot < Root) {
-          Runs.Parent[Root] = static_cast<std::uint16_t>(OtherRoot);
-          Root = OtherRoot;
-        } else {
-          Runs.Parent[OtherRoot] = static_cast<std::uint16_t>(Root);
-        }
-      }
-      Runs.Parent[Run] = static_cast<std::uint16_t>(Root);
-    }
-  }
-}
-
-// Resolves every run to its root and adds up the area sizes at the roots. One forward pass
-// suffices because a parent always precedes its child.
-void SumAreas(TRuns& Runs) {
-  for (int Run = 0; Run < Runs.Count; ++Run) {
-    const int Root = Runs.Parent[Runs.Parent[Run]];
-    Runs.Parent[Run] = static_cast<std::uint16_t>(Root);
-    if (Root == Run) Runs.Cells[Run] = 0;
-    Runs.Cells[Root] =
-        static_cast<std::uint16_t>(Runs.Cells[Root] + Runs.End[Run] - Runs.Begin[Run]);
-  }
 }
 
 // The roots of the four largest areas, larger first and, between equal sizes, the older first.
@@ -95,33 +99,67 @@ struct TRanking {
 };
 
 TRanking RankAreas(const TRuns& Runs) {
-  TRanking Ranking;
+  // One key orders areas by size, then age: cells above the run index, taken backwards. Runs that
+  // are not roots get key 0, so the loop has a single branch that is rarely taken.
+  constexpr int kIndexBits = std::bit_width(unsigned{kMaxRuns - 1});
+  std::array<std::uint32_t, 4> Best{};
   for (int Run = 0; Run < Runs.Count; ++Run) {
-    if (Runs.Parent[Run] != Run) continue;
-    // Roots arrive oldest first, so a root only passes those strictly smaller than itself.
-    int Place = Ranking.Count;
-    while (Place > 0 && Runs.Cells[Ranking.Roots[Place - 1]] < Runs.Cells[Run]) --Place;
-    if (Place == 4) continue;
-    const int Last = std::min(Ranking.Count, 3);
-    for (int K = Last; K > Place; --K) Ranking.Roots[K] = Ranking.Roots[K - 1];
-    Ranking.Roots[Place] = Run;
-    Ranking.Count = std::min(Ranking.Count + 1, 4);
+    const std::uint32_t IsRoot = Runs.Parent[Run] == Run ? 1 : 0;
+    const std::uint32_t Key = IsRoot * (std::uint32_t{Runs.Cells[Run]} << kIndexBits |
+                                        static_cast<std::uint32_t>(kMaxRuns - 1 - Run));
+    if (Key <= Best[3]) continue;
+    int Place = 3;
+    for (; Place > 0 && Best[Place - 1] < Key; --Place) Best[Place] = Best[Place - 1];
+    Best[Place] = Key;
+  }
+  TRanking Ranking;
+  for (; Ranking.Count < 4 && Best[Ranking.Count] != 0; ++Ranking.Count) {
+    const auto Index = static_cast<int>(Best[Ranking.Count] & (kMaxRuns - 1));
+    Ranking.Roots[Ranking.Count] = kMaxRuns - 1 - Index;
   }
   return Ranking;
 }
 
-void PaintAreas(const TRuns& Runs, const TRanking& Ranking, TAreaSegment& AreaMap) {
+// Each byte value spread over eight cells: cell k is 1 where bit k is set, in memory order.
+constexpr std::array<std::uint64_t, 256> kSpreadBits = [] {
+  std::array<std::uint64_t, 256> Table{};
+  for (unsigned Value = 0; Value < 256; ++Value) {
+    for (unsigned Bit = 0; Bit < 8; ++Bit) {
+      const unsigned Cell = std::endian::native == std::endian::little ? Bit : 7 - Bit;
+      Table[Value] |= std::uint64_t{(Value >> Bit) & 1} << (8 * Cell);
+    }
+  }
+  return Table;
+}();
+
+// Writes every row whole, eight cells at a time, from the masks of its cells in each kept area:
+// far cheaper than filling the runs one by one where they are short. Each run is resolved to its
+// root on the way; one forward pass suffices because a parent always precedes its child.
+void PaintAreas(TRuns& Runs, const TRanking& Ranking, TAreaSegment& AreaMap) {
   std::array<std::uint8_t, kMaxRuns> Number;
   for (int Run = 0; Run < Runs.Count; ++Run) Number[Run] = 0;
   for (int Rank = 0; Rank < Ranking.Count; ++Rank) {
     Number[Ranking.Roots[Rank]] = static_cast<std::uint8_t>(Rank + 1);
   }
-  AreaMap.fill(0);
   for (int R = 0; R < kSegmentSide; ++R) {
-    std::uint8_t* Row = &AreaMap[static_cast<std::size_t>(R * kSegmentSide)];
+    std::array<std::uint64_t, 5> Masks{};  // by area number; 0 collects the erased runs
     for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
-      const std::uint8_t Area = Number[Runs.Parent[Run]];
-      if (Area != 0) std::memset(Row + Runs.Begin[Run], Area, Runs.End[Run] - Runs.Begin[Run]);
+      const std::uint16_t Root = Runs.Parent[Runs.Parent[Run]];
+      Runs.Parent[Run] = Root;
+      Masks[Number[Root]] |= RunMask(Runs.Begin[Run], Runs.End[Run]);
+    }
+    std::uint8_t* Row = &AreaMap[static_cast<std::size_t>(R * kSegmentSide)];
+    // Where areas are many and small most rows hold none of the four kept.
+    if ((Masks[1] | Masks[2] | Masks[3] | Masks[4]) == 0) {
+      std::memset(Row, 0, kSegmentSide);
+      continue;
+    }
+    for (int Byte = 0; Byte < 8; ++Byte) {
+      std::uint64_t Cells = 0;
+      for (std::uint64_t Area = 1; Area <= 4; ++Area) {
+        Cells |= kSpreadBits[(Masks[Area] >> (8 * Byte)) & 0xFF] * Area;
+      }
+      std::memcpy(Row + 8 * Byte, &Cells, sizeof Cells);
     }
   }
 }
@@ -159,9 +197,7 @@ void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& Ar
     return;
   }
   TRuns Runs;
-  CollectRuns(Segment, Runs);
-  JoinRows(Runs);
-  SumAreas(Runs);
+  ScanRuns(Segment, Runs);
   const TRanking Ranking = RankAreas(Runs);
   PaintAreas(Runs, Ranking, AreaMap);
   AreaCount = Ranking.Count;
