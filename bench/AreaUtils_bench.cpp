@@ -5,6 +5,7 @@
 
 #include "AreaUtils.h"
 #include "MapGenerator.h"
+#include "TestModel.h"
 
 namespace varnholt {
 namespace {
@@ -60,20 +61,32 @@ std::vector<TSegment> SegmentsOfKind(int Kind) {
 const char* const kKindNames[] = {"open",    "terrain", "noise5",      "noise30",
                                   "noise50", "stripes", "checkerboard"};
 
-void BM_LabelAreas(benchmark::State& State) {
+using TLabeller = void (*)(const TSegment&, TAreaSegment&, std::int32_t&);
+
+// The same segments through the run's labeller and through the plain flood fill of the tests,
+// so that every run shows the two side by side.
+void LabelSegments(benchmark::State& State, TLabeller Labeller) {
   const std::vector<TSegment> Segments = SegmentsOfKind(static_cast<int>(State.range(0)));
   TAreaSegment AreaMap;
   std::int32_t AreaCount = 0;
   std::size_t K = 0;
   for (auto _ : State) {
-    LabelAreas(Segments[K], AreaMap, AreaCount);
+    Labeller(Segments[K], AreaMap, AreaCount);
     benchmark::DoNotOptimize(AreaMap);
     K = K + 1 == Segments.size() ? 0 : K + 1;
   }
   State.SetLabel(kKindNames[State.range(0)]);
   State.SetItemsProcessed(State.iterations() * kCells);
 }
+
+void BM_LabelAreas(benchmark::State& State) {
+  LabelSegments(State, LabelAreas);
+}
+void BM_FloodFillLabeller(benchmark::State& State) {
+  LabelSegments(State, model::ModelLabelAreas);
+}
 BENCHMARK(BM_LabelAreas)->DenseRange(0, 6);
+BENCHMARK(BM_FloodFillLabeller)->DenseRange(0, 6);
 
 // The later steps on the area maps of terrain segments.
 struct TLabelled {
@@ -138,5 +151,3 @@ BENCHMARK(BM_LinkSegments);
 
 }  // namespace
 }  // namespace varnholt
-
-BENCHMARK_MAIN();

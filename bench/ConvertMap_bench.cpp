@@ -1,0 +1,55 @@
+// Whole conversions, files included: reading the map (from a warm page cache), the analysis, and
+// writing both outputs to disk. The maps are generated once and kept in the build folder.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "MapGenerator.h"
+#include "Varnholt.h"
+
+namespace varnholt {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TBenchMap {
+  const char* Name;
+  std::int64_t CellsPerSide;
+  TLevel0Map (*Make)();
+};
+
+const TBenchMap kMaps[] = {
+    {"terrain16384", 16384, [] { return TerrainMap(8, 1); }},
+    {"noise30-4096", 4096, [] { return NoiseMap(6, 30, 1); }},
+};
+
+fs::path MapFile(const TBenchMap& Map) {
+  const fs::path Folder = fs::current_path() / "bench-maps";
+  const fs::path File = Folder / (std::string(Map.Name) + "1Level0Map.raw");
+  if (!fs::exists(File)) {
+    fs::create_directories(Folder);
+    const std::vector<std::uint8_t> Bytes = EncodeLevel0Map(Map.Make());
+    std::ofstream(File, std::ios::binary)
+        .write(reinterpret_cast<const char*>(Bytes.data()),
+               static_cast<std::streamsize>(Bytes.size()));
+  }
+  return File;
+}
+
+void BM_ConvertMap(benchmark::State& State) {
+  const TBenchMap& Map = kMaps[State.range(0)];
+  const fs::path Input = MapFile(Map);
+  const fs::path Folder = Input.parent_path();
+  const std::string Prefix = (Folder / Map.Name).string();
+  for (auto _ : State) {
+    ConvertMap(Input.string(), Prefix + "Info.raw", Prefix + ".raw", [](std::string_view) {});
+  }
+  State.SetLabel(Map.Name);
+  State.SetItemsProcessed(State.iterations() * Map.CellsPerSide * Map.CellsPerSide);
+}
+BENCHMARK(BM_ConvertMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+}  // namespace
+}  // namespace varnholt
+BENCHMARK_MAIN();
