@@ -76,14 +76,48 @@ bool IsAsciiDigit(char Character) {
 
 }  // namespace
 
-TPathParts SplitPath(std::string_view Path, std::string_view Separators) {
-  const std::size_t Last = Path.find_last_of(Separators);
-  const std::size_t NameStart = Last == std::string_view::npos ? 0 : Last + 1;
+TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
+  std::size_t NameStart = 0;
+  for (std::size_t K = 0; K < Path.size(); ++K) {
+    const auto Byte = static_cast<unsigned char>(Path[K]);
+    if (Rules.IsLeadByte != nullptr && Rules.IsLeadByte(Byte)) {
+      ++K;  // the second byte of the character, whatever its code
+    } else if (Rules.Separators.find(Path[K]) != std::string_view::npos) {
+      NameStart = K + 1;
+    }
+  }
   return {std::string(Path.substr(0, NameStart)), std::string(Path.substr(NameStart))};
 }
 
-TRunPaths DeriveRunPaths(std::string_view Argument, std::string_view Separators) {
-  const TPathParts Parts = SplitPath(Argument, Separators);
+std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
+  const auto Separates = [](char C) {
+    return static_cast<unsigned char>(C) >= 1 && static_cast<unsigned char>(C) <= 32;
+  };
+  std::vector<std::string> Arguments;
+  std::size_t K = 0;
+  while (K < CommandLine.size()) {
+    if (Separates(CommandLine[K])) {
+      ++K;
+      continue;
+    }
+    // An empty pair of quotes at the start of an argument is dropped.
+    while (CommandLine.substr(K, 2) == "\"\"") K += 2;
+    std::string Argument;
+    bool Quoted = false;
+    for (; K < CommandLine.size() && (Quoted || !Separates(CommandLine[K])); ++K) {
+      if (CommandLine[K] == '"') {
+        Quoted = !Quoted;
+      } else {
+        Argument += CommandLine[K];
+      }
+    }
+    if (!Argument.empty()) Arguments.push_back(std::move(Argument));
+  }
+  return Arguments;
+}
+
+TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {
+  const TPathParts Parts = SplitPath(Argument, Rules);
   const auto FirstDigit = std::find_if(Parts.Name.begin(), Parts.Name.end(), IsAsciiDigit);
   const std::string Prefix(Parts.Name.begin(), FirstDigit);
   return {std::string(Argument), Parts.Dir + Prefix + "Info.raw", Parts.Dir + Prefix + ".raw"};
@@ -111,20 +145,20 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   PrintLine("Done.");
 }
 
-int RunVarnholt(std::span<const std::string> Arguments, std::string_view Separators,
+int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
                 const TPrintLine& PrintLine) {
   PrintLine("");
   PrintLine("Varnholt 1.0 by Quenlow");
   PrintLine(R"(Create "info" and "waypoint" maps from a level 0 pathfinding map)");
   PrintLine("");
   if (Arguments.size() != 2) {
-    const std::string Program = SplitPath(Arguments.empty() ? "" : Arguments[0], Separators).Name;
+    const std::string Program = SplitPath(Arguments.empty() ? "" : Arguments[0], Rules).Name;
     PrintLine("Usage: " + Program + " <Level0PathFile>");
     PrintLine("");
     PrintLine("For example: " + Program + " Infantry1Level0Map.raw");
     return 0;
   }
-  const TRunPaths Paths = DeriveRunPaths(Arguments[1], Separators);
+  const TRunPaths Paths = DeriveRunPaths(Arguments[1], Rules);
   try {
     ConvertMap(Paths.Input, Paths.Info, Paths.Waypoint, PrintLine);
     return 0;

@@ -5,17 +5,34 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnholt {
 
 // Prints one console line; the caller adds the line ending.
 using TPrintLine = std::function<void(std::string_view Line)>;
 
+// How a platform's paths are split: the characters that end a directory or drive name, and, for
+// double-byte code pages, which bytes lead a two-byte character (whose second byte is then never
+// a separator, even if it has a separator's code).
+struct TPathRules {
+  TPathRules(std::string_view SeparatorSet, bool (*LeadByteTest)(unsigned char) = nullptr)
+      : Separators(SeparatorSet), IsLeadByte(LeadByteTest) {}
+  std::string_view Separators;
+  bool (*IsLeadByte)(unsigned char);
+};
+
 struct TPathParts {
   std::string Dir;   // up to and including the last separator; empty if there is none
   std::string Name;  // everything after it
 };
-TPathParts SplitPath(std::string_view Path, std::string_view Separators);
+TPathParts SplitPath(std::string_view Path, const TPathRules& Rules);
+
+// Splits a command line given as one text: every character from 1 to 32 separates arguments; a
+// double quote opens a stretch, up to the next double quote or the end, in which they do not;
+// the quotes themselves are dropped; there is no escape character; an argument made only of
+// empty quotes does not count. The first argument is the program as it was typed.
+std::vector<std::string> SplitCommandLine(std::string_view CommandLine);
 
 struct TRunPaths {
   std::string Input;
@@ -25,7 +42,7 @@ struct TRunPaths {
 // The outputs are named after the input file's name up to its first digit, in the input's
 // folder: Infantry1Level0Map.raw gives InfantryInfo.raw and Infantry.raw. A name without a digit
 // is taken whole.
-TRunPaths DeriveRunPaths(std::string_view Argument, std::string_view Separators);
+TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules);
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.
@@ -35,7 +52,7 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
 // The whole program after the platform has collected the arguments (argument 0 the program's
 // own path): banner, usage or conversion. Returns the exit code; a failure of PrintLine itself
 // propagates to the caller.
-int RunVarnholt(std::span<const std::string> Arguments, std::string_view Separators,
+int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
                 const TPrintLine& PrintLine);
 
 }  // namespace varnholt

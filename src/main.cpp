@@ -12,7 +12,7 @@ int main(int ArgumentCount, char** Arguments) {
     const auto PrintLine = [](std::string_view Line) {
       WriteStandardOutput(std::string(Line) + "\r\n");
     };
-    return RunVarnholt(CommandLineArguments(ArgumentCount, Arguments), PathSeparators(), PrintLine);
+    return RunVarnholt(CommandLineArguments(ArgumentCount, Arguments), PathRules(), PrintLine);
   } catch (const std::exception& Failure) {
     // Standard output itself failed: the console cannot carry the report.
     std::fprintf(stderr, "varnholt: %s\n", Failure.what());

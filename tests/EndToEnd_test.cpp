@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "TestSupport.h"
+#include "TestRunner.h"
 
 namespace varnholt::test {
 namespace {

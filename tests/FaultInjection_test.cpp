@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "MapGenerator.h"
-#include "TestSupport.h"
+#include "TestRunner.h"
 
 namespace varnholt::test {
 namespace {

@@ -7,32 +7,90 @@
 namespace varnholt {
 namespace {
 
+// Lead bytes of code page 932 (Shift JIS): the byte after one is the second half of a character.
+bool IsCodePage932LeadByte(unsigned char Byte) {
+  return (Byte >= 0x81 && Byte <= 0x9F) || (Byte >= 0xE0 && Byte <= 0xFC);
+}
+
+const TPathRules kPosix("/");
+const TPathRules kWindows("\\:");
+const TPathRules kWindows932("\\:", IsCodePage932LeadByte);
+
 TEST(NamingTest, OutputsAreNamedAfterTheNameUpToItsFirstDigit) {
   const struct {
     const char* Argument;
-    const char* Separators;
+    const TPathRules& Rules;
     const char* Info;
     const char* Waypoint;
   } Cases[] = {
-      {"Infantry1Level0Map.raw", "/", "InfantryInfo.raw", "Infantry.raw"},
-      {"Tank12Level0Map.raw", "/", "TankInfo.raw", "Tank.raw"},
-      {"/maps/Infantry1Level0Map.raw", "/", "/maps/InfantryInfo.raw", "/maps/Infantry.raw"},
-      {"maps2/v3/Tank0Level0Map.raw", "/", "maps2/v3/TankInfo.raw", "maps2/v3/Tank.raw"},
-      {"0map.raw", "/", "Info.raw", ".raw"},
-      {"dir/", "/", "dir/Info.raw", "dir/.raw"},
-      {"", "/", "Info.raw", ".raw"},
-      {"desert.raw", "/", "desert.rawInfo.raw", "desert.raw.raw"},
-      {"a\\b1.raw", "/", "a\\bInfo.raw", "a\\b.raw"},
-      {"C:\\maps\\Infantry1Level0Map.raw", "\\:", "C:\\maps\\InfantryInfo.raw",
+      {"Infantry1Level0Map.raw", kPosix, "InfantryInfo.raw", "Infantry.raw"},
+      {"Tank12Level0Map.raw", kPosix, "TankInfo.raw", "Tank.raw"},
+      {"/maps/Infantry1Level0Map.raw", kPosix, "/maps/InfantryInfo.raw", "/maps/Infantry.raw"},
+      {"maps2/v3/Tank0Level0Map.raw", kPosix, "maps2/v3/TankInfo.raw", "maps2/v3/Tank.raw"},
+      {"0map.raw", kPosix, "Info.raw", ".raw"},
+      {"dir/", kPosix, "dir/Info.raw", "dir/.raw"},
+      {"", kPosix, "Info.raw", ".raw"},
+      {"desert.raw", kPosix, "desert.rawInfo.raw", "desert.raw.raw"},
+      {"a\\b1.raw", kPosix, "a\\bInfo.raw", "a\\b.raw"},
+      {"C:\\maps\\Infantry1Level0Map.raw", kWindows, "C:\\maps\\InfantryInfo.raw",
        "C:\\maps\\Infantry.raw"},
-      {"C:\\maps2\\Tank0Level0Map.raw", "\\:", "C:\\maps2\\TankInfo.raw", "C:\\maps2\\Tank.raw"},
-      {"C:Jeep7.raw", "\\:", "C:JeepInfo.raw", "C:Jeep.raw"},
+      {"C:\\maps2\\Tank0Level0Map.raw", kWindows, "C:\\maps2\\TankInfo.raw", "C:\\maps2\\Tank.raw"},
+      {"C:Jeep7.raw", kWindows, "C:JeepInfo.raw", "C:Jeep.raw"},
+      {"C:\\maps\\", kWindows, "C:\\maps\\Info.raw", "C:\\maps\\.raw"},
+      {"\\\\server\\share\\x1.raw", kWindows, "\\\\server\\share\\xInfo.raw",
+       "\\\\server\\share\\x.raw"},
+      {"a/b\\Jeep2.raw", kWindows, "a/b\\JeepInfo.raw", "a/b\\Jeep.raw"},
+      // The second byte of a double-byte character is no separator, even with the code 5C.
+      {"C:\\maps\\\x95\x5C"
+       "1.raw",
+       kWindows932, "C:\\maps\\\x95\x5CInfo.raw", "C:\\maps\\\x95\x5C.raw"},
+      {"C:\\\x95\x5C\\Tank1.raw", kWindows932, "C:\\\x95\x5C\\TankInfo.raw",
+       "C:\\\x95\x5C\\Tank.raw"},
+      {"C:\\maps\\\x95\x5C"
+       "1.raw",
+       kWindows, "C:\\maps\\\x95\\Info.raw", "C:\\maps\\\x95\\.raw"},
+      {"\x81\\\x82", kWindows932, "\x81\\\x82Info.raw", "\x81\\\x82.raw"},
   };
   for (const auto& Case : Cases) {
-    const TRunPaths Paths = DeriveRunPaths(Case.Argument, Case.Separators);
+    const TRunPaths Paths = DeriveRunPaths(Case.Argument, Case.Rules);
     EXPECT_EQ(Paths.Input, Case.Argument);
     EXPECT_EQ(Paths.Info, Case.Info) << Case.Argument;
     EXPECT_EQ(Paths.Waypoint, Case.Waypoint) << Case.Argument;
+  }
+}
+
+TEST(CommandLineTest, SplitsByItsOwnRules) {
+  using TArguments = std::vector<std::string>;
+  const struct {
+    const char* Name;
+    std::string CommandLine;
+    TArguments Arguments;
+  } Cases[] = {
+      {"plain", "varnholt.exe Tank1.raw", {"varnholt.exe", "Tank1.raw"}},
+      {"runs of blanks", "  varnholt   Tank1.raw  ", {"varnholt", "Tank1.raw"}},
+      {"tabs and control characters separate",
+       "a\tb\x01"
+       "c\x1F"
+       "d\re\nf",
+       {"a", "b", "c", "d", "e", "f"}},
+      {"byte 127 and above do not",
+       "a\x7F\xA0"
+       "b",
+       {"a\x7F\xA0"
+        "b"}},
+      {"quotes keep blanks",
+       "\"C:\\Program Files\\v.exe\" \"my map1.raw\"",
+       {"C:\\Program Files\\v.exe", "my map1.raw"}},
+      {"quotes inside an argument", "a\"b c\"d e", {"ab cd", "e"}},
+      {"a quote open to the end", "v \"a b", {"v", "a b"}},
+      {"no escape character", "v a\\\"b c\\\" d", {"v", "a\\b c\\", "d"}},
+      {"empty quotes alone do not count", "v \"\" x \"\"\"\" \"\"", {"v", "x"}},
+      {"empty quotes at the start are dropped", "v \"\"abc", {"v", "abc"}},
+      {"a quoted blank counts", "v \" \"", {"v", " "}},
+      {"nothing", "", {}},
+  };
+  for (const auto& Case : Cases) {
+    EXPECT_EQ(SplitCommandLine(Case.CommandLine), Case.Arguments) << Case.Name;
   }
 }
 
@@ -45,7 +103,7 @@ TEST(UsageTest, WrongArgumentCountPrintsUsageWithTheProgramName) {
   for (const auto& Arguments : Cases) {
     std::vector<std::string> Lines;
     const int ExitCode =
-        RunVarnholt(Arguments, "/", [&](std::string_view Line) { Lines.emplace_back(Line); });
+        RunVarnholt(Arguments, kPosix, [&](std::string_view Line) { Lines.emplace_back(Line); });
     EXPECT_EQ(ExitCode, 0);
     const std::vector<std::string> Expected = {
         "",
@@ -67,7 +125,7 @@ TEST(ConvertMapTest, FailureOfTheConsoleIsNotCaughtByTheRun) {
   const auto PrintLine = [&](std::string_view) {
     if (++Calls == 6) throw std::runtime_error("console gone");
   };
-  EXPECT_THROW(RunVarnholt(std::vector<std::string>{"varnholt", Input}, "/", PrintLine),
+  EXPECT_THROW(RunVarnholt(std::vector<std::string>{"varnholt", Input}, kPosix, PrintLine),
                std::runtime_error);
   EXPECT_EQ(test::FilesIn(Folder.Path()).size(), 1u);
 }

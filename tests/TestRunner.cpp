@@ -1,0 +1,119 @@
+#include "TestRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+namespace varnholt::test {
+
+std::string ToolPath() {
+  const char* Override = std::getenv("VARNHOLT_EXE");
+  return Override != nullptr && *Override != '\0' ? Override : VARNHOLT_EXE;
+}
+
+namespace {
+
+std::vector<std::string> RunnerWords() {
+  std::vector<std::string> Words;
+  const char* Runner = std::getenv("VARNHOLT_RUNNER");
+  std::istringstream Stream(Runner != nullptr ? Runner : "");
+  for (std::string Word; Stream >> Word;) Words.push_back(Word);
+  return Words;
+}
+
+void LimitInChild(int Resource, const std::optional<rlim_t>& Limit) {
+  if (!Limit) return;
+  const rlimit Value{*Limit, *Limit};
+  if (::setrlimit(Resource, &Value) != 0) ::_exit(126);
+}
+
+void RedirectInChild(int Target, const std::string& Path) {
+  const int Descriptor = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (Descriptor < 0 || ::dup2(Descriptor, Target) < 0) ::_exit(126);
+}
+
+// Shrinks the pipe to one page and fills it up to Room bytes from full: every later write that
+// fits goes into that page, and the first that does not blocks.
+void FillPipe(int WriteEnd, std::size_t Room) {
+  const int Capacity = ::fcntl(WriteEnd, F_SETPIPE_SZ, static_cast<int>(::sysconf(_SC_PAGESIZE)));
+  if (Capacity <= 0 || static_cast<std::size_t>(Capacity) < Room) {
+    throw std::runtime_error("cannot shrink the console pipe");
+  }
+  const std::string Filler(static_cast<std::size_t>(Capacity) - Room, '#');
+  if (::write(WriteEnd, Filler.data(), Filler.size()) != static_cast<ssize_t>(Filler.size())) {
+    throw std::runtime_error("cannot fill the console pipe");
+  }
+}
+
+}  // namespace
+
+TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
+                   const TRunOptions& Options) {
+  std::vector<std::string> Words = RunnerWords();
+  Words.push_back(ToolPath());
+  Words.insert(Words.end(), Arguments.begin(), Arguments.end());
+  std::vector<char*> Argv;
+  for (std::string& Word : Words) Argv.push_back(Word.data());
+  Argv.push_back(nullptr);
+
+  // Pipes rather than files capture the console, so that a file-size limit cannot cut it short.
+  int OutputPipe[2], ErrorPipe[2];
+  if (::pipe2(OutputPipe, O_CLOEXEC) != 0 || ::pipe2(ErrorPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  if (Options.ReaderGone) ::close(OutputPipe[0]);
+  if (Options.ConsoleRoom) FillPipe(OutputPipe[1], *Options.ConsoleRoom);
+  const pid_t Child = ::fork();
+  if (Child < 0) throw std::runtime_error("fork failed");
+  if (Child == 0) {
+    if (::chdir(Folder.c_str()) != 0) ::_exit(126);
+    LimitInChild(RLIMIT_FSIZE, Options.FileSizeLimit);
+    LimitInChild(RLIMIT_AS, Options.AddressSpaceLimit);
+    if (Options.CloseStandardOutput) {
+      ::close(STDOUT_FILENO);
+    } else if (Options.StandardOutput != nullptr) {
+      RedirectInChild(STDOUT_FILENO, Options.StandardOutput);
+    } else if (::dup2(OutputPipe[1], STDOUT_FILENO) < 0) {
+      ::_exit(126);
+    }
+    if (::dup2(ErrorPipe[1], STDERR_FILENO) < 0) ::_exit(126);
+    ::execvp(Argv[0], Argv.data());
+    ::_exit(127);
+  }
+  ::close(OutputPipe[1]);
+  ::close(ErrorPipe[1]);
+  if (Options.While) Options.While(Child);
+  TRunResult Result;
+  pollfd Pipes[2] = {{Options.ReaderGone ? -1 : OutputPipe[0], POLLIN, 0},
+                     {ErrorPipe[0], POLLIN, 0}};
+  std::string* Texts[2] = {&Result.Output, &Result.Errors};
+  while (Pipes[0].fd >= 0 || Pipes[1].fd >= 0) {
+    if (::poll(Pipes, 2, -1) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+    for (int K = 0; K < 2; ++K) {
+      if (Pipes[K].fd < 0 || Pipes[K].revents == 0) continue;
+      char Chunk[4096];
+      const ssize_t Count = ::read(Pipes[K].fd, Chunk, sizeof Chunk);
+      if (Count > 0) {
+        Texts[K]->append(Chunk, static_cast<std::size_t>(Count));
+      } else if (Count == 0 || errno != EINTR) {
+        ::close(Pipes[K].fd);
+        Pipes[K].fd = -1;
+      }
+    }
+  }
+  int Status = 0;
+  while (::waitpid(Child, &Status, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  }
+  if (WIFEXITED(Status)) Result.ExitCode = WEXITSTATUS(Status);
+  if (WIFSIGNALED(Status)) Result.Signal = WTERMSIG(Status);
+  return Result;
+}
+
+}  // namespace varnholt::test

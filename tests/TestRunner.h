@@ -1,0 +1,38 @@
+// Runs the built executable in a folder, as a POSIX child process whose limits, console and
+// signals the end-to-end tests control.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <functional>
+
+#include "TestSupport.h"
+
+namespace varnholt::test {
+
+// How the executable is run, and how it ended.
+struct TRunOptions {
+  std::optional<rlim_t> FileSizeLimit;      // RLIMIT_FSIZE, bytes
+  std::optional<rlim_t> AddressSpaceLimit;  // RLIMIT_AS, bytes
+  const char* StandardOutput = nullptr;     // a path to write it to instead of capturing it
+  bool CloseStandardOutput = false;
+  bool ReaderGone = false;  // standard output a pipe whose reader has already closed it
+  // When set, the console pipe is one page holding only this many bytes more, so that the run
+  // blocks on its console once it has written them; While runs before the pipe is read.
+  std::optional<std::size_t> ConsoleRoom;
+  std::function<void(pid_t Child)> While;
+};
+struct TRunResult {
+  std::string Output;  // standard output, captured
+  std::string Errors;  // standard error, captured
+  int ExitCode = -1;   // -1 when ended by a signal
+  int Signal = 0;
+};
+// Runs the tool (VARNHOLT_EXE, or the one built beside the tests) in Folder with the given
+// arguments, behind the words of VARNHOLT_RUNNER if it is set (an emulator, for instance).
+TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
+                   const TRunOptions& Options = {});
+std::string ToolPath();
+
+}  // namespace varnholt::test
