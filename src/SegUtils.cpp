@@ -126,4 +126,55 @@ void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record) {
   WriteExactly(File, std::bit_cast<std::array<std::uint8_t, sizeof(Record)>>(Record));
 }
 
+std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {
+  std::array<std::uint8_t, 4> Tag;
+  ReadExactly(File, Tag);
+  const std::int32_t Value = LoadLE32(Tag.data());
+  Payload.fill(0);
+  if (Value == segExplicit) {
+    ReadExactly(File, Payload);
+  } else if (Value != segFilledLow && Value != segFilledHigh) {
+    throw Exception("Invalid record tag in info map");
+  }
+  return Value;
+}
+
+TInfoSegment UnpackInfoSegment(const TInfoPayload& Payload) {
+  TInfoSegment Info;
+  for (std::size_t K = 0; K < Info.size(); ++K) {
+    Info[K] = static_cast<std::uint8_t>(Payload[K / 4] >> (2 * (K % 4)) & 3);
+  }
+  return Info;
+}
+
+void ReadInfoSegment(TReader& File, TInfoSegment& Info) {
+  TInfoPayload Payload;
+  switch (ReadInfoRecord(File, Payload)) {
+    case segFilledLow:
+      Info.fill(0);
+      break;
+    case segFilledHigh:
+      Info.fill(3);
+      break;
+    default:
+      Info = UnpackInfoSegment(Payload);
+  }
+}
+
+std::uint32_t ReadWaypointHeader(TReader& File) {
+  std::array<std::uint8_t, 8> Words;
+  ReadExactly(File, Words);
+  const std::int32_t Side = LoadLE32(Words.data());
+  if (Side < 0 || Side != LoadLE32(Words.data() + 4)) {
+    throw Exception("Invalid waypoint map header");
+  }
+  return static_cast<std::uint32_t>(Side);
+}
+
+void ReadWaypointSegment(TReader& File, TWaypointSegment& Record) {
+  std::array<std::uint8_t, sizeof(TWaypointSegment)> Bytes;
+  ReadExactly(File, Bytes);
+  Record = std::bit_cast<TWaypointSegment>(Bytes);
+}
+
 }  // namespace varnholt

@@ -62,4 +62,18 @@ void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Ta
 void WriteWaypointHeader(TWriter& File, std::uint32_t N);
 void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record);
 
+// Readers of the two maps the tool writes, the counterparts of the writers above, for tools that
+// check or draw a converted map. A short file fails with "Error reading file", as with the
+// level-0 readers.
+
+// One info record: returns its tag and, for segExplicit, fills Payload (zeroed otherwise). A tag
+// the writer never uses fails with "Invalid record tag in info map".
+std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload);
+TInfoSegment UnpackInfoSegment(const TInfoPayload& Payload);
+void ReadInfoSegment(TReader& File, TInfoSegment& Info);
+// Segments per side; fails with "Invalid waypoint map header" unless both words are equal and
+// not negative.
+std::uint32_t ReadWaypointHeader(TReader& File);
+void ReadWaypointSegment(TReader& File, TWaypointSegment& Record);
+
 }  // namespace varnholt
