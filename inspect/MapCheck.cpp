@@ -1,0 +1,182 @@
+#include "MapCheck.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "AreaUtils.h"
+#include "Platform.h"
+
+namespace varnholt::inspect {
+namespace {
+
+// Reads the expected file from memory, so that both sides of a comparison go through the same
+// readers.
+class TBytesReader final : public TReader {
+ public:
+  explicit TBytesReader(std::span<const std::uint8_t> Source) : Bytes(Source) {}
+  std::size_t Read(std::span<std::uint8_t> Buffer) override {
+    const std::size_t Take = std::min(Buffer.size(), Bytes.size());
+    if (Take > 0) std::memcpy(Buffer.data(), Bytes.data(), Take);
+    Bytes = Bytes.subspan(Take);
+    return Take;
+  }
+
+ private:
+  std::span<const std::uint8_t> Bytes;
+};
+
+std::string Hex(std::span<const std::uint8_t> Bytes) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  std::string Text;
+  for (const std::uint8_t Byte : Bytes) {
+    if (!Text.empty()) Text += ' ';
+    Text += kDigits[Byte >> 4];
+    Text += kDigits[Byte & 15];
+  }
+  return Text;
+}
+
+std::string Segment(std::uint32_t I, std::uint32_t J) {
+  return std::string("segment (") + std::to_string(I) + ", " + std::to_string(J) + "), ";
+}
+
+std::string Differs(const std::string& Field, const std::string& Found, const std::string& Wanted) {
+  return Field + ": " + Found + " in the file, " + Wanted + " expected";
+}
+
+std::string CompareHeaders(const TMapHeader& Found, const TMapHeader& Wanted) {
+  static constexpr struct {
+    const char* Name;
+    std::int32_t TMapHeader::*Word;
+  } kWords[] = {
+      {"Exponent", &TMapHeader::Exponent},     {"ExponentCopy", &TMapHeader::ExponentCopy},
+      {"LevelShift", &TMapHeader::LevelShift}, {"Level", &TMapHeader::Level},
+      {"InfoFlag", &TMapHeader::InfoFlag},     {"Word5", &TMapHeader::Word5},
+      {"Word6", &TMapHeader::Word6},           {"Word7", &TMapHeader::Word7}};
+  for (const auto& Word : kWords) {
+    if (Found.*Word.Word == Wanted.*Word.Word) continue;
+    return Differs(std::string("header word ") + Word.Name, std::to_string(Found.*Word.Word),
+                   std::to_string(Wanted.*Word.Word));
+  }
+  return {};
+}
+
+std::string ComparePayloads(const TInfoPayload& Found, const TInfoPayload& Wanted) {
+  const auto Mismatch = std::mismatch(Found.begin(), Found.end(), Wanted.begin());
+  if (Mismatch.first == Found.end()) return {};
+  const auto Byte = static_cast<int>(Mismatch.first - Found.begin());
+  // Eight bytes to a row of 32 info values, four values to a byte.
+  const std::string Field = std::string("payload byte ") + std::to_string(Byte) + " (info row " +
+                            std::to_string(Byte / 8) + ", columns " + std::to_string(Byte % 8 * 4) +
+                            "-" + std::to_string(Byte % 8 * 4 + 3) + ")";
+  return Differs(Field, Hex({&*Mismatch.first, 1}), Hex({&*Mismatch.second, 1}));
+}
+
+std::string CompareInfoRecords(TReader& File, TReader& Expected) {
+  TInfoPayload Found, Wanted;
+  const std::int32_t FoundTag = ReadInfoRecord(File, Found);
+  const std::int32_t WantedTag = ReadInfoRecord(Expected, Wanted);
+  if (FoundTag != WantedTag) {
+    return Differs("record tag", std::to_string(FoundTag), std::to_string(WantedTag));
+  }
+  return ComparePayloads(Found, Wanted);
+}
+
+// The fields of a waypoint record by their first byte, in record order.
+struct TRecordField {
+  std::size_t First;
+  std::size_t Length;
+  const char* Name;
+};
+constexpr TRecordField kRecordFields[] = {{0, 2, "DownLinks"},        {2, 2, "RightLinks"},
+                                          {4, 2, "Points of area 1"}, {6, 2, "Points of area 2"},
+                                          {8, 2, "Points of area 3"}, {10, 2, "Points of area 4"},
+                                          {12, 1, "AreaMask"},        {13, 3, "reserved bytes"}};
+
+std::string CompareRecords(const TWaypointSegment& Found, const TWaypointSegment& Wanted) {
+  using TRecordBytes = std::array<std::uint8_t, sizeof(TWaypointSegment)>;
+  const auto FoundBytes = std::bit_cast<TRecordBytes>(Found);
+  const auto WantedBytes = std::bit_cast<TRecordBytes>(Wanted);
+  for (const TRecordField& Field : kRecordFields) {
+    const auto FoundField = std::span(FoundBytes).subspan(Field.First, Field.Length);
+    const auto WantedField = std::span(WantedBytes).subspan(Field.First, Field.Length);
+    if (std::equal(FoundField.begin(), FoundField.end(), WantedField.begin())) continue;
+    return Differs(Field.Name, Hex(FoundField), Hex(WantedField));
+  }
+  return {};
+}
+
+// The converter writes nothing after the last record, so anything there is damage.
+std::string CompareEnd(TReader& File) {
+  std::array<std::uint8_t, 1> Extra;
+  return File.Read(Extra) == 0 ? std::string() : "bytes follow the last record";
+}
+
+}  // namespace
+
+TInspectedMap LoadLevel0Map(const std::string& Path) {
+  TInputFile File(Path);
+  const TMapHeader Header = ReadMapHeader(File);
+  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
+  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
+  TInspectedMap Map;
+  Map.Size = CellsPerSide(Header);
+  Map.N = Map.Size >> 6;
+  if (Map.N == 0) throw Exception("Invalid map size!");
+  Map.Segments = TSegments(Map.N);
+  for (TSegment& Segment : Map.Segments.All()) ReadSegment(File, Segment);
+  return Map;
+}
+
+TExpectedOutputs RecomputeOutputs(const TInspectedMap& Map) {
+  TExpectedOutputs Outputs{TMapBuffer(MaxInfoMapBytes(Map.N)), TWaypointSegments(Map.N)};
+  TAreaCount AreaCounts(Map.N);
+  TAreaEdgeMap Edges(Map.N);
+  TAreaSegment AreaMap;
+  TInfoSegment Info;
+  WriteMapHeader(Outputs.InfoMap, Map.Size, 0, 1);
+  for (std::size_t K = 0; K < Map.Segments.All().size(); ++K) {
+    std::int32_t& AreaCount = AreaCounts.All()[K];
+    LabelAreas(Map.Segments.All()[K], AreaMap, AreaCount);
+    ReduceToInfo(AreaMap, Info);
+    WriteInfoSegment(Outputs.InfoMap, Info);
+    CalculateWaypoint(AreaMap, AreaCount, Outputs.Waypoints.All()[K]);
+    Edges.All()[K] = AreaEdges(AreaMap);
+  }
+  LinkSegments(Edges, AreaCounts, Outputs.Waypoints, Map.N);
+  return Outputs;
+}
+
+std::string CompareInfoMap(TReader& File, const TMapBuffer& Expected) {
+  TBytesReader Wanted(Expected.Bytes());
+  const TMapHeader WantedHeader = ReadMapHeader(Wanted);
+  std::string Difference = CompareHeaders(ReadMapHeader(File), WantedHeader);
+  if (!Difference.empty()) return Difference;
+  const std::uint32_t N = CellsPerSide(WantedHeader) >> 6;
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) {
+      Difference = CompareInfoRecords(File, Wanted);
+      if (!Difference.empty()) return Segment(I, J) + Difference;
+    }
+  }
+  return CompareEnd(File);
+}
+
+std::string CompareWaypointMap(TReader& File, const TWaypointSegments& Expected) {
+  const std::uint32_t N = ReadWaypointHeader(File);
+  if (N != Expected.Size()) {
+    return Differs("header segments per side", std::to_string(N), std::to_string(Expected.Size()));
+  }
+  TWaypointSegment Found;
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) {
+      ReadWaypointSegment(File, Found);
+      const std::string Difference = CompareRecords(Found, Expected[I][J]);
+      if (!Difference.empty()) return Segment(I, J) + Difference;
+    }
+  }
+  return CompareEnd(File);
+}
+
+}  // namespace varnholt::inspect

@@ -1,0 +1,231 @@
+#include "Picture.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <new>
+
+#include "AreaUtils.h"
+#include "Platform.h"
+
+namespace varnholt::inspect {
+namespace {
+
+struct TPixel {
+  int X = 0;
+  int Y = 0;
+};
+
+std::uint8_t& PixelAt(TPicture& Picture, int X, int Y) {
+  return Picture.Pixels[static_cast<std::size_t>(Y) * Picture.Side + static_cast<std::size_t>(X)];
+}
+
+void PaintSegment(const TSegment& Segment, std::uint32_t I, std::uint32_t J, TPicture& Picture) {
+  TAreaSegment AreaMap;
+  std::int32_t AreaCount = 0;
+  LabelAreas(Segment, AreaMap, AreaCount);
+  for (int R = 0; R < kSegmentSide; ++R) {
+    const std::uint64_t Blocked = SegmentRow(Segment, R);
+    for (int C = 0; C < kSegmentSide; ++C) {
+      if ((Blocked >> C & 1) != 0) continue;
+      const int Area = AreaMap[static_cast<std::size_t>(R * kSegmentSide + C)];
+      const auto Paint = static_cast<std::uint8_t>(Area == 0 ? kErased : kArea1 + Area - 1);
+      const auto X =
+          static_cast<int>((J * kSegmentSide + static_cast<std::uint32_t>(C)) / Picture.Scale);
+      const auto Y =
+          static_cast<int>((I * kSegmentSide + static_cast<std::uint32_t>(R)) / Picture.Scale);
+      std::uint8_t& Pixel = PixelAt(Picture, X, Y);
+      Pixel = std::max(Pixel, Paint);
+    }
+  }
+}
+
+// Faint lines along the first row and column of every segment, while segments are large enough
+// in the picture for them not to cover it.
+void DrawBorders(TPicture& Picture) {
+  const std::uint32_t SegmentPixels = kSegmentSide / Picture.Scale;
+  if (SegmentPixels < 8) return;
+  for (std::uint32_t Y = 0; Y < Picture.Side; ++Y) {
+    for (std::uint32_t X = 0; X < Picture.Side; ++X) {
+      if (Y % SegmentPixels != 0 && X % SegmentPixels != 0) continue;
+      std::uint8_t& Pixel = PixelAt(Picture, static_cast<int>(X), static_cast<int>(Y));
+      if (Pixel < kLink) Pixel = static_cast<std::uint8_t>(Pixel + kBorder);
+    }
+  }
+}
+
+TPixel WaypointPixel(const TWaypointSegments& Waypoints, std::uint32_t I, std::uint32_t J,
+                     unsigned Area, std::uint32_t Scale) {
+  const auto& Point = Waypoints[I][J].Points[Area];  // column, row
+  return {static_cast<int>((J * kSegmentSide + Point[0]) / Scale),
+          static_cast<int>((I * kSegmentSide + Point[1]) / Scale)};
+}
+
+void DrawLine(TPicture& Picture, TPixel From, TPixel To) {
+  const int DX = std::abs(To.X - From.X);
+  const int DY = -std::abs(To.Y - From.Y);
+  const int StepX = From.X < To.X ? 1 : -1;
+  const int StepY = From.Y < To.Y ? 1 : -1;
+  int Error = DX + DY;
+  for (TPixel At = From;;) {
+    PixelAt(Picture, At.X, At.Y) = kLink;
+    if (At.X == To.X && At.Y == To.Y) return;
+    const int Twice = 2 * Error;
+    if (Twice >= DY) {
+      Error += DY;
+      At.X += StepX;
+    }
+    if (Twice <= DX) {
+      Error += DX;
+      At.Y += StepY;
+    }
+  }
+}
+
+// A line from the waypoint of area A of segment (I, J) to that of area B of the neighbour at
+// (I + DI, J + DJ), for every bit 4 * A + B of the link word.
+void DrawLinks(const TWaypointSegments& Waypoints, std::uint32_t I, std::uint32_t J,
+               std::uint32_t DI, std::uint32_t DJ, const std::array<std::uint8_t, 2>& Links,
+               TPicture& Picture) {
+  const unsigned Word = Links[0] | unsigned{Links[1]} << 8;
+  for (unsigned Bit = 0; Bit < 16; ++Bit) {
+    if ((Word >> Bit & 1) == 0) continue;
+    DrawLine(Picture, WaypointPixel(Waypoints, I, J, Bit / 4, Picture.Scale),
+             WaypointPixel(Waypoints, I + DI, J + DJ, Bit % 4, Picture.Scale));
+  }
+}
+
+void DrawDot(TPicture& Picture, TPixel Centre) {
+  const int Last = static_cast<int>(Picture.Side) - 1;
+  for (int Y = std::max(Centre.Y - 1, 0); Y <= std::min(Centre.Y + 1, Last); ++Y) {
+    for (int X = std::max(Centre.X - 1, 0); X <= std::min(Centre.X + 1, Last); ++X) {
+      PixelAt(Picture, X, Y) = kWaypoint;
+    }
+  }
+}
+
+void DrawGraph(const TWaypointSegments& Waypoints, TPicture& Picture) {
+  const std::uint32_t N = Waypoints.Size();
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) {
+      if (I + 1 < N) DrawLinks(Waypoints, I, J, 1, 0, Waypoints[I][J].DownLinks, Picture);
+      if (J + 1 < N) DrawLinks(Waypoints, I, J, 0, 1, Waypoints[I][J].RightLinks, Picture);
+    }
+  }
+  // Dots last, so that no line covers them; bit A + 3 of the mask marks area A as present.
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) {
+      for (unsigned Area = 0; Area < 4; ++Area) {
+        if ((Waypoints[I][J].AreaMask >> (Area + 4) & 1) == 0) continue;
+        DrawDot(Picture, WaypointPixel(Waypoints, I, J, Area, Picture.Scale));
+      }
+    }
+  }
+}
+
+struct TPngOutput {
+  std::vector<std::uint8_t> Bytes;
+  bool OutOfMemory = false;
+};
+
+extern "C" void AppendPngBytes(png_structp Png, png_bytep Data, std::size_t Length) {
+  TPngOutput& Output = *static_cast<TPngOutput*>(png_get_io_ptr(Png));
+  try {
+    Output.Bytes.insert(Output.Bytes.end(), Data, Data + Length);
+  } catch (const std::bad_alloc&) {
+    Output.OutOfMemory = true;
+  }
+  // Outside the handler: libpng leaves by a jump, which must not cross a live exception.
+  if (Output.OutOfMemory) png_error(Png, "out of memory");
+}
+
+extern "C" void FlushPngBytes(png_structp) {}
+
+// libpng jumps back to WritePngRows when this returns; the message is not needed, the failure
+// is reported by EncodePng.
+extern "C" void IgnorePngMessage(png_structp, png_const_charp) {}
+
+// Kept apart from everything with a destructor, which a jump back to setjmp would skip.
+bool WritePngRows(png_structp Png, png_infop Info, const TPicture& Picture,
+                  const png_color* Colours) {
+  if (setjmp(png_jmpbuf(Png)) != 0) return false;
+  png_set_IHDR(Png, Info, Picture.Side, Picture.Side, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_PLTE(Png, Info, Colours, kPaletteSize);
+  png_write_info(Png, Info);
+  for (std::uint32_t Y = 0; Y < Picture.Side; ++Y) {
+    png_write_row(Png, Picture.Pixels.data() + std::size_t{Y} * Picture.Side);
+  }
+  png_write_end(Png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+const std::array<TColour, kPaletteSize>& Palette() {
+  static constexpr std::array<TColour, kPaletteSize> kColours = {{
+      {44, 44, 52},     // blocked
+      {146, 204, 128},  // area 1
+      {112, 158, 226},  // area 2
+      {236, 196, 96},   // area 3
+      {200, 132, 220},  // area 4
+      {236, 40, 40},    // erased open cell
+      {255, 255, 255},  // link
+      {0, 0, 0},        // waypoint
+      {80, 80, 92},     // segment border over each of the cell colours above
+      {122, 176, 106},
+      {92, 134, 196},
+      {206, 168, 78},
+      {172, 110, 190},
+      {200, 28, 28},
+      {0, 0, 0},
+      {0, 0, 0},
+  }};
+  return kColours;
+}
+
+TPicture DrawPicture(const TSegments& Segments, const TWaypointSegments& Waypoints) {
+  const std::uint32_t N = Segments.Size();
+  const std::uint32_t Cells = N * kSegmentSide;
+  TPicture Picture;
+  Picture.Scale = std::max<std::uint32_t>(1, Cells / kMaxPictureSide);
+  Picture.Side = Cells / Picture.Scale;
+  Picture.Pixels.assign(std::size_t{Picture.Side} * Picture.Side, kBlocked);
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) PaintSegment(Segments[I][J], I, J, Picture);
+  }
+  DrawBorders(Picture);
+  DrawGraph(Waypoints, Picture);
+  return Picture;
+}
+
+std::vector<std::uint8_t> EncodePng(const TPicture& Picture) {
+  std::array<png_color, kPaletteSize> Colours;
+  for (int K = 0; K < kPaletteSize; ++K) {
+    const TColour& Colour = Palette()[static_cast<std::size_t>(K)];
+    Colours[static_cast<std::size_t>(K)] = {Colour[0], Colour[1], Colour[2]};
+  }
+  png_structp Png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, IgnorePngMessage, IgnorePngMessage);
+  if (Png == nullptr) throw Exception("Out of memory");
+  png_infop Info = png_create_info_struct(Png);
+  TPngOutput Output;
+  const bool HaveInfo = Info != nullptr;
+  if (HaveInfo) png_set_write_fn(Png, &Output, AppendPngBytes, FlushPngBytes);
+  const bool Written = HaveInfo && WritePngRows(Png, Info, Picture, Colours.data());
+  png_destroy_write_struct(&Png, &Info);
+  if (!HaveInfo || Output.OutOfMemory) throw Exception("Out of memory");
+  if (!Written) throw Exception("Error encoding the picture");
+  return std::move(Output.Bytes);
+}
+
+void WriteWholeFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes) {
+  TOutputFile File(Path);
+  if (File.Write(Bytes) != Bytes.size()) throw Exception("Error writing file");
+  File.Finish();
+  File.Commit();
+}
+
+}  // namespace varnholt::inspect

@@ -1,0 +1,47 @@
+// The inspector's picture of a converted map: the areas the converter keeps, the cells it drops,
+// and the graph of waypoints and links a pathfinder searches.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "SegUtils.h"
+
+namespace varnholt::inspect {
+
+// Palette indices. Painting a cell keeps the highest of the indices below kLink that fall on one
+// pixel, so that an erased cell stays visible when the picture is scaled down.
+enum TPaint : std::uint8_t {
+  kBlocked = 0,
+  kArea1 = 1,  // ... kArea1 + 3 for area 4
+  kErased = 5,
+  kLink = 6,
+  kWaypoint = 7,
+  kBorder = 8,  // added to a cell colour on the first row and column of a segment
+};
+inline constexpr int kPaletteSize = 16;
+using TColour = std::array<std::uint8_t, 3>;  // red, green, blue
+const std::array<TColour, kPaletteSize>& Palette();
+
+inline constexpr std::uint32_t kMaxPictureSide = 4096;
+
+struct TPicture {
+  std::uint32_t Side = 0;            // pixels per side
+  std::uint32_t Scale = 1;           // cells per pixel along each side
+  std::vector<std::uint8_t> Pixels;  // palette indices, row by row
+};
+
+// One pixel per cell up to kMaxPictureSide cells per side; larger maps are scaled down by the
+// power of two that brings them to kMaxPictureSide pixels. Waypoints are the records the
+// converter makes for Segments.
+TPicture DrawPicture(const TSegments& Segments, const TWaypointSegments& Waypoints);
+
+// The picture as a PNG file with a palette, in memory.
+std::vector<std::uint8_t> EncodePng(const TPicture& Picture);
+
+// Writes Bytes to Path through a temporary file that replaces Path only once it is complete.
+void WriteWholeFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes);
+
+}  // namespace varnholt::inspect
