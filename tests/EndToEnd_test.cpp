@@ -145,9 +145,10 @@ TEST(EndToEndTest, RecordsAreReadInGridOrder) {
 }
 
 TEST(EndToEndTest, WrongArgumentCountPrintsUsage) {
-  const std::string Usage = ConsoleText({"Usage: varnholt <Level0PathFile>", "",
-                                         "For example: varnholt "
-                                         "Infantry1Level0Map.raw"});
+  // The program names itself by its own file: varnholt, or varnholt.exe on Windows.
+  const std::string Program = fs::path(ToolPath()).filename().string();
+  const std::string Usage = ConsoleText({"Usage: " + Program + " <Level0PathFile>", "",
+                                         "For example: " + Program + " Infantry1Level0Map.raw"});
   for (const std::vector<std::string>& Arguments :
        std::vector<std::vector<std::string>>{{}, {"Map1.raw", "Map1.raw"}}) {
     TScratchFolder Folder;
@@ -254,6 +255,8 @@ TEST(EndToEndTest, OutputFailuresLeaveTheOldMapsAsTheyWere) {
   };
   for (const TOutputFailure& Case : Cases) {
     SCOPED_TRACE(Case.Name);
+    // A file-size limit would fall on the emulator too, which does not survive it.
+    if (Case.Options.FileSizeLimit && UnderRunner()) continue;
     TScratchFolder Folder;
     WriteFile(Folder.Path() / "Map1.raw", Input);
     WriteFile(Folder.Path() / "MapInfo.raw", kOldInfo);

@@ -19,6 +19,16 @@ std::string ToolPath() {
 
 namespace {
 
+std::vector<std::string> RunnerWords();
+
+}  // namespace
+
+bool UnderRunner() {
+  return !RunnerWords().empty();
+}
+
+namespace {
+
 std::vector<std::string> RunnerWords() {
   std::vector<std::string> Words;
   const char* Runner = std::getenv("VARNHOLT_RUNNER");
@@ -90,11 +100,17 @@ TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::s
   ::close(ErrorPipe[1]);
   if (Options.While) Options.While(Child);
   TRunResult Result;
+  // Read until the child has ended and its pipes are drained. Processes it started may hold
+  // the pipes open for longer (an emulator's services), so their end is not waited for.
   pollfd Pipes[2] = {{Options.ReaderGone ? -1 : OutputPipe[0], POLLIN, 0},
                      {ErrorPipe[0], POLLIN, 0}};
   std::string* Texts[2] = {&Result.Output, &Result.Errors};
+  int Status = 0;
+  bool Ended = false;
   while (Pipes[0].fd >= 0 || Pipes[1].fd >= 0) {
-    if (::poll(Pipes, 2, -1) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+    const int Ready = ::poll(Pipes, 2, Ended ? 0 : 20);
+    if (Ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+    if (Ready == 0 && Ended) break;
     for (int K = 0; K < 2; ++K) {
       if (Pipes[K].fd < 0 || Pipes[K].revents == 0) continue;
       char Chunk[4096];
@@ -106,9 +122,12 @@ TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::s
         Pipes[K].fd = -1;
       }
     }
+    if (!Ended) Ended = ::waitpid(Child, &Status, WNOHANG) == Child;
   }
-  int Status = 0;
-  while (::waitpid(Child, &Status, 0) < 0) {
+  for (const pollfd& Pipe : Pipes) {
+    if (Pipe.fd >= 0) ::close(Pipe.fd);
+  }
+  while (!Ended && ::waitpid(Child, &Status, 0) < 0) {
     if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }
   if (WIFEXITED(Status)) Result.ExitCode = WEXITSTATUS(Status);

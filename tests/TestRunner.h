@@ -34,5 +34,7 @@ struct TRunResult {
 TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
                    const TRunOptions& Options = {});
 std::string ToolPath();
+// Whether the tool runs behind VARNHOLT_RUNNER (an emulator) rather than natively.
+bool UnderRunner();
 
 }  // namespace varnholt::test
