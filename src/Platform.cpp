@@ -39,20 +39,8 @@ std::size_t TInputFile::Read(std::span<std::uint8_t> Bytes) {
 }
 
 std::size_t TOutputFile::Write(std::span<const std::uint8_t> Bytes) {
-  if (Failed) return 0;
-  if (Buffer.size() + Bytes.size() > platform::kBufferBytes && !Flush()) return 0;
-  if (Bytes.size() >= platform::kBufferBytes) {
-    Failed = !platform::WriteAll(Handle, Bytes);
-    return Failed ? 0 : Bytes.size();
-  }
-  Buffer.insert(Buffer.end(), Bytes.begin(), Bytes.end());
-  return Bytes.size();
-}
-
-bool TOutputFile::Flush() {
-  Failed = Failed || !platform::WriteAll(Handle, Buffer);
-  Buffer.clear();
-  return !Failed;
+  Failed = Failed || !platform::WriteAll(Handle, Bytes);
+  return Failed ? 0 : Bytes.size();
 }
 
 namespace platform {

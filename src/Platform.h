@@ -48,7 +48,8 @@ void WriteStandardOutput(std::string_view Text);
 // An open file: a descriptor or a handle, -1 when there is none.
 using TFileHandle = std::intptr_t;
 
-// An existing regular file opened for reading, read through a large buffer.
+// An existing regular file opened for reading, read through a buffer as large as the file, up
+// to a limit.
 class TInputFile final : public TReader {
  public:
   explicit TInputFile(const std::string& Path);  // fails with "Error opening file: " + Path
@@ -74,6 +75,7 @@ struct TPendingFile {
 // A new file that replaces Path only when committed. It is written as a temporary file beside
 // Path and renamed over it at the end, so whatever was at Path stays untouched until the new
 // file is complete; a temporary that is not committed is removed, also by an interruption.
+// Writes go straight to the system: the maps are assembled in memory and written whole.
 class TOutputFile final : public TWriter {
  public:
   explicit TOutputFile(std::string Path);  // fails with "Error opening file: " + Path
@@ -82,19 +84,16 @@ class TOutputFile final : public TWriter {
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   std::size_t Write(std::span<const std::uint8_t> Bytes) override;
-  // Writes out what is buffered and makes it durable; fails with "Error writing file".
+  // Makes what was written durable and closes the file; fails with "Error writing file".
   void Finish();
   // Puts the finished file in place of Path; fails with "Error writing file".
   void Commit();
 
  private:
-  bool Flush();
-
   std::string Path;
   std::string TemporaryPath;
   TFileHandle Handle = -1;
   TPendingFile* Pending = nullptr;  // where an interruption finds the temporary
-  std::vector<std::uint8_t> Buffer;
   bool Failed = false;
   bool Committed = false;
 };
@@ -102,7 +101,7 @@ class TOutputFile final : public TWriter {
 // What the platform files provide to the shared part and to each other.
 namespace platform {
 
-inline constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kBufferBytes = std::size_t{1} << 20;  // the most read at a time
 
 // Reads what is available up to Buffer's size: the count read, 0 at the end or on an error.
 std::size_t ReadSome(TFileHandle Handle, std::span<std::uint8_t> Buffer);

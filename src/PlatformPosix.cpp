@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -99,7 +100,8 @@ TInputFile::TInputFile(const std::string& Path) {
     throw Exception("Error opening file: " + Path);
   }
   Handle = Opened;
-  Buffer.resize(platform::kBufferBytes);
+  Buffer.resize(
+      std::clamp<std::size_t>(static_cast<std::size_t>(Status.st_size), 1, platform::kBufferBytes));
 }
 
 TInputFile::~TInputFile() {
@@ -117,7 +119,6 @@ TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
   }
   if (Handle < 0) throw Exception("Error opening file: " + Path);
   Pending = platform::RegisterPendingFile(TemporaryPath);
-  Buffer.reserve(platform::kBufferBytes);
 }
 
 TOutputFile::~TOutputFile() {
@@ -128,7 +129,7 @@ TOutputFile::~TOutputFile() {
 }
 
 void TOutputFile::Finish() {
-  const bool Written = Flush() && ::fsync(Descriptor(Handle)) == 0;
+  const bool Written = !Failed && ::fsync(Descriptor(Handle)) == 0;
   const bool Closed = ::close(Descriptor(Handle)) == 0;
   Handle = -1;
   if (!Written || !Closed) throw Exception("Error writing file");

@@ -97,7 +97,10 @@ TInputFile::TInputFile(const std::string& Path) {
     throw Exception("Error opening file: " + Path);
   }
   Handle = FromHandle(Opened);
-  Buffer.resize(platform::kBufferBytes);
+  LARGE_INTEGER Size{};
+  GetFileSizeEx(Opened, &Size);
+  Buffer.resize(
+      std::clamp<std::size_t>(static_cast<std::size_t>(Size.QuadPart), 1, platform::kBufferBytes));
 }
 
 TInputFile::~TInputFile() {
@@ -115,7 +118,6 @@ TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
   }
   if (Handle == -1) throw Exception("Error opening file: " + Path);
   Pending = platform::RegisterPendingFile(TemporaryPath);
-  Buffer.reserve(platform::kBufferBytes);
 }
 
 TOutputFile::~TOutputFile() {
@@ -125,7 +127,7 @@ TOutputFile::~TOutputFile() {
 }
 
 void TOutputFile::Finish() {
-  const bool Written = Flush() && FlushFileBuffers(AsHandle(Handle)) != 0;
+  const bool Written = !Failed && FlushFileBuffers(AsHandle(Handle)) != 0;
   const bool Closed = CloseHandle(AsHandle(Handle)) != 0;
   Handle = -1;
   if (!Written || !Closed) throw Exception("Error writing file");

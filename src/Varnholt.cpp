@@ -57,17 +57,16 @@ void AnalyseMap(TMapRun& Run) {
   LinkSegments(Run.AreaEdges, Run.AreaCounts, Run.Waypoints, Run.N);
 }
 
-void WriteInfoMap(const TMapRun& Run, TOutputFile& File) {
-  if (File.Write(Run.InfoMap.Bytes()) != Run.InfoMap.Bytes().size()) {
-    throw Exception("Error writing file");
-  }
+void WriteMapFile(const TMapBuffer& Map, TOutputFile& File) {
+  if (File.Write(Map.Bytes()) != Map.Bytes().size()) throw Exception("Error writing file");
   File.Finish();
 }
 
 void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
-  WriteWaypointHeader(File, Run.N);
-  for (const TWaypointSegment& Record : Run.Waypoints.All()) WriteWaypointSegment(File, Record);
-  File.Finish();
+  TMapBuffer Map(8 + sizeof(TWaypointSegment) * Run.Waypoints.All().size());
+  WriteWaypointHeader(Map, Run.N);
+  for (const TWaypointSegment& Record : Run.Waypoints.All()) WriteWaypointSegment(Map, Record);
+  WriteMapFile(Map, File);
 }
 
 bool IsAsciiDigit(char Character) {
@@ -132,7 +131,7 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   AnalyseMap(Run);
   PrintLine("Writing " + InfoPath + "...");
   TOutputFile InfoFile(InfoPath);
-  WriteInfoMap(Run, InfoFile);
+  WriteMapFile(Run.InfoMap, InfoFile);
   PrintLine("Writing " + WaypointPath + "...");
   TOutputFile WaypointFile(WaypointPath);
   WriteWaypointMap(Run, WaypointFile);
