@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <system_error>
 
@@ -15,6 +16,10 @@ namespace varnholt {
 namespace {
 
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
+
+// Set while interruptions are held; the control handler, on a thread of its own, waits for it
+// to clear, so that a step such as putting both maps in place completes first.
+std::atomic<int> InterruptionsHeld{0};
 
 HANDLE AsHandle(TFileHandle Handle) {
   return reinterpret_cast<HANDLE>(Handle);
@@ -26,6 +31,7 @@ TFileHandle FromHandle(HANDLE Handle) {
 // Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close arrives; the temporaries are
 // opened with delete sharing so that they can be removed while still open.
 BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
+  while (InterruptionsHeld.load() != 0) Sleep(1);
   for (const TPendingFile& File : platform::PendingFiles()) {
     if (File.Active != 0) DeleteFileA(File.Path);
   }
@@ -60,9 +66,12 @@ void PrepareProcess() {
   SetConsoleCtrlHandler(RemovePendingFilesOnControl, TRUE);
 }
 
-// Console control events do not interrupt the main thread, so there is nothing to hold back.
-TInterruptionsHeld::TInterruptionsHeld() = default;
-TInterruptionsHeld::~TInterruptionsHeld() = default;
+TInterruptionsHeld::TInterruptionsHeld() {
+  ++InterruptionsHeld;
+}
+TInterruptionsHeld::~TInterruptionsHeld() {
+  --InterruptionsHeld;
+}
 
 std::vector<std::string> CommandLineArguments(int, char**) {
   // The C runtime splits argv by rules of its own; the tool's rule applies to the raw text.
@@ -109,6 +118,8 @@ TInputFile::~TInputFile() {
 
 TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
   if (IsDirectory(Path)) throw Exception("Error opening file: " + Path);
+  // Held, so that an interruption never falls between creating the file and registering it.
+  const TInterruptionsHeld Held;
   for (int Attempt = 0; Attempt < 100 && Handle == -1; ++Attempt) {
     TemporaryPath = platform::TemporaryPathFor(Path, Attempt);
     const HANDLE Created = CreateFileA(TemporaryPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
@@ -121,6 +132,7 @@ TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
 }
 
 TOutputFile::~TOutputFile() {
+  const TInterruptionsHeld Held;
   if (Handle != -1) CloseHandle(AsHandle(Handle));
   if (!Committed) DeleteFileA(TemporaryPath.c_str());
   platform::ReleasePendingFile(Pending);
@@ -134,6 +146,7 @@ void TOutputFile::Finish() {
 }
 
 void TOutputFile::Commit() {
+  const TInterruptionsHeld Held;
   if (MoveFileExA(TemporaryPath.c_str(), Path.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     throw Exception("Error writing file");
