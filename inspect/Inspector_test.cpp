@@ -2,14 +2,13 @@
 // kind of stale or damaged output, a missing output, and the picture read back with libpng.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <functional>
 
 #include "InspectTesting.h"
 #include "Inspector.h"
-#include "TestSupport.h"
+#include "TestRunner.h"
 
 namespace varnholt::inspect {
 namespace {
@@ -21,25 +20,16 @@ using varnholt::test::TBytes;
 using varnholt::test::TScratchFolder;
 using varnholt::test::WriteFile;
 
+// The inspector's report and its failures both go to standard output.
 struct TInspectorRun {
   std::string Output;
   int ExitCode = -1;
 };
 
 TInspectorRun RunInspector(const fs::path& Folder, const std::vector<std::string>& Arguments) {
-  std::string Command = "cd '" + Folder.string() + "' && '" VARNHOLT_INSPECT_EXE "'";
-  for (const std::string& Argument : Arguments) Command += " '" + Argument + "'";
-  Command += " 2>&1";
-  FILE* Pipe = ::popen(Command.c_str(), "r");
-  if (Pipe == nullptr) throw std::runtime_error("popen failed");
-  TInspectorRun Run;
-  char Chunk[4096];
-  for (std::size_t Count; (Count = std::fread(Chunk, 1, sizeof Chunk, Pipe)) > 0;) {
-    Run.Output.append(Chunk, Count);
-  }
-  const int Status = ::pclose(Pipe);
-  if (WIFEXITED(Status)) Run.ExitCode = WEXITSTATUS(Status);
-  return Run;
+  const varnholt::test::TRunResult Run =
+      varnholt::test::RunProgram(VARNHOLT_INSPECT_EXE, Folder, Arguments);
+  return {Run.Output + Run.Errors, Run.ExitCode};
 }
 
 // Writes Map as Test1Level0Map.raw in Folder and converts it to TestInfo.raw and Test.raw.

@@ -11,19 +11,11 @@
 namespace varnholt {
 namespace {
 
+using test::FailureOf;
 using test::HexBytes;
 using test::TBytes;
 using test::TMemoryReader;
 using test::TMemoryWriter;
-
-std::string FailureOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& Failure) {
-    return Failure.what();
-  }
-  return "no failure";
-}
 
 TBytes Concat(TBytes Bytes, const TBytes& More) {
   Bytes.insert(Bytes.end(), More.begin(), More.end());

@@ -7,19 +7,11 @@
 namespace varnholt {
 namespace {
 
+using test::FailureOf;
 using test::HexBytes;
 using test::TBytes;
 using test::TMemoryReader;
 using test::TMemoryWriter;
-
-std::string FailureOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& Failure) {
-    return Failure.what();
-  }
-  return "no failure";
-}
 
 TEST(MapHeaderTest, InfoMapHeaderWords) {
   const struct {

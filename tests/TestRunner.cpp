@@ -65,8 +65,13 @@ void FillPipe(int WriteEnd, std::size_t Room) {
 
 TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
                    const TRunOptions& Options) {
+  return RunProgram(ToolPath(), Folder, Arguments, Options);
+}
+
+TRunResult RunProgram(const std::string& Program, const std::filesystem::path& Folder,
+                      const std::vector<std::string>& Arguments, const TRunOptions& Options) {
   std::vector<std::string> Words = RunnerWords();
-  Words.push_back(ToolPath());
+  Words.push_back(Program);
   Words.insert(Words.end(), Arguments.begin(), Arguments.end());
   std::vector<char*> Argv;
   for (std::string& Word : Words) Argv.push_back(Word.data());

@@ -29,8 +29,11 @@ struct TRunResult {
   int ExitCode = -1;   // -1 when ended by a signal
   int Signal = 0;
 };
-// Runs the tool (VARNHOLT_EXE, or the one built beside the tests) in Folder with the given
-// arguments, behind the words of VARNHOLT_RUNNER if it is set (an emulator, for instance).
+// Runs Program in Folder with the given arguments, behind the words of VARNHOLT_RUNNER if it
+// is set (an emulator, for instance).
+TRunResult RunProgram(const std::string& Program, const std::filesystem::path& Folder,
+                      const std::vector<std::string>& Arguments, const TRunOptions& Options = {});
+// Runs the converter: VARNHOLT_EXE, or the one built beside the tests.
 TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
                    const TRunOptions& Options = {});
 std::string ToolPath();

@@ -43,6 +43,15 @@ TScratchFolder::~TScratchFolder() {
   std::filesystem::remove_all(Folder, Ignored);
 }
 
+std::string FailureOf(const std::function<void()>& Action) {
+  try {
+    Action();
+  } catch (const Exception& Failure) {
+    return Failure.what();
+  }
+  return "no failure";
+}
+
 void AppendWord(TBytes& Bytes, std::int32_t Word) {
   for (int K = 0; K < 4; ++K) {
     Bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(Word) >> (8 * K)));

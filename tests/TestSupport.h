@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,6 +50,9 @@ class TScratchFolder {
  private:
   std::filesystem::path Folder;
 };
+
+// The message of the Exception that Action fails with, or "no failure".
+std::string FailureOf(const std::function<void()>& Action);
 
 // Little-endian words and whole files, assembled by hand.
 void AppendWord(TBytes& Bytes, std::int32_t Word);
