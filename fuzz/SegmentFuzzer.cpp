@@ -1,6 +1,7 @@
 // Arbitrary segments through the per-segment analysis, compared with the plain model of the
 // tests: any difference in an area map, area count, info cell, waypoint record or link aborts.
 // The input is one segment (512 bytes) or two side by side, which are then also linked.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,10 +49,10 @@ TAnalysis Analyse(const TSegment& Segment) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   TSegment First{}, Second{};
-  std::memcpy(First.data(), Data, std::min(Size, First.size()));
+  std::copy_n(Data, std::min(Size, First.size()), First.begin());
   const TAnalysis A = Analyse(First);
   if (Size <= First.size()) return 0;
-  std::memcpy(Second.data(), Data + First.size(), std::min(Size - First.size(), Second.size()));
+  std::copy_n(Data + First.size(), std::min(Size - First.size(), Second.size()), Second.begin());
   const TAnalysis B = Analyse(Second);
   TWaypointSegment Real = A.Record, Model = A.Record;
   LinkDown(AreaEdges(A.AreaMap), AreaEdges(B.AreaMap), Real);

@@ -14,9 +14,10 @@ void PrintLine(std::string_view Line) {
 
 int Inspect(int ArgumentCount, char** Arguments) {
   using namespace varnholt;
-  if (ArgumentCount != 2) {
-    const std::string Program =
-        SplitPath(CommandLineArguments(ArgumentCount, Arguments)[0], PathRules()).Name;
+  // The platform's own reading of the command line, as the converter takes it.
+  const std::vector<std::string> Words = CommandLineArguments(ArgumentCount, Arguments);
+  if (Words.size() != 2) {
+    const std::string Program = SplitPath(Words[0], PathRules()).Name;
     PrintLine("Usage: " + Program + " <Level0PathFile>");
     PrintLine("");
     PrintLine("Checks the info and waypoint maps beside a level-0 map, reports the map's health");
@@ -24,7 +25,7 @@ int Inspect(int ArgumentCount, char** Arguments) {
     return 1;
   }
   try {
-    return inspect::InspectMap(Arguments[1], PathRules(), PrintLine);
+    return inspect::InspectMap(Words[1], PathRules(), PrintLine);
   } catch (const Exception& Failure) {
     PrintLine(Failure.what());
   } catch (const std::bad_alloc&) {

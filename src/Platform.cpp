@@ -64,10 +64,10 @@ void ReleasePendingFile(TPendingFile* File) {
 }
 
 std::string TemporaryPathFor(const std::string& Path, int Attempt) {
-  // Hidden, beside the target so that the rename stays within one file system; the process id
-  // keeps concurrent runs apart and the attempt number steps past a stale file.
-  const TPathParts Parts = SplitPath(Path, PathRules());
-  return Parts.Dir + "." + Parts.Name + "." + std::to_string(ProcessId()) + "." +
+  // Beside the target, so that the rename stays within one file system, and short, so that a
+  // target whose name is as long as names may be still gets one. The process id keeps
+  // concurrent runs apart; the attempt number steps past the run's other output and stale files.
+  return SplitPath(Path, PathRules()).Dir + ".varnholt-" + std::to_string(ProcessId()) + "-" +
          std::to_string(Attempt) + ".tmp";
 }
 

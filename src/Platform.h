@@ -117,7 +117,7 @@ unsigned long ProcessId();
 std::span<TPendingFile> PendingFiles();
 TPendingFile* RegisterPendingFile(const std::string& Path);
 void ReleasePendingFile(TPendingFile* File);
-// A name for a temporary file beside Path, unique to this process and attempt.
+// A name for a temporary file in the folder of Path, unique to this process and attempt.
 std::string TemporaryPathFor(const std::string& Path, int Attempt);
 
 }  // namespace platform

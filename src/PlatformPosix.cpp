@@ -99,6 +99,7 @@ TInputFile::TInputFile(const std::string& Path) {
     if (Opened >= 0) ::close(Opened);
     throw Exception("Error opening file: " + Path);
   }
+  ::fcntl(Opened, F_SETFL, ::fcntl(Opened, F_GETFL) & ~O_NONBLOCK);
   Handle = Opened;
   Buffer.resize(
       std::clamp<std::size_t>(static_cast<std::size_t>(Status.st_size), 1, platform::kBufferBytes));

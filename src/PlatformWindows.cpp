@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <system_error>
 
@@ -17,9 +16,14 @@ namespace {
 
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
 
-// Set while interruptions are held; the control handler, on a thread of its own, waits for it
-// to clear, so that a step such as putting both maps in place completes first.
-std::atomic<int> InterruptionsHeld{0};
+// Held while interruptions are held, and taken for good by the control handler, which runs on
+// a thread of its own: a step such as putting both maps in place completes before the handler
+// removes the temporaries, and the table of temporaries is never read while it is changed.
+struct TInterruptionLock {
+  TInterruptionLock() { InitializeCriticalSection(&Section); }
+  CRITICAL_SECTION Section;
+};
+TInterruptionLock InterruptionLock;
 
 HANDLE AsHandle(TFileHandle Handle) {
   return reinterpret_cast<HANDLE>(Handle);
@@ -31,11 +35,27 @@ TFileHandle FromHandle(HANDLE Handle) {
 // Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close arrives; the temporaries are
 // opened with delete sharing so that they can be removed while still open.
 BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
-  while (InterruptionsHeld.load() != 0) Sleep(1);
+  EnterCriticalSection(&InterruptionLock.Section);  // never left: the process ends
   for (const TPendingFile& File : platform::PendingFiles()) {
     if (File.Active != 0) DeleteFileA(File.Path);
   }
   return FALSE;  // the default handler then ends the process
+}
+
+// Whether the file at Path, if there is one, can be replaced now: not read-only, and not held
+// open by a program that forbids its deletion (a game that has the map loaded, say). Checked
+// for both maps before either is put in place, so that the second rename does not fail after
+// the first has succeeded.
+bool CanReplace(const std::string& Path) {
+  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if ((Attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+  const HANDLE Existing =
+      CreateFileA(Path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Existing == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(Existing);
+  return true;
 }
 
 bool IsAnsiLeadByte(unsigned char Byte) {
@@ -67,10 +87,10 @@ void PrepareProcess() {
 }
 
 TInterruptionsHeld::TInterruptionsHeld() {
-  ++InterruptionsHeld;
+  EnterCriticalSection(&InterruptionLock.Section);
 }
 TInterruptionsHeld::~TInterruptionsHeld() {
-  --InterruptionsHeld;
+  LeaveCriticalSection(&InterruptionLock.Section);
 }
 
 std::vector<std::string> CommandLineArguments(int, char**) {
@@ -142,7 +162,7 @@ void TOutputFile::Finish() {
   const bool Written = !Failed && FlushFileBuffers(AsHandle(Handle)) != 0;
   const bool Closed = CloseHandle(AsHandle(Handle)) != 0;
   Handle = -1;
-  if (!Written || !Closed) throw Exception("Error writing file");
+  if (!Written || !Closed || !CanReplace(Path)) throw Exception("Error writing file");
 }
 
 void TOutputFile::Commit() {

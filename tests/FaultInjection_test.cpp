@@ -39,7 +39,7 @@ void AwaitFinishedInfoMap(const fs::path& Folder, std::uintmax_t Bytes) {
   while (std::chrono::steady_clock::now() < Deadline) {
     for (const auto& Entry : fs::directory_iterator(Folder)) {
       const std::string Name = Entry.path().filename().string();
-      if (Name.starts_with(".MapInfo.raw.") && Entry.file_size() == Bytes) return;
+      if (Name.starts_with(".varnholt-") && Entry.file_size() == Bytes) return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
