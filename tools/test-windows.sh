@@ -5,14 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-Missing=()
-command -v x86_64-w64-mingw32-g++-posix > /dev/null || Missing+=(g++-mingw-w64-x86-64-posix)
-command -v wine > /dev/null || Missing+=(wine64 wine)
-if [ ${#Missing[@]} -gt 0 ]; then
-  echo "== installing ${Missing[*]}"
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${Missing[@]}"
-fi
+bash tools/need-packages.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
 
 echo "== cross-building varnholt.exe"
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -35,16 +28,18 @@ VARNHOLT_EXE="$PWD/build-windows/varnholt.exe" VARNHOLT_RUNNER=wine \
 
 echo "== naming with Windows paths"
 Drive="$WINEPREFIX/drive_c"
-Banner=$'\r\nVarnholt 1.0 by Quenlow\r\nCreate "info" and "waypoint" maps from a level 0 pathfinding map\r\n\r\n'
+CRLF=$'\r\n'
+Banner="${CRLF}Varnholt 1.0 by Quenlow${CRLF}Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map${CRLF}${CRLF}"
 ./build/varnholt-genmap terrain 1 3 build-windows/Map.raw
 check_naming() {  # argument, folder under C:, expected info and waypoint names
-  local Argument=$1 Folder=$2 Info=$3 Waypoint=$4 Name
-  Name=${Argument##*\\}
+  local Argument=$1 Folder=$2 Info=$3 Waypoint=$4
+  local Name=${Argument##*\\} Dir=${Argument%\\*}
   rm -rf "${Drive:?}/$Folder" && mkdir -p "$Drive/$Folder"
   cp build-windows/Map.raw "$Drive/$Folder/$Name"
-  local Expected="${Banner}Reading $Argument...\r\nCalculating...\r\nWriting ${Argument%\\*}\\$Info...\r\nWriting ${Argument%\\*}\\$Waypoint...\r\nDone.\r\n"
+  local Expected="${Banner}Reading $Argument...${CRLF}Calculating...${CRLF}"
+  Expected+="Writing $Dir\\$Info...${CRLF}Writing $Dir\\$Waypoint...${CRLF}Done.${CRLF}"
   wine build-windows/varnholt.exe "$Argument" > build-windows/console.txt
-  cmp <(printf '%b' "$Expected") build-windows/console.txt
+  cmp <(printf '%s' "$Expected") build-windows/console.txt
   test -s "$Drive/$Folder/$Info" && test -s "$Drive/$Folder/$Waypoint"
   echo "ok: $Argument -> $Info, $Waypoint"
 }
