@@ -1,21 +1,20 @@
-// Helpers for the inspector's tests: generated maps as the inspector holds them, and small
+// Helpers for the inspector's tests: generated maps as the converter holds them, and small
 // hand-made maps whose areas are known.
 #pragma once
 
 #include <algorithm>
 
-#include "MapCheck.h"
 #include "MapGenerator.h"
+#include "Varnholt.h"
 
 namespace varnholt::inspect::test {
 
-inline TInspectedMap ToInspectedMap(const TLevel0Map& Generated) {
-  TInspectedMap Map;
-  Map.N = Generated.SegmentsPerSide();
-  Map.Size = Map.N * kSegmentSide;
-  Map.Segments = TSegments(Map.N);
-  std::copy(Generated.Segments.begin(), Generated.Segments.end(), Map.Segments.All().begin());
-  return Map;
+// A generated map as the converter holds it once loaded and analysed.
+inline TMapRun ConvertedRun(const TLevel0Map& Generated) {
+  TMapRun Run(Generated.SegmentsPerSide() * kSegmentSide);
+  std::copy(Generated.Segments.begin(), Generated.Segments.end(), Run.Segments.All().begin());
+  AnalyseMap(Run);
+  return Run;
 }
 
 inline void OpenRectangle(TLevel0Map& Map, std::uint32_t Row, std::uint32_t Column,

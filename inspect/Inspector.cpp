@@ -67,8 +67,7 @@ std::string DifferenceIn(const std::string& Path, const auto& Compare) {
 }
 
 // Prints what differs; true when both files hold exactly what the converter writes.
-bool CheckOutputs(const TRunPaths& Paths, const TExpectedOutputs& Expected,
-                  const TPrintLine& PrintLine) {
+bool CheckOutputs(const TRunPaths& Paths, const TMapRun& Expected, const TPrintLine& PrintLine) {
   PrintLine("Checking " + Paths.Info + "...");
   const std::string InfoDifference = DifferenceIn(
       Paths.Info, [&](TReader& File) { return CompareInfoMap(File, Expected.InfoMap); });
@@ -92,7 +91,7 @@ std::string PicturePath(std::string_view Level0Path, const TPathRules& Rules) {
   return Waypoint.substr(0, Waypoint.size() - 4) + "Inspect.png";
 }
 
-std::vector<std::string> ReportLines(const TInspectedMap& Map, const TSurvey& Survey,
+std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
                                      const std::string& PictureFile, const TPicture& Picture) {
   const TMapCensus& Census = Survey.Census;
   const TReachability& Reachability = Survey.Reachability;
@@ -133,13 +132,13 @@ int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
                const TPrintLine& PrintLine) {
   const TRunPaths Paths = DeriveRunPaths(Level0Path, Rules);
   PrintLine("Reading " + Paths.Input + "...");
-  const TInspectedMap Map = LoadLevel0Map(Paths.Input);
-  const TExpectedOutputs Expected = RecomputeOutputs(Map);
-  if (!CheckOutputs(Paths, Expected, PrintLine)) return 1;
-  const TSurvey Survey = SurveyMap(Map.Segments, Expected.Waypoints);
+  TMapRun Map = LoadMap(Paths.Input);
+  AnalyseMap(Map);
+  if (!CheckOutputs(Paths, Map, PrintLine)) return 1;
+  const TSurvey Survey = SurveyMap(Map.Segments, Map.Waypoints);
   const std::string PictureFile = PicturePath(Level0Path, Rules);
   PrintLine("Writing " + PictureFile + "...");
-  const TPicture Picture = DrawPicture(Map.Segments, Expected.Waypoints);
+  const TPicture Picture = DrawPicture(Map.Segments, Map.Waypoints);
   WriteWholeFile(PictureFile, EncodePng(Picture));
   PrintLine("");
   for (const std::string& Line : ReportLines(Map, Survey, PictureFile, Picture)) PrintLine(Line);

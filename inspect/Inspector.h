@@ -18,7 +18,7 @@ namespace varnholt::inspect {
 std::string PicturePath(std::string_view Level0Path, const TPathRules& Rules);
 
 // The health report, aligned in two columns.
-std::vector<std::string> ReportLines(const TInspectedMap& Map, const TSurvey& Survey,
+std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
                                      const std::string& PictureFile, const TPicture& Picture);
 
 // Returns the exit code: 0 when both outputs match the map and the waypoint graph connects

@@ -14,7 +14,7 @@ namespace varnholt::inspect {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ToInspectedMap;
+using test::ConvertedRun;
 using varnholt::test::ReadFile;
 using varnholt::test::TBytes;
 using varnholt::test::TScratchFolder;
@@ -250,8 +250,8 @@ TEST(PictureTest, WrittenPngShowsAreasErasedCellsBordersAndWaypoints) {
 }
 
 TEST(PictureTest, LinesJoinLinkedWaypoints) {
-  const TInspectedMap Map = ToInspectedMap(OpenMap(1));
-  const TPicture Picture = DrawPicture(Map.Segments, RecomputeOutputs(Map).Waypoints);
+  const TMapRun Run = ConvertedRun(OpenMap(1));
+  const TPicture Picture = DrawPicture(Run.Segments, Run.Waypoints);
   // The waypoints sit at (32, 32), (32, 96), (96, 32) and (96, 96): four straight links.
   for (const std::uint32_t K : {40u, 64u, 90u}) {
     EXPECT_EQ(Picture.Pixels[32 * 128 + K], kLink) << K;
@@ -265,8 +265,8 @@ TEST(PictureTest, LargeMapsAreScaledDownKeepingErasedCellsVisible) {
   Generated.Segments[0] = test::CornerBridgeMap(4).Segments[0];
   Generated.SetBlocked(63, 63, true);
   Generated.SetBlocked(41, 41, false);  // a fifth area, erased
-  const TInspectedMap Map = ToInspectedMap(Generated);
-  const TPicture Picture = DrawPicture(Map.Segments, RecomputeOutputs(Map).Waypoints);
+  const TMapRun Run = ConvertedRun(Generated);
+  const TPicture Picture = DrawPicture(Run.Segments, Run.Waypoints);
   EXPECT_EQ(Picture.Scale, 2u);
   const TImage Image = ReadPng(EncodePng(Picture));
   ASSERT_EQ(Image.Width, kMaxPictureSide);

@@ -4,9 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#include "AreaUtils.h"
-#include "Platform.h"
-
 namespace varnholt::inspect {
 namespace {
 
@@ -114,39 +111,6 @@ std::string CompareEnd(TReader& File) {
 }
 
 }  // namespace
-
-TInspectedMap LoadLevel0Map(const std::string& Path) {
-  TInputFile File(Path);
-  const TMapHeader Header = ReadMapHeader(File);
-  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
-  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
-  TInspectedMap Map;
-  Map.Size = CellsPerSide(Header);
-  Map.N = Map.Size >> 6;
-  if (Map.N == 0) throw Exception("Invalid map size!");
-  Map.Segments = TSegments(Map.N);
-  for (TSegment& Segment : Map.Segments.All()) ReadSegment(File, Segment);
-  return Map;
-}
-
-TExpectedOutputs RecomputeOutputs(const TInspectedMap& Map) {
-  TExpectedOutputs Outputs{TMapBuffer(MaxInfoMapBytes(Map.N)), TWaypointSegments(Map.N)};
-  TAreaCount AreaCounts(Map.N);
-  TAreaEdgeMap Edges(Map.N);
-  TAreaSegment AreaMap;
-  TInfoSegment Info;
-  WriteMapHeader(Outputs.InfoMap, Map.Size, 0, 1);
-  for (std::size_t K = 0; K < Map.Segments.All().size(); ++K) {
-    std::int32_t& AreaCount = AreaCounts.All()[K];
-    LabelAreas(Map.Segments.All()[K], AreaMap, AreaCount);
-    ReduceToInfo(AreaMap, Info);
-    WriteInfoSegment(Outputs.InfoMap, Info);
-    CalculateWaypoint(AreaMap, AreaCount, Outputs.Waypoints.All()[K]);
-    Edges.All()[K] = AreaEdges(AreaMap);
-  }
-  LinkSegments(Edges, AreaCounts, Outputs.Waypoints, Map.N);
-  return Outputs;
-}
 
 std::string CompareInfoMap(TReader& File, const TMapBuffer& Expected) {
   TBytesReader Wanted(Expected.Bytes());

@@ -12,8 +12,8 @@
 namespace varnholt::inspect {
 namespace {
 
+using test::ConvertedRun;
 using test::CornerBridgeMap;
-using test::ToInspectedMap;
 
 // What a flood fill over the whole map finds: components of the open cells, and components of
 // the kept cells alone, which is what the waypoint graph should connect.
@@ -88,8 +88,8 @@ TModelCounts ModelCounts(const TLevel0Map& Map) {
 }
 
 TSurvey Survey(const TLevel0Map& Generated) {
-  const TInspectedMap Map = ToInspectedMap(Generated);
-  return SurveyMap(Map.Segments, RecomputeOutputs(Map).Waypoints);
+  const TMapRun Run = ConvertedRun(Generated);
+  return SurveyMap(Run.Segments, Run.Waypoints);
 }
 
 // Blocks every open cell the converter erases, leaving at most four areas in every segment.

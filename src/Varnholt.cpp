@@ -3,59 +3,10 @@
 #include <algorithm>
 #include <new>
 
-#include "AreaUtils.h"
 #include "Platform.h"
-#include "SegUtils.h"
 
 namespace varnholt {
 namespace {
-
-// Everything one conversion holds in memory. Of each segment's area map only its borders are
-// kept, for linking, and its info record goes straight into the info map assembled in memory:
-// a large map then needs a fifth of the memory the full area maps and info cells would take.
-struct TMapRun {
-  std::uint32_t Size = 0;  // cells per side
-  std::uint32_t N = 0;     // segments per side
-  TSegments Segments;
-  TAreaEdgeMap AreaEdges;
-  TAreaCount AreaCounts;
-  TMapBuffer InfoMap{0};
-  TWaypointSegments Waypoints;
-};
-
-void LoadMap(const std::string& InputPath, TMapRun& Run) {
-  TInputFile File(InputPath);
-  const TMapHeader Header = ReadMapHeader(File);
-  // The tool's own info map carries both marks: name it for what it is.
-  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
-  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
-  Run.Size = CellsPerSide(Header);
-  Run.N = Run.Size >> 6;
-  if (Run.N == 0) throw Exception("Invalid map size!");
-  Run.Segments = TSegments(Run.N);
-  Run.AreaEdges = TAreaEdgeMap(Run.N);
-  Run.AreaCounts = TAreaCount(Run.N);
-  Run.InfoMap = TMapBuffer(MaxInfoMapBytes(Run.N));
-  Run.Waypoints = TWaypointSegments(Run.N);
-  // Records follow the header in grid order, which is the order of the elements in memory.
-  for (TSegment& Segment : Run.Segments.All()) ReadSegment(File, Segment);
-}
-
-void AnalyseMap(TMapRun& Run) {
-  TAreaSegment AreaMap;
-  TInfoSegment Info;
-  WriteMapHeader(Run.InfoMap, Run.Size, 0, 1);
-  const std::size_t Count = Run.Segments.All().size();
-  for (std::size_t K = 0; K < Count; ++K) {
-    std::int32_t& AreaCount = Run.AreaCounts.All()[K];
-    LabelAreas(Run.Segments.All()[K], AreaMap, AreaCount);
-    ReduceToInfo(AreaMap, Info);
-    WriteInfoSegment(Run.InfoMap, Info);
-    CalculateWaypoint(AreaMap, AreaCount, Run.Waypoints.All()[K]);
-    Run.AreaEdges.All()[K] = AreaEdges(AreaMap);
-  }
-  LinkSegments(Run.AreaEdges, Run.AreaCounts, Run.Waypoints, Run.N);
-}
 
 void WriteMapFile(const TMapBuffer& Map, TOutputFile& File) {
   if (File.Write(Map.Bytes()) != Map.Bytes().size()) throw Exception("Error writing file");
@@ -74,6 +25,45 @@ bool IsAsciiDigit(char Character) {
 }
 
 }  // namespace
+
+TMapRun::TMapRun(std::uint32_t CellsPerSide)
+    : Size(CellsPerSide),
+      N(CellsPerSide >> 6),
+      Segments(N),
+      AreaEdges(N),
+      AreaCounts(N),
+      InfoMap(MaxInfoMapBytes(N)),
+      Waypoints(N) {}
+
+TMapRun LoadMap(const std::string& InputPath) {
+  TInputFile File(InputPath);
+  const TMapHeader Header = ReadMapHeader(File);
+  // The tool's own info map carries both marks: name it for what it is.
+  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
+  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
+  const std::uint32_t Size = CellsPerSide(Header);
+  if (Size >> 6 == 0) throw Exception("Invalid map size!");
+  TMapRun Run(Size);
+  // Records follow the header in grid order, which is the order of the elements in memory.
+  for (TSegment& Segment : Run.Segments.All()) ReadSegment(File, Segment);
+  return Run;
+}
+
+void AnalyseMap(TMapRun& Run) {
+  TAreaSegment AreaMap;
+  TInfoSegment Info;
+  WriteMapHeader(Run.InfoMap, Run.Size, 0, 1);
+  const std::size_t Count = Run.Segments.All().size();
+  for (std::size_t K = 0; K < Count; ++K) {
+    std::int32_t& AreaCount = Run.AreaCounts.All()[K];
+    LabelAreas(Run.Segments.All()[K], AreaMap, AreaCount);
+    ReduceToInfo(AreaMap, Info);
+    WriteInfoSegment(Run.InfoMap, Info);
+    CalculateWaypoint(AreaMap, AreaCount, Run.Waypoints.All()[K]);
+    Run.AreaEdges.All()[K] = AreaEdges(AreaMap);
+  }
+  LinkSegments(Run.AreaEdges, Run.AreaCounts, Run.Waypoints, Run.N);
+}
 
 TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
   std::size_t NameStart = 0;
@@ -125,8 +115,7 @@ TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {
 void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
                 const std::string& WaypointPath, const TPrintLine& PrintLine) {
   PrintLine("Reading " + InputPath + "...");
-  TMapRun Run;
-  LoadMap(InputPath, Run);
+  TMapRun Run = LoadMap(InputPath);
   PrintLine("Calculating...");
   AnalyseMap(Run);
   PrintLine("Writing " + InfoPath + "...");

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "AreaUtils.h"
+#include "SegUtils.h"
+
 namespace varnholt {
 
 // Prints one console line; the caller adds the line ending.
@@ -43,6 +46,29 @@ struct TRunPaths {
 // folder: Infantry1Level0Map.raw gives InfantryInfo.raw and Infantry.raw. A name without a digit
 // is taken whole.
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules);
+
+// Everything one conversion holds in memory. Of each segment's area map only its borders are
+// kept, for linking, and its info record goes straight into the info map assembled in memory:
+// a large map then needs a fifth of the memory the full area maps and info cells would take.
+struct TMapRun {
+  TMapRun() = default;
+  // Sizes every grid, in the order the loading reports its failures, all zeroed.
+  explicit TMapRun(std::uint32_t CellsPerSide);
+
+  std::uint32_t Size = 0;  // cells per side
+  std::uint32_t N = 0;     // segments per side
+  TSegments Segments;
+  TAreaEdgeMap AreaEdges;
+  TAreaCount AreaCounts;
+  TMapBuffer InfoMap{0};  // the whole info map file, once analysed
+  TWaypointSegments Waypoints;
+};
+
+// The phases of a conversion, for ConvertMap and for tools that check what it writes: loading
+// the level-0 map (failing with the messages of a run), and labelling every segment into both
+// maps, held in the run.
+TMapRun LoadMap(const std::string& InputPath);
+void AnalyseMap(TMapRun& Run);
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.
