@@ -68,6 +68,13 @@ std::string DifferenceIn(const std::string& Path, const auto& Compare) {
 
 // Prints what differs; true when both files hold exactly what the converter writes.
 bool CheckOutputs(const TRunPaths& Paths, const TMapRun& Expected, const TPrintLine& PrintLine) {
+  // Both files are well formed then, but they come from two different conversions.
+  if (IsCommitInterrupted(Paths.Info, Paths.Waypoint)) {
+    PrintLine("A conversion stopped while putting " + Paths.Info + " and " + Paths.Waypoint +
+              " in place: they do not belong together.");
+    PrintLine("Run varnholt in that folder again: it completes the pair first.");
+    return false;
+  }
   PrintLine("Checking " + Paths.Info + "...");
   const std::string InfoDifference = DifferenceIn(
       Paths.Info, [&](TReader& File) { return CompareInfoMap(File, Expected.InfoMap); });

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -171,6 +172,27 @@ TEST(InspectorRunTest, MissingShortOrMalformedFilesFail) {
                                                                               << Run.Output;
     EXPECT_FALSE(fs::exists(Scratch.Path() / "TestInspect.png")) << Case.Name;
   }
+}
+
+TEST(InspectorRunTest, NamesAPairLeftHalfReplaced) {
+  if (varnholt::test::UnderRunner()) GTEST_SKIP() << "traces the converter's system calls";
+  TScratchFolder Scratch;
+  ConvertInFolder(Scratch.Path(), test::CornerBridgeMap(3));
+  // The map changes, and its next conversion dies between the renames of its two maps.
+  WriteFile(Scratch.Path() / "Test1Level0Map.raw", EncodeLevel0Map(test::CornerBridgeMap(4)));
+  varnholt::test::TRunOptions Options;
+  Options.Traced = true;
+  Options.While = [](pid_t Child) {
+    ASSERT_TRUE(varnholt::test::StopAtSystemCall(Child, varnholt::test::kRenameCalls, 2));
+    ::kill(Child, SIGKILL);
+  };
+  varnholt::test::RunProgram(VARNHOLT_EXE, Scratch.Path(), {"Test1Level0Map.raw"}, Options);
+  const TInspectorRun Run = RunInspector(Scratch.Path(), {"Test1Level0Map.raw"});
+  EXPECT_EQ(Run.ExitCode, 1);
+  EXPECT_TRUE(HasLine(Run.Output,
+                      "A conversion stopped while putting TestInfo.raw and Test.raw in "
+                      "place: they do not belong together."))
+      << Run.Output;
 }
 
 TEST(InspectorRunTest, WrongArgumentCountPrintsUsage) {

@@ -1,14 +1,211 @@
-// The parts of the platform layer that every platform shares: buffering, temporary names, the
-// table of pending temporary files and the sizing of grids.
+// The parts of the platform layer that every platform shares: buffering, the table of pending
+// temporary files, the sizing of grids, and the protocol that puts files in place, a pair of maps
+// together, with its journal, rollback and recovery.
 #include "Platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace varnholt {
 namespace {
 
 TPendingFile PendingFileTable[2];  // at most the two maps are pending at once
+
+// Every file the tool leaves in a folder while it works is named .varnholt-PID-N and a suffix:
+// short, so that a target whose name is as long as names may be still gets one, and beside the
+// target, so that renames stay within one file system.
+constexpr std::string_view kToolPrefix = ".varnholt-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::string_view kJournalSuffix = ".journal";  // a pair being put in place
+constexpr std::string_view kUndoSuffix = ".undo";        // a pair being taken back
+constexpr std::string_view kJournalMark = "varnholt pair 1";
+
+std::string FolderOf(const std::string& Path) {
+  return SplitPath(Path, PathRules()).Dir;
+}
+
+std::string NameOf(const std::string& Path) {
+  return SplitPath(Path, PathRules()).Name;
+}
+
+// Creates a new file of the tool in Folder under the first free name; Path gets its path. The
+// process id keeps concurrent runs apart; the attempt number steps past names in use.
+TFileHandle CreateToolFile(const std::string& Folder, std::string_view Suffix, std::string& Path) {
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
+    Path = Folder + std::string(kToolPrefix) + std::to_string(platform::ProcessId()) + "-" +
+           std::to_string(Attempt) + std::string(Suffix);
+    bool Taken = false;
+    const TFileHandle Handle = platform::CreateHeldFile(Path, Taken);
+    if (Handle != kNoFile || !Taken) return Handle;
+  }
+  return kNoFile;
+}
+
+// The renames of one commit, as names within one folder: each temporary goes in place of its
+// target, the first one first. Where the first target has an old file, it stays reachable as
+// Backup until both are in place, so that it can be put back; Backup is empty where there is none.
+struct TCommitPlan {
+  std::string Folder;
+  std::array<std::string, 2> Temporaries;
+  std::array<std::string, 2> Targets;
+  std::string Backup;
+
+  std::string Temporary(std::size_t K) const { return Folder + Temporaries[K]; }
+  std::string Target(std::size_t K) const { return Folder + Targets[K]; }
+  std::string BackupPath() const { return Folder + Backup; }
+};
+
+std::string FreeBackupName(const std::string& Folder) {
+  for (int Attempt = 0;; ++Attempt) {
+    const std::string Name = std::string(kToolPrefix) + std::to_string(platform::ProcessId()) +
+                             "-b" + std::to_string(Attempt) + std::string(kTemporarySuffix);
+    if (!platform::PathExists(Folder + Name)) return Name;
+  }
+}
+
+// The journal: its mark and the five names, each ended by a zero byte, which no name holds. A
+// journal cut short by a death while it was written ends early and is known to be incomplete.
+std::string EncodeJournal(const TCommitPlan& Plan) {
+  std::string Text;
+  for (const std::string_view Field :
+       {kJournalMark, std::string_view(Plan.Temporaries[0]), std::string_view(Plan.Targets[0]),
+        std::string_view(Plan.Temporaries[1]), std::string_view(Plan.Targets[1]),
+        std::string_view(Plan.Backup)}) {
+    Text.append(Field);
+    Text.push_back('\0');
+  }
+  return Text;
+}
+
+// A plain name within the folder: a journal that someone else wrote must not lead out of it.
+bool IsPlainName(const std::string& Name) {
+  return !Name.empty() && Name != "." && Name != ".." && SplitPath(Name, PathRules()).Dir.empty();
+}
+
+std::optional<TCommitPlan> DecodeJournal(const std::string& Folder, std::string_view Text) {
+  std::vector<std::string> Fields;
+  for (std::size_t End; (End = Text.find('\0')) != std::string_view::npos;) {
+    Fields.emplace_back(Text.substr(0, End));
+    Text.remove_prefix(End + 1);
+  }
+  if (Fields.size() != 6 || Fields[0] != kJournalMark || !Text.empty()) return std::nullopt;
+  if (!std::all_of(Fields.begin() + 1, Fields.end() - 1, IsPlainName)) return std::nullopt;
+  if (!Fields[5].empty() && !IsPlainName(Fields[5])) return std::nullopt;
+  return TCommitPlan{Folder, {Fields[1], Fields[3]}, {Fields[2], Fields[4]}, Fields[5]};
+}
+
+// Writes the journal durably, its name in the folder included; the path, or empty on failure.
+std::string WriteJournal(const TCommitPlan& Plan) {
+  std::string Path;
+  const TFileHandle Handle = CreateToolFile(Plan.Folder, kJournalSuffix, Path);
+  if (Handle == kNoFile) return {};
+  const std::string Text = EncodeJournal(Plan);
+  const bool Written =
+      platform::WriteAll(Handle,
+                         {reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()}) &&
+      platform::SyncFile(Handle);
+  platform::CloseFile(Handle);
+  if (!Written) {
+    platform::RemoveFile(Path);
+    return {};
+  }
+  platform::SyncFolder(Plan.Folder);
+  return Path;
+}
+
+std::optional<TCommitPlan> ReadJournal(const std::string& Folder, const std::string& Name) {
+  try {
+    TInputFile File(Folder + Name);
+    std::array<std::uint8_t, 3 * 4096> Bytes;
+    const std::size_t Count = File.Read(Bytes);
+    return DecodeJournal(Folder, {reinterpret_cast<const char*>(Bytes.data()), Count});
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
+bool KeepOldFirst(const TCommitPlan& Plan) {
+  if (Plan.Backup.empty() || platform::PathExists(Plan.BackupPath())) return true;
+  // A hard link keeps the old file in place meanwhile; where there are none it moves aside.
+  return platform::LinkFile(Plan.Target(0), Plan.BackupPath()) ||
+         platform::RenameOver(Plan.Target(0), Plan.BackupPath());
+}
+
+// Carries the plan out from wherever it stopped; true once both files are in place.
+bool CarryOut(const TCommitPlan& Plan) {
+  if (platform::PathExists(Plan.Temporary(0)) && !KeepOldFirst(Plan)) return false;
+  for (std::size_t K = 0; K < 2; ++K) {
+    if (!platform::PathExists(Plan.Temporary(K))) continue;  // already in place
+    if (!platform::RenameOver(Plan.Temporary(K), Plan.Target(K))) return false;
+  }
+  return true;
+}
+
+// Undoes the first rename, the only one a commit that cannot be carried out can have made: the
+// old file goes back, or, where there was none, the new one goes. Once more changes nothing.
+bool RollBack(const TCommitPlan& Plan) {
+  if (!Plan.Backup.empty()) {
+    return !platform::PathExists(Plan.BackupPath()) ||
+           platform::RenameOver(Plan.BackupPath(), Plan.Target(0));
+  }
+  return platform::PathExists(Plan.Temporary(0)) || !platform::PathExists(Plan.Target(0)) ||
+         platform::RemoveFile(Plan.Target(0));
+}
+
+// The journal is marked first, so that a death during the rollback is rolled back too rather than
+// taken for a commit half done.
+bool Undo(const TCommitPlan& Plan, std::string& Journal) {
+  const std::string Marked =
+      Journal.substr(0, Journal.size() - kJournalSuffix.size()) + std::string(kUndoSuffix);
+  if (!platform::RenameOver(Journal, Marked)) return false;
+  Journal = Marked;
+  return RollBack(Plan);
+}
+
+void RemoveLeftovers(const TCommitPlan& Plan, const std::string& Journal) {
+  for (const std::string& Name : {Plan.Temporaries[0], Plan.Temporaries[1], Plan.Backup}) {
+    if (!Name.empty()) platform::RemoveFile(Plan.Folder + Name);
+  }
+  platform::RemoveFile(Journal);
+}
+
+// Completes a commit, whose temporaries were complete and durable before its journal was
+// written, or undoes it where a rename cannot be made; false when neither is possible: the
+// journal and the files it names then stay. Renames are made durable before the journal goes.
+bool Settle(const TCommitPlan& Plan, std::string& Journal, bool Undoing) {
+  if (!(Undoing ? RollBack(Plan) : CarryOut(Plan) || Undo(Plan, Journal))) return false;
+  platform::SyncFolder(Plan.Folder);
+  RemoveLeftovers(Plan, Journal);
+  return true;
+}
+
+bool IsJournal(const std::string& Name) {
+  return Name.ends_with(kJournalSuffix) || Name.ends_with(kUndoSuffix);
+}
+
+// Called with the folder locked, so that every journal in it is one whose run has died: no live
+// run has a journal outside the lock. Temporaries are removed only where nobody holds them.
+void SettleFolder(const std::string& Folder) {
+  const std::vector<std::string> Names = platform::FolderEntries(Folder, kToolPrefix);
+  std::vector<std::string> StillNeeded;
+  for (const std::string& Name : Names) {
+    if (!IsJournal(Name)) continue;
+    std::string Journal = Folder + Name;
+    const std::optional<TCommitPlan> Plan = ReadJournal(Folder, Name);
+    if (!Plan) {
+      platform::RemoveFile(Journal);  // cut short while written, so nothing was renamed
+    } else if (!Settle(*Plan, Journal, Name.ends_with(kUndoSuffix))) {
+      StillNeeded.insert(StillNeeded.end(),
+                         {Plan->Temporaries[0], Plan->Temporaries[1], Plan->Backup});
+    }
+  }
+  for (const std::string& Name : Names) {
+    const bool Needed =
+        std::find(StillNeeded.begin(), StillNeeded.end(), Name) != StillNeeded.end();
+    if (Name.ends_with(kTemporarySuffix) && !Needed) platform::RemoveIfAbandoned(Folder + Name);
+  }
+}
 
 }  // namespace
 
@@ -38,9 +235,99 @@ std::size_t TInputFile::Read(std::span<std::uint8_t> Bytes) {
   return Done;
 }
 
+bool TInputFile::IsAlso(const std::string& Path) const {
+  return platform::IdentityOf(Path) == platform::IdentityOf(Handle);
+}
+
+TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
+  if (platform::IsDirectory(Path)) throw Exception("Error opening file: " + Path);
+  // Held, so that an interruption never falls between creating the file and registering it.
+  const TInterruptionsHeld Held;
+  Handle = CreateToolFile(FolderOf(Path), kTemporarySuffix, TemporaryPath);
+  if (Handle == kNoFile) throw Exception("Error opening file: " + Path);
+  Pending = platform::RegisterPendingFile(TemporaryPath);
+}
+
+TOutputFile::~TOutputFile() {
+  const TInterruptionsHeld Held;
+  if (!HandedOver) platform::RemoveFile(TemporaryPath);
+  Close();
+  platform::ReleasePendingFile(Pending);
+}
+
 std::size_t TOutputFile::Write(std::span<const std::uint8_t> Bytes) {
   Failed = Failed || !platform::WriteAll(Handle, Bytes);
   return Failed ? 0 : Bytes.size();
+}
+
+void TOutputFile::Finish() {
+  if (Failed || !platform::TakePermissions(Path, Handle) || !platform::SyncFile(Handle)) {
+    throw Exception("Error writing file");
+  }
+}
+
+void TOutputFile::Close() {
+  if (Handle != kNoFile) platform::CloseFile(Handle);
+  Handle = kNoFile;
+}
+
+void TOutputFile::HandOver() {
+  HandedOver = true;
+  platform::ReleasePendingFile(Pending);
+  Pending = nullptr;
+}
+
+void TOutputFile::Commit() {
+  const TInterruptionsHeld Held;
+  Close();
+  if (!platform::RenameOver(TemporaryPath, Path)) throw Exception("Error writing file");
+  HandOver();
+  platform::SyncFolder(FolderOf(Path));
+}
+
+void CommitPair(TOutputFile& First, TOutputFile& Second) {
+  const std::string Folder = FolderOf(First.Path);
+  // Taken before interruptions are held, so that a run waiting for its turn can still be stopped.
+  const platform::TFolderLock Lock(Folder);
+  const TInterruptionsHeld Held;
+  // What runs that died here left is settled first, so that it never overtakes this pair later.
+  if (Lock.Held()) SettleFolder(Folder);
+  First.Close();
+  Second.Close();
+  const bool HasOldFirst = platform::PathExists(First.Path);
+  const TCommitPlan Plan{Folder,
+                         {NameOf(First.TemporaryPath), NameOf(Second.TemporaryPath)},
+                         {NameOf(First.Path), NameOf(Second.Path)},
+                         HasOldFirst ? FreeBackupName(Folder) : std::string()};
+  std::string Journal = WriteJournal(Plan);
+  if (Journal.empty()) throw Exception("Error writing file");
+  const bool Placed = CarryOut(Plan);
+  if (Placed || Undo(Plan, Journal)) {
+    platform::SyncFolder(Folder);  // once, after both renames
+    RemoveLeftovers(Plan, Journal);
+  }
+  // In place, removed, or left for the journal to settle: no longer theirs to remove.
+  First.HandOver();
+  Second.HandOver();
+  if (!Placed) throw Exception("Error writing file");
+}
+
+void RecoverFolder(const std::string& Folder) {
+  const platform::TFolderLock Lock(Folder);
+  if (!Lock.Held()) return;
+  const TInterruptionsHeld Held;
+  SettleFolder(Folder);
+}
+
+bool IsCommitInterrupted(const std::string& FirstPath, const std::string& SecondPath) {
+  const std::string Folder = FolderOf(FirstPath);
+  const std::array<std::string, 2> Targets{NameOf(FirstPath), NameOf(SecondPath)};
+  for (const std::string& Name : platform::FolderEntries(Folder, kToolPrefix)) {
+    if (!IsJournal(Name)) continue;
+    const std::optional<TCommitPlan> Plan = ReadJournal(Folder, Name);
+    if (Plan && Plan->Targets == Targets) return true;
+  }
+  return false;
 }
 
 namespace platform {
@@ -61,14 +348,6 @@ TPendingFile* RegisterPendingFile(const std::string& Path) {
 
 void ReleasePendingFile(TPendingFile* File) {
   if (File != nullptr) File->Active = 0;
-}
-
-std::string TemporaryPathFor(const std::string& Path, int Attempt) {
-  // Beside the target, so that the rename stays within one file system, and short, so that a
-  // target whose name is as long as names may be still gets one. The process id keeps
-  // concurrent runs apart; the attempt number steps past the run's other output and stale files.
-  return SplitPath(Path, PathRules()).Dir + ".varnholt-" + std::to_string(ProcessId()) + "-" +
-         std::to_string(Attempt) + ".tmp";
 }
 
 }  // namespace platform

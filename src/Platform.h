@@ -1,9 +1,12 @@
 // The few operating-system services the tool needs: the command line, standard output, files
-// and interruptions. Platform.cpp holds what all platforms share; PlatformPosix.cpp and
-// PlatformWindows.cpp the rest, one of them in each build.
+// and interruptions. Platform.cpp holds what all platforms share, the protocol that puts a pair
+// of maps in place among it; PlatformPosix.cpp and PlatformWindows.cpp hold the small primitives
+// it is built on, one of them in each build.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,13 +15,12 @@
 #include "UTypes.h"
 #include "Varnholt.h"
 
-#include <csignal>
-
 namespace varnholt {
 
 // Sets the process up for the run: a failed write is reported rather than ending the process
-// by a signal (a closed pipe on standard output, a file-size limit while writing a map), and an
-// interruption removes the temporary outputs before the process ends by it.
+// by a signal (a closed pipe on standard output, a file-size limit while writing a map), and
+// every signal that ends a process and can be caught removes the temporary outputs before the
+// process ends by it.
 void PrepareProcess();
 
 // Holds interruptions back for its lifetime, so that a step such as putting both maps in place
@@ -42,11 +44,20 @@ std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Argument
 // How paths are split on this platform.
 TPathRules PathRules();
 
-// Writes all of Text to standard output; throws std::system_error if it cannot.
+// Writes all of Text to standard output, waiting while it is full; throws std::system_error if it
+// cannot.
 void WriteStandardOutput(std::string_view Text);
 
-// An open file: a descriptor or a handle, -1 when there is none.
+// An open file: a descriptor or a handle.
 using TFileHandle = std::intptr_t;
+inline constexpr TFileHandle kNoFile = -1;
+
+// Which file a path leads to, whatever links it goes through.
+struct TFileIdentity {
+  std::uint64_t Volume = 0;
+  std::uint64_t Index = 0;
+  friend bool operator==(const TFileIdentity&, const TFileIdentity&) = default;
+};
 
 // An existing regular file opened for reading, read through a buffer as large as the file, up
 // to a limit.
@@ -58,9 +69,11 @@ class TInputFile final : public TReader {
   TInputFile& operator=(const TInputFile&) = delete;
 
   std::size_t Read(std::span<std::uint8_t> Buffer) override;
+  // Whether Path leads to this same file, through a symbolic or a hard link say.
+  bool IsAlso(const std::string& Path) const;
 
  private:
-  TFileHandle Handle = -1;
+  TFileHandle Handle = kNoFile;
   std::vector<std::uint8_t> Buffer;
   std::size_t Position = 0;
   std::size_t Filled = 0;
@@ -84,19 +97,39 @@ class TOutputFile final : public TWriter {
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   std::size_t Write(std::span<const std::uint8_t> Bytes) override;
-  // Makes what was written durable and closes the file; fails with "Error writing file".
+  // Makes what was written durable and gives it the permission bits of the file it is to
+  // replace; fails with "Error writing file". The file stays open, and so held, until committed:
+  // a temporary that nobody holds is one that a run which is no longer alive left behind.
   void Finish();
-  // Puts the finished file in place of Path; fails with "Error writing file".
+  // Puts the finished file alone in place of Path; fails with "Error writing file".
   void Commit();
 
  private:
+  friend void CommitPair(TOutputFile& First, TOutputFile& Second);
+  void Close();
+  void HandOver();  // the temporary is no longer this object's to remove
+
   std::string Path;
   std::string TemporaryPath;
-  TFileHandle Handle = -1;
+  TFileHandle Handle = kNoFile;
   TPendingFile* Pending = nullptr;  // where an interruption finds the temporary
   bool Failed = false;
-  bool Committed = false;
+  bool HandedOver = false;
 };
+
+// Puts two finished files in place of their paths, in the same folder, together: once it returns
+// both are in place; when it fails ("Error writing file") the folder holds the old pair again.
+// Runs that share their outputs take turns. The intent is made durable first, in a journal
+// beside the maps, so that if the process dies between the two renames the next run in the folder
+// completes the pair.
+void CommitPair(TOutputFile& First, TOutputFile& Second);
+
+// Completes the commits that runs no longer alive left interrupted in Folder and removes the
+// temporary files they left. Never touches what a live run is writing.
+void RecoverFolder(const std::string& Folder);
+
+// Whether a commit of files to these two paths was interrupted and is not yet completed.
+bool IsCommitInterrupted(const std::string& FirstPath, const std::string& SecondPath);
 
 // What the platform files provide to the shared part and to each other.
 namespace platform {
@@ -117,8 +150,43 @@ unsigned long ProcessId();
 std::span<TPendingFile> PendingFiles();
 TPendingFile* RegisterPendingFile(const std::string& Path);
 void ReleasePendingFile(TPendingFile* File);
-// A name for a temporary file in the folder of Path, unique to this process and attempt.
-std::string TemporaryPathFor(const std::string& Path, int Attempt);
+
+// Creates a new file at Path, held for as long as it is open so that other runs can tell that
+// its owner is alive. kNoFile when it cannot; Taken then says whether the name was in use.
+TFileHandle CreateHeldFile(const std::string& Path, bool& Taken);
+bool SyncFile(TFileHandle Handle);
+void CloseFile(TFileHandle Handle);
+// Gives the file open at Handle the permission bits of the file at Model, if there is one.
+bool TakePermissions(const std::string& Model, TFileHandle Handle);
+std::optional<TFileIdentity> IdentityOf(const std::string& Path);
+TFileIdentity IdentityOf(TFileHandle Handle);
+
+bool PathExists(const std::string& Path);  // anything at all, a dangling link too
+bool IsDirectory(const std::string& Path);
+bool LinkFile(const std::string& Existing, const std::string& Link);
+// Renames From to To, replacing whatever file is at To.
+bool RenameOver(const std::string& From, const std::string& To);
+bool RemoveFile(const std::string& Path);
+// Removes the file at Path unless some process holds it open as CreateHeldFile's files are.
+void RemoveIfAbandoned(const std::string& Path);
+// Makes the renames and removals made so far in Folder survive a crash of the system.
+void SyncFolder(const std::string& Folder);
+// The names in Folder that begin with Prefix.
+std::vector<std::string> FolderEntries(const std::string& Folder, std::string_view Prefix);
+
+// Runs that put files into one folder take turns while they hold this; the system releases it
+// when its holder dies. Where the folder cannot be locked it is not held, and runs go without.
+class TFolderLock {
+ public:
+  explicit TFolderLock(const std::string& Folder);
+  ~TFolderLock();
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+  bool Held() const { return Handle != kNoFile; }
+
+ private:
+  TFileHandle Handle = kNoFile;
+};
 
 }  // namespace platform
 }  // namespace varnholt

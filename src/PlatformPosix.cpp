@@ -1,5 +1,8 @@
-// POSIX: file descriptors, signals, /proc/self/exe.
+// POSIX: file descriptors, signals, flock, /proc/self/exe.
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +18,9 @@
 namespace varnholt {
 namespace {
 
-constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal that ends a process by default and can be caught.
+constexpr int kInterruptions[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 extern "C" void RemovePendingFilesAndEnd(int Signal) {
   for (const TPendingFile& File : platform::PendingFiles()) {
@@ -34,22 +39,22 @@ std::string ExecutablePath(const char* Fallback) {
   return Path;
 }
 
-bool IsDirectory(const std::string& Path) {
-  struct stat Status;
-  return ::stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
-}
-
 int Descriptor(TFileHandle Handle) {
   return static_cast<int>(Handle);
 }
 
-// Makes a rename in the folder of Path survive a crash of the system.
-void SyncFolderOf(const std::string& Path) {
-  const std::string Folder = SplitPath(Path, PathRules()).Dir;
-  const int Handle = ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_CLOEXEC);
-  if (Handle < 0) return;
-  ::fsync(Handle);
-  ::close(Handle);
+const char* FolderPath(const std::string& Folder) {
+  return Folder.empty() ? "." : Folder.c_str();
+}
+
+TFileIdentity IdentityFromStatus(const struct stat& Status) {
+  return {static_cast<std::uint64_t>(Status.st_dev), static_cast<std::uint64_t>(Status.st_ino)};
+}
+
+// Waits until Handle takes more bytes: standard output may be a non-blocking pipe that is full.
+bool AwaitRoom(int Handle) {
+  pollfd Room{Handle, POLLOUT, 0};
+  return ::poll(&Room, 1, -1) >= 0 || errno == EINTR;
 }
 
 }  // namespace
@@ -109,41 +114,6 @@ TInputFile::~TInputFile() {
   ::close(Descriptor(Handle));
 }
 
-TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
-  if (IsDirectory(Path)) throw Exception("Error opening file: " + Path);
-  // Held, so that an interruption never falls between creating the file and registering it.
-  const TInterruptionsHeld Held;
-  for (int Attempt = 0; Attempt < 100 && Handle < 0; ++Attempt) {
-    TemporaryPath = platform::TemporaryPathFor(Path, Attempt);
-    Handle = ::open(TemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (Handle < 0 && errno != EEXIST) break;
-  }
-  if (Handle < 0) throw Exception("Error opening file: " + Path);
-  Pending = platform::RegisterPendingFile(TemporaryPath);
-}
-
-TOutputFile::~TOutputFile() {
-  const TInterruptionsHeld Held;
-  if (Handle >= 0) ::close(Descriptor(Handle));
-  if (!Committed) ::unlink(TemporaryPath.c_str());
-  platform::ReleasePendingFile(Pending);
-}
-
-void TOutputFile::Finish() {
-  const bool Written = !Failed && ::fsync(Descriptor(Handle)) == 0;
-  const bool Closed = ::close(Descriptor(Handle)) == 0;
-  Handle = -1;
-  if (!Written || !Closed) throw Exception("Error writing file");
-}
-
-void TOutputFile::Commit() {
-  const TInterruptionsHeld Held;
-  if (::rename(TemporaryPath.c_str(), Path.c_str()) != 0) throw Exception("Error writing file");
-  Committed = true;
-  platform::ReleasePendingFile(Pending);
-  SyncFolderOf(Path);
-}
-
 namespace platform {
 
 std::size_t ReadSome(TFileHandle Handle, std::span<std::uint8_t> Buffer) {
@@ -158,6 +128,8 @@ bool WriteAll(TFileHandle Handle, std::span<const std::uint8_t> Bytes) {
   while (!Bytes.empty()) {
     const ssize_t Written = ::write(Descriptor(Handle), Bytes.data(), Bytes.size());
     if (Written < 0 && errno == EINTR) continue;
+    if (Written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && AwaitRoom(Descriptor(Handle)))
+      continue;
     if (Written <= 0) return false;
     Bytes = Bytes.subspan(static_cast<std::size_t>(Written));
   }
@@ -179,6 +151,122 @@ void* AllocateZeroed(std::size_t Bytes) {
 
 unsigned long ProcessId() {
   return static_cast<unsigned long>(::getpid());
+}
+
+TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
+  const int Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  Taken = Handle < 0 && errno == EEXIST;
+  if (Handle < 0) return kNoFile;
+  // Locked for as long as it is open. A run clearing abandoned files may have caught this one in
+  // the moment before the lock: it then holds the lock itself, or has already removed the file,
+  // and this name is given up. A file system without locks leaves the file unlocked, and such
+  // files are then never taken for abandoned.
+  struct stat Status;
+  const bool Caught = ::flock(Handle, LOCK_EX | LOCK_NB) != 0
+                          ? errno == EWOULDBLOCK
+                          : ::fstat(Handle, &Status) != 0 || Status.st_nlink == 0;
+  if (!Caught) return Handle;
+  ::close(Handle);
+  Taken = true;
+  return kNoFile;
+}
+
+bool SyncFile(TFileHandle Handle) {
+  return ::fsync(Descriptor(Handle)) == 0;
+}
+
+void CloseFile(TFileHandle Handle) {
+  ::close(Descriptor(Handle));
+}
+
+bool TakePermissions(const std::string& Model, TFileHandle Handle) {
+  struct stat Status;
+  if (::stat(Model.c_str(), &Status) != 0 || !S_ISREG(Status.st_mode)) return true;
+  return ::fchmod(Descriptor(Handle), Status.st_mode & 07777) == 0;
+}
+
+std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
+  struct stat Status;
+  if (::stat(Path.c_str(), &Status) != 0) return std::nullopt;
+  return IdentityFromStatus(Status);
+}
+
+TFileIdentity IdentityOf(TFileHandle Handle) {
+  struct stat Status {};
+  ::fstat(Descriptor(Handle), &Status);
+  return IdentityFromStatus(Status);
+}
+
+bool PathExists(const std::string& Path) {
+  struct stat Status;
+  return ::lstat(Path.c_str(), &Status) == 0;
+}
+
+bool IsDirectory(const std::string& Path) {
+  struct stat Status;
+  return ::stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
+}
+
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  return ::link(Existing.c_str(), Link.c_str()) == 0;
+}
+
+bool RenameOver(const std::string& From, const std::string& To) {
+  return ::rename(From.c_str(), To.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& Path) {
+  return ::unlink(Path.c_str()) == 0;
+}
+
+void RemoveIfAbandoned(const std::string& Path) {
+  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (Handle < 0) return;
+  // Unlocked, and still the file at Path: its owner has died.
+  struct stat Opened, Named;
+  if (::flock(Handle, LOCK_EX | LOCK_NB) == 0 && ::fstat(Handle, &Opened) == 0 &&
+      S_ISREG(Opened.st_mode) && ::lstat(Path.c_str(), &Named) == 0 &&
+      IdentityFromStatus(Opened) == IdentityFromStatus(Named)) {
+    ::unlink(Path.c_str());
+  }
+  ::close(Handle);
+}
+
+void SyncFolder(const std::string& Folder) {
+  const int Handle = ::open(FolderPath(Folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Handle < 0) return;
+  ::fsync(Handle);
+  ::close(Handle);
+}
+
+std::vector<std::string> FolderEntries(const std::string& Folder, std::string_view Prefix) {
+  std::vector<std::string> Names;
+  DIR* Listing = ::opendir(FolderPath(Folder));
+  if (Listing == nullptr) return Names;
+  while (const dirent* Entry = ::readdir(Listing)) {
+    const std::string_view Name = Entry->d_name;
+    if (Name.starts_with(Prefix)) Names.emplace_back(Name);
+  }
+  ::closedir(Listing);
+  return Names;
+}
+
+TFolderLock::TFolderLock(const std::string& Folder) {
+  const int Opened = ::open(FolderPath(Folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Opened < 0) return;
+  int Result;
+  do {
+    Result = ::flock(Opened, LOCK_EX);
+  } while (Result != 0 && errno == EINTR);
+  if (Result == 0) {
+    Handle = Opened;
+  } else {
+    ::close(Opened);
+  }
+}
+
+TFolderLock::~TFolderLock() {
+  if (Handle != kNoFile) ::close(Descriptor(Handle));  // which releases the lock
 }
 
 }  // namespace platform

@@ -1,11 +1,13 @@
-// Windows: the raw command line, file handles, MoveFileEx and console control events. Paths and
-// the command line are taken in the ANSI code page, byte for byte, so that the lead-byte rule
-// of double-byte code pages applies to them as it is written.
+// Windows: the raw command line, file handles, MoveFileEx, named mutexes and console control
+// events. Paths and the command line are taken in the ANSI code page, byte for byte, so that the
+// lead-byte rule of double-byte code pages applies to them as it is written.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -42,29 +44,38 @@ BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
   return FALSE;  // the default handler then ends the process
 }
 
-// Whether the file at Path, if there is one, can be replaced now: not read-only, and not held
-// open by a program that forbids its deletion (a game that has the map loaded, say). Checked
-// for both maps before either is put in place, so that the second rename does not fail after
-// the first has succeeded.
-bool CanReplace(const std::string& Path) {
-  const DWORD Attributes = GetFileAttributesA(Path.c_str());
-  if (Attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if ((Attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  const HANDLE Existing =
-      CreateFileA(Path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Existing == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(Existing);
-  return true;
-}
-
 bool IsAnsiLeadByte(unsigned char Byte) {
   return IsDBCSLeadByteEx(CP_ACP, Byte) != 0;
 }
 
-bool IsDirectory(const std::string& Path) {
-  const DWORD Attributes = GetFileAttributesA(Path.c_str());
-  return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+TFileIdentity IdentityFromHandle(HANDLE Handle) {
+  BY_HANDLE_FILE_INFORMATION Information{};
+  if (GetFileInformationByHandle(Handle, &Information) == 0) return {};
+  return {Information.dwVolumeSerialNumber,
+          std::uint64_t{Information.nFileIndexHigh} << 32 | Information.nFileIndexLow};
+}
+
+// The name of the mutex that stands for Folder: the same for every way of writing the folder's
+// full path that differs only in the case of its letters.
+std::string FolderMutexName(const std::string& Folder) {
+  std::string Full(MAX_PATH, '\0');
+  const char* Path = Folder.empty() ? "." : Folder.c_str();
+  DWORD Length = GetFullPathNameA(Path, static_cast<DWORD>(Full.size()), Full.data(), nullptr);
+  if (Length >= Full.size()) {
+    Full.resize(Length);
+    Length = GetFullPathNameA(Path, static_cast<DWORD>(Full.size()), Full.data(), nullptr);
+  }
+  Full.resize(Length < Full.size() ? Length : 0);
+  std::uint64_t Hash = 0xCBF29CE484222325ull;  // FNV-1a
+  for (const char Character : Full) {
+    Hash =
+        (Hash ^ static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(Character)))) *
+        0x100000001B3ull;
+  }
+  char Name[48];
+  std::snprintf(Name, sizeof Name, "Local\\varnholt-%016llx",
+                static_cast<unsigned long long>(Hash));
+  return Name;
 }
 
 std::string ModulePath() {
@@ -136,45 +147,6 @@ TInputFile::~TInputFile() {
   CloseHandle(AsHandle(Handle));
 }
 
-TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
-  if (IsDirectory(Path)) throw Exception("Error opening file: " + Path);
-  // Held, so that an interruption never falls between creating the file and registering it.
-  const TInterruptionsHeld Held;
-  for (int Attempt = 0; Attempt < 100 && Handle == -1; ++Attempt) {
-    TemporaryPath = platform::TemporaryPathFor(Path, Attempt);
-    const HANDLE Created = CreateFileA(TemporaryPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Created != INVALID_HANDLE_VALUE) Handle = FromHandle(Created);
-    if (Created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (Handle == -1) throw Exception("Error opening file: " + Path);
-  Pending = platform::RegisterPendingFile(TemporaryPath);
-}
-
-TOutputFile::~TOutputFile() {
-  const TInterruptionsHeld Held;
-  if (Handle != -1) CloseHandle(AsHandle(Handle));
-  if (!Committed) DeleteFileA(TemporaryPath.c_str());
-  platform::ReleasePendingFile(Pending);
-}
-
-void TOutputFile::Finish() {
-  const bool Written = !Failed && FlushFileBuffers(AsHandle(Handle)) != 0;
-  const bool Closed = CloseHandle(AsHandle(Handle)) != 0;
-  Handle = -1;
-  if (!Written || !Closed || !CanReplace(Path)) throw Exception("Error writing file");
-}
-
-void TOutputFile::Commit() {
-  const TInterruptionsHeld Held;
-  if (MoveFileExA(TemporaryPath.c_str(), Path.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-    throw Exception("Error writing file");
-  }
-  Committed = true;
-  platform::ReleasePendingFile(Pending);
-}
-
 namespace platform {
 
 std::size_t ReadSome(TFileHandle Handle, std::span<std::uint8_t> Buffer) {
@@ -202,6 +174,108 @@ void* AllocateZeroed(std::size_t Bytes) {
 
 unsigned long ProcessId() {
   return GetCurrentProcessId();
+}
+
+TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
+  // Open without sharing but for deletion: while it is open nobody else can open it to remove
+  // it as abandoned, and it can still be renamed and removed through this handle's process.
+  const HANDLE Created = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD Error = GetLastError();
+  Taken = Created == INVALID_HANDLE_VALUE &&
+          (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS);
+  return Created == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(Created);
+}
+
+bool SyncFile(TFileHandle Handle) {
+  return FlushFileBuffers(AsHandle(Handle)) != 0;
+}
+
+void CloseFile(TFileHandle Handle) {
+  CloseHandle(AsHandle(Handle));
+}
+
+bool TakePermissions(const std::string&, TFileHandle) {
+  // Access on Windows comes from the folder's inherited ACLs, not from bits of the file.
+  return true;
+}
+
+std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
+  // Attributes alone: no sharing mode stands in the way, not even that of the open input.
+  const HANDLE Opened = CreateFileA(Path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  const TFileIdentity Identity = IdentityFromHandle(Opened);
+  CloseHandle(Opened);
+  return Identity;
+}
+
+TFileIdentity IdentityOf(TFileHandle Handle) {
+  return IdentityFromHandle(AsHandle(Handle));
+}
+
+bool PathExists(const std::string& Path) {
+  return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& Path) {
+  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  return CreateHardLinkA(Link.c_str(), Existing.c_str(), nullptr) != 0;
+}
+
+bool RenameOver(const std::string& From, const std::string& To) {
+  return MoveFileExA(From.c_str(), To.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const std::string& Path) {
+  return DeleteFileA(Path.c_str()) != 0;
+}
+
+void RemoveIfAbandoned(const std::string& Path) {
+  // Opens only if no process has it open, and removes it when closed.
+  const HANDLE Opened = CreateFileA(Path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (Opened != INVALID_HANDLE_VALUE) CloseHandle(Opened);
+}
+
+void SyncFolder(const std::string&) {
+  // Every rename is written through already (MOVEFILE_WRITE_THROUGH).
+}
+
+std::vector<std::string> FolderEntries(const std::string& Folder, std::string_view Prefix) {
+  std::vector<std::string> Names;
+  WIN32_FIND_DATAA Entry;
+  const HANDLE Search = FindFirstFileA((Folder + std::string(Prefix) + "*").c_str(), &Entry);
+  if (Search == INVALID_HANDLE_VALUE) return Names;
+  do {
+    if (std::string_view(Entry.cFileName).starts_with(Prefix)) Names.emplace_back(Entry.cFileName);
+  } while (FindNextFileA(Search, &Entry) != 0);
+  FindClose(Search);
+  return Names;
+}
+
+TFolderLock::TFolderLock(const std::string& Folder) {
+  // A mutex is released by the system when its holder dies; the next waiter then gets it.
+  const HANDLE Mutex = CreateMutexA(nullptr, FALSE, FolderMutexName(Folder).c_str());
+  if (Mutex == nullptr) return;
+  const DWORD Waited = WaitForSingleObject(Mutex, INFINITE);
+  if (Waited == WAIT_OBJECT_0 || Waited == WAIT_ABANDONED) {
+    Handle = FromHandle(Mutex);
+  } else {
+    CloseHandle(Mutex);
+  }
+}
+
+TFolderLock::~TFolderLock() {
+  if (Handle == kNoFile) return;
+  ReleaseMutex(AsHandle(Handle));
+  CloseHandle(AsHandle(Handle));
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "Varnholt.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 #include "Platform.h"
@@ -35,8 +36,12 @@ TMapRun::TMapRun(std::uint32_t CellsPerSide)
       InfoMap(MaxInfoMapBytes(N)),
       Waypoints(N) {}
 
-TMapRun LoadMap(const std::string& InputPath) {
+TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outputs) {
   TInputFile File(InputPath);
+  // Replacing an output would then destroy the map being converted.
+  for (const std::string& Output : Outputs) {
+    if (File.IsAlso(Output)) throw Exception("Error opening file: " + Output);
+  }
   const TMapHeader Header = ReadMapHeader(File);
   // The tool's own info map carries both marks: name it for what it is.
   if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
@@ -115,7 +120,9 @@ TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {
 void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
                 const std::string& WaypointPath, const TPrintLine& PrintLine) {
   PrintLine("Reading " + InputPath + "...");
-  TMapRun Run = LoadMap(InputPath);
+  // Whatever a run that died in this folder left half done is completed before anything else.
+  RecoverFolder(SplitPath(InfoPath, PathRules()).Dir);
+  TMapRun Run = LoadMap(InputPath, std::array{InfoPath, WaypointPath});
   PrintLine("Calculating...");
   AnalyseMap(Run);
   PrintLine("Writing " + InfoPath + "...");
@@ -125,11 +132,7 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   TOutputFile WaypointFile(WaypointPath);
   WriteWaypointMap(Run, WaypointFile);
   // Only now that both are complete do they replace the old pair, together.
-  {
-    const TInterruptionsHeld Held;
-    InfoFile.Commit();
-    WaypointFile.Commit();
-  }
+  CommitPair(InfoFile, WaypointFile);
   PrintLine("Done.");
 }
 

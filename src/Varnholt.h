@@ -65,9 +65,10 @@ struct TMapRun {
 };
 
 // The phases of a conversion, for ConvertMap and for tools that check what it writes: loading
-// the level-0 map (failing with the messages of a run), and labelling every segment into both
-// maps, held in the run.
-TMapRun LoadMap(const std::string& InputPath);
+// the level-0 map (failing with the messages of a run, and with "Error opening file: " + an
+// output's path when the input is that output, reached through a link), and labelling every
+// segment into both maps, held in the run.
+TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outputs = {});
 void AnalyseMap(TMapRun& Run);
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs

@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
@@ -63,6 +66,44 @@ void FillPipe(int WriteEnd, std::size_t Room) {
 
 }  // namespace
 
+const std::initializer_list<long> kRenameCalls = {
+#if defined(SYS_rename)
+    SYS_rename,
+#endif
+    SYS_renameat, SYS_renameat2};
+
+bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count) {
+  int Signal = 0;
+  for (int Seen = 0;;) {
+    ::ptrace(PTRACE_SYSCALL, Child, nullptr, Signal);
+    Signal = 0;
+    // Looked at first without collecting it, so that an end stays for RunProgram.
+    siginfo_t Event{};
+    if (::waitid(P_PID, static_cast<id_t>(Child), &Event, WEXITED | WSTOPPED | WNOWAIT) != 0 ||
+        Event.si_code != CLD_TRAPPED) {
+      return false;
+    }
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    if (WSTOPSIG(Status) != (SIGTRAP | 0x80)) {
+      // A signal for the child is passed on; the stop after its start is not one.
+      if (WSTOPSIG(Status) != SIGTRAP) Signal = WSTOPSIG(Status);
+      continue;
+    }
+    __ptrace_syscall_info Call{};
+    ::ptrace(PTRACE_GET_SYSCALL_INFO, Child, sizeof Call, &Call);
+    if (Call.op != PTRACE_SYSCALL_INFO_ENTRY) continue;
+    const auto Number = static_cast<long>(Call.entry.nr);
+    const bool Counted =
+        Calls.size() == 0 || std::find(Calls.begin(), Calls.end(), Number) != Calls.end();
+    if (Counted && ++Seen == Count) return true;
+  }
+}
+
+void ReleaseTraced(pid_t Child) {
+  ::ptrace(PTRACE_DETACH, Child, nullptr, 0);
+}
+
 TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::string>& Arguments,
                    const TRunOptions& Options) {
   return RunProgram(ToolPath(), Folder, Arguments, Options);
@@ -84,12 +125,15 @@ TRunResult RunProgram(const std::string& Program, const std::filesystem::path& F
   }
   if (Options.ReaderGone) ::close(OutputPipe[0]);
   if (Options.ConsoleRoom) FillPipe(OutputPipe[1], *Options.ConsoleRoom);
+  if (Options.NonBlockingConsole) ::fcntl(OutputPipe[1], F_SETFL, O_NONBLOCK);
   const pid_t Child = ::fork();
   if (Child < 0) throw std::runtime_error("fork failed");
   if (Child == 0) {
     if (::chdir(Folder.c_str()) != 0) ::_exit(126);
     LimitInChild(RLIMIT_FSIZE, Options.FileSizeLimit);
     LimitInChild(RLIMIT_AS, Options.AddressSpaceLimit);
+    // A signal that dumps core must not leave a core file among the files a test checks.
+    LimitInChild(RLIMIT_CORE, 0);
     if (Options.CloseStandardOutput) {
       ::close(STDOUT_FILENO);
     } else if (Options.StandardOutput != nullptr) {
@@ -98,11 +142,18 @@ TRunResult RunProgram(const std::string& Program, const std::filesystem::path& F
       ::_exit(126);
     }
     if (::dup2(ErrorPipe[1], STDERR_FILENO) < 0) ::_exit(126);
+    if (Options.Traced && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(126);
     ::execvp(Argv[0], Argv.data());
     ::_exit(127);
   }
   ::close(OutputPipe[1]);
   ::close(ErrorPipe[1]);
+  if (Options.Traced) {
+    // Stopped once it has started the program; from then on its system calls stop it too.
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    ::ptrace(PTRACE_SETOPTIONS, Child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  }
   if (Options.While) Options.While(Child);
   TRunResult Result;
   // Read until the child has ended and its pipes are drained. Processes it started may hold

@@ -21,6 +21,9 @@ struct TRunOptions {
   // When set, the console pipe is one page holding only this many bytes more, so that the run
   // blocks on its console once it has written them; While runs before the pipe is read.
   std::optional<std::size_t> ConsoleRoom;
+  bool NonBlockingConsole =
+      false;            // the console pipe in non-blocking mode, as some callers leave it
+  bool Traced = false;  // the child stops after its start, for While to trace its system calls
   std::function<void(pid_t Child)> While;
 };
 struct TRunResult {
@@ -39,5 +42,15 @@ TRunResult RunTool(const std::filesystem::path& Folder, const std::vector<std::s
 std::string ToolPath();
 // Whether the tool runs behind VARNHOLT_RUNNER (an emulator) rather than natively.
 bool UnderRunner();
+
+// For While of a traced run: lets Child run until the entry of its Count-th system call among
+// Calls (any call when Calls is empty) and leaves it stopped there, before the call takes effect.
+// False when it ends first (it is then left for RunProgram to collect).
+bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count);
+// Lets a stopped traced child run on, no longer traced. A signal sent to it while it was stopped
+// stays pending, to be delivered as soon as it is not blocked.
+void ReleaseTraced(pid_t Child);
+// The system calls that rename a file, however the C library makes them.
+extern const std::initializer_list<long> kRenameCalls;
 
 }  // namespace varnholt::test
