@@ -1,4 +1,6 @@
-// Throughput of the per-segment area analysis on the kinds of segment real maps hold.
+// Throughput of the per-segment area analysis on the kinds of segment real maps hold: the
+// labeller beside the plain flood fill of the tests, and each later stage of the run on the same
+// segments, so that the share of every stage shows in one run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,142 +14,134 @@ namespace {
 
 constexpr int kCells = kSegmentSide * kSegmentSide;
 
+bool IsFilled(const TSegment& Segment) {
+  return std::all_of(Segment.begin(), Segment.end(), [&](auto B) { return B == Segment[0]; }) &&
+         (Segment[0] == 0 || Segment[0] == 0xFF);
+}
+
+// The segments of a map that the run labels: all but the filled ones.
 std::vector<TSegment> ExplicitSegments(const TLevel0Map& Map) {
   std::vector<TSegment> Segments;
-  for (const TSegment& Segment : Map.Segments) {
-    const bool Filled =
-        std::all_of(Segment.begin(), Segment.end(), [&](auto B) { return B == Segment[0]; }) &&
-        (Segment[0] == 0 || Segment[0] == 0xFF);
-    if (!Filled) Segments.push_back(Segment);
-  }
+  std::copy_if(Map.Segments.begin(), Map.Segments.end(), std::back_inserter(Segments),
+               [](const TSegment& Segment) { return !IsFilled(Segment); });
   return Segments;
 }
 
-std::vector<TSegment> PatternSegment(std::uint64_t RowBits) {
+TSegment Pattern(std::uint64_t EvenRows, std::uint64_t OddRows) {
   TSegment Segment{};
-  for (int R = 0; R < kSegmentSide; ++R) {
-    const std::uint64_t Row = R % 2 == 0 ? RowBits : ~RowBits;
-    for (int K = 0; K < 8; ++K)
-      Segment[static_cast<std::size_t>(R * 8 + K)] = static_cast<std::uint8_t>(Row >> (8 * K));
+  for (std::size_t R = 0; R < kSegmentSide; ++R) {
+    for (std::size_t K = 0; K < 8; ++K)
+      Segment[R * 8 + K] = static_cast<std::uint8_t>((R % 2 == 0 ? EvenRows : OddRows) >> (8 * K));
   }
-  return {Segment};
+  return Segment;
 }
 
-std::vector<TSegment> Stripes() {
-  TSegment Segment{};
-  for (int R = 1; R < kSegmentSide; R += 2) std::fill_n(Segment.begin() + R * 8, 8, 0xFF);
-  return {Segment};
-}
-
-std::vector<TSegment> SegmentsOfKind(int Kind) {
-  switch (Kind) {
-    case 0:
-      return {TSegment{}};
-    case 1:
-      return ExplicitSegments(TerrainMap(4, 11));
-    case 2:
-      return NoiseMap(3, 5, 1).Segments;
-    case 3:
-      return NoiseMap(3, 30, 2).Segments;
-    case 4:
-      return NoiseMap(3, 50, 3).Segments;
-    case 5:
-      return Stripes();
-    default:
-      return PatternSegment(0xAAAAAAAAAAAAAAAAull);
-  }
-}
-
-const char* const kKindNames[] = {"open",    "terrain", "noise5",      "noise30",
+const char* const kKindNames[] = {"terrain", "rough",   "noise5",      "noise30",
                                   "noise50", "stripes", "checkerboard"};
 
-using TLabeller = void (*)(const TSegment&, TAreaSegment&, std::int32_t&);
+// Hundreds of distinct segments of each kind, so that no one segment's branches are learnt.
+const std::vector<TSegment>& SegmentsOfKind(std::int64_t Kind) {
+  static const std::vector<TSegment> Kinds[] = {
+      ExplicitSegments(TerrainMap(5, 11)),
+      ExplicitSegments(RoughTerrainMap(5, 11)),
+      NoiseMap(4, 5, 1).Segments,
+      NoiseMap(4, 30, 2).Segments,
+      NoiseMap(4, 50, 3).Segments,
+      {Pattern(0, ~std::uint64_t{0})},
+      {Pattern(0xAAAAAAAAAAAAAAAAull, 0x5555555555555555ull)},
+  };
+  return Kinds[Kind];
+}
 
-// The same segments through the run's labeller and through the plain flood fill of the tests,
-// so that every run shows the two side by side.
-void LabelSegments(benchmark::State& State, TLabeller Labeller) {
-  const std::vector<TSegment> Segments = SegmentsOfKind(static_cast<int>(State.range(0)));
-  TAreaSegment AreaMap;
-  std::int32_t AreaCount = 0;
+template <typename TStep>
+void RunOverSegments(benchmark::State& State, std::size_t Count, TStep Step) {
   std::size_t K = 0;
   for (auto _ : State) {
-    Labeller(Segments[K], AreaMap, AreaCount);
-    benchmark::DoNotOptimize(AreaMap);
-    K = K + 1 == Segments.size() ? 0 : K + 1;
+    Step(K);
+    K = K + 1 == Count ? 0 : K + 1;
   }
   State.SetLabel(kKindNames[State.range(0)]);
   State.SetItemsProcessed(State.iterations() * kCells);
 }
 
+// Labelling to masks, the run's: scan and rank.
+void BM_LabelAreaMasks(benchmark::State& State) {
+  std::vector<TSegmentRows> Rows;
+  for (const TSegment& Segment : SegmentsOfKind(State.range(0)))
+    Rows.push_back(SegmentRows(Segment));
+  TAreaMasks Masks;
+  RunOverSegments(State, Rows.size(), [&](std::size_t K) {
+    LabelAreaMasks(Rows[K], Masks);
+    benchmark::DoNotOptimize(Masks);
+  });
+}
+
+// Labelling to a 4096-byte area map, and the plain flood fill that does the same.
+void LabelToAreaMaps(benchmark::State& State,
+                     void (*Labeller)(const TSegment&, TAreaSegment&, std::int32_t&)) {
+  const std::vector<TSegment>& Segments = SegmentsOfKind(State.range(0));
+  TAreaSegment AreaMap;
+  std::int32_t AreaCount = 0;
+  RunOverSegments(State, Segments.size(), [&](std::size_t K) {
+    Labeller(Segments[K], AreaMap, AreaCount);
+    benchmark::DoNotOptimize(AreaMap);
+  });
+}
 void BM_LabelAreas(benchmark::State& State) {
-  LabelSegments(State, LabelAreas);
+  LabelToAreaMaps(State, LabelAreas);
 }
 void BM_FloodFillLabeller(benchmark::State& State) {
-  LabelSegments(State, model::ModelLabelAreas);
+  LabelToAreaMaps(State, model::ModelLabelAreas);
 }
+
+BENCHMARK(BM_LabelAreaMasks)->DenseRange(0, 6);
 BENCHMARK(BM_LabelAreas)->DenseRange(0, 6);
 BENCHMARK(BM_FloodFillLabeller)->DenseRange(0, 6);
 
-// The later steps on the area maps of terrain segments.
-struct TLabelled {
-  std::vector<TAreaSegment> AreaMaps;
-  std::vector<std::int32_t> AreaCounts;
-};
-
-TLabelled LabelledTerrain() {
-  TLabelled Result;
-  for (const TSegment& Segment : SegmentsOfKind(1)) {
-    Result.AreaMaps.emplace_back();
-    Result.AreaCounts.emplace_back();
-    LabelAreas(Segment, Result.AreaMaps.back(), Result.AreaCounts.back());
+std::vector<TAreaMasks> LabelledSegments(std::int64_t Kind) {
+  std::vector<TAreaMasks> Labelled(SegmentsOfKind(Kind).size());
+  for (std::size_t K = 0; K < Labelled.size(); ++K) {
+    LabelAreaMasks(SegmentRows(SegmentsOfKind(Kind)[K]), Labelled[K]);
   }
-  return Result;
+  return Labelled;
 }
 
-void BM_ReduceToInfo(benchmark::State& State) {
-  const TLabelled Terrain = LabelledTerrain();
-  TInfoSegment Info;
-  std::size_t K = 0;
-  for (auto _ : State) {
-    ReduceToInfo(Terrain.AreaMaps[K], Info);
+// The later stages, each on the labelled segments of the kinds real maps hold.
+void BM_ReduceMasksToInfo(benchmark::State& State) {
+  const std::vector<TAreaMasks> Labelled = LabelledSegments(State.range(0));
+  TInfoRows Info;
+  RunOverSegments(State, Labelled.size(), [&](std::size_t K) {
+    ReduceMasksToInfo(Labelled[K], Info);
     benchmark::DoNotOptimize(Info);
-    K = K + 1 == Terrain.AreaMaps.size() ? 0 : K + 1;
-  }
-  State.SetItemsProcessed(State.iterations() * kCells);
+  });
 }
-BENCHMARK(BM_ReduceToInfo);
 
-void BM_CalculateWaypoint(benchmark::State& State) {
-  const TLabelled Terrain = LabelledTerrain();
-  std::size_t K = 0;
-  for (auto _ : State) {
+void BM_PlaceWaypoints(benchmark::State& State) {
+  const std::vector<TAreaMasks> Labelled = LabelledSegments(State.range(0));
+  RunOverSegments(State, Labelled.size(), [&](std::size_t K) {
     TWaypointSegment Record;
-    CalculateWaypoint(Terrain.AreaMaps[K], Terrain.AreaCounts[K], Record);
+    PlaceWaypoints(Labelled[K], Record);
     benchmark::DoNotOptimize(Record);
-    K = K + 1 == Terrain.AreaMaps.size() ? 0 : K + 1;
-  }
-  State.SetItemsProcessed(State.iterations() * kCells);
+  });
 }
-BENCHMARK(BM_CalculateWaypoint);
 
-void BM_LinkSegments(benchmark::State& State) {
-  const TLevel0Map Map = TerrainMap(4, 11);
-  const std::uint32_t N = Map.SegmentsPerSide();
-  TAreaEdgeMap Edges(N);
-  TAreaCount AreaCounts(N);
-  for (std::size_t K = 0; K < Map.Segments.size(); ++K) {
-    TAreaSegment AreaMap;
-    LabelAreas(Map.Segments[K], AreaMap, AreaCounts.All()[K]);
-    Edges.All()[K] = AreaEdges(AreaMap);
-  }
-  for (auto _ : State) {
-    TWaypointSegments Records(N);
-    LinkSegments(Edges, AreaCounts, Records, N);
-    benchmark::DoNotOptimize(Records.All().data());
-  }
-  State.SetItemsProcessed(State.iterations() * kCells * N * N);
+// Borders of a segment and its links with the next one, below and to the right.
+void BM_BordersAndLinks(benchmark::State& State) {
+  const std::vector<TAreaMasks> Labelled = LabelledSegments(State.range(0));
+  TAreaBorders Previous;
+  RunOverSegments(State, Labelled.size(), [&](std::size_t K) {
+    const TAreaBorders Borders = AreaBorders(Labelled[K]);
+    TWaypointSegment Record;
+    LinkDown(Previous, Borders, Record);
+    LinkRight(Previous, Borders, Record);
+    Previous = Borders;
+    benchmark::DoNotOptimize(Record);
+  });
 }
-BENCHMARK(BM_LinkSegments);
+
+BENCHMARK(BM_ReduceMasksToInfo)->DenseRange(0, 4);
+BENCHMARK(BM_PlaceWaypoints)->DenseRange(0, 4);
+BENCHMARK(BM_BordersAndLinks)->DenseRange(0, 4);
 
 }  // namespace
 }  // namespace varnholt

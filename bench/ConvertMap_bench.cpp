@@ -19,8 +19,10 @@ struct TBenchMap {
   TLevel0Map (*Make)();
 };
 
+// Smooth terrain, terrain as real maps have it (ragged shores, woods), and noise.
 const TBenchMap kMaps[] = {
     {"terrain16384", 16384, [] { return TerrainMap(8, 1); }},
+    {"rough16384", 16384, [] { return RoughTerrainMap(8, 1); }},
     {"noise30-4096", 4096, [] { return NoiseMap(6, 30, 1); }},
 };
 
@@ -48,7 +50,7 @@ void BM_ConvertMap(benchmark::State& State) {
   State.SetLabel(Map.Name);
   State.SetItemsProcessed(State.iterations() * Map.CellsPerSide * Map.CellsPerSide);
 }
-BENCHMARK(BM_ConvertMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ConvertMap)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 }  // namespace
 }  // namespace varnholt

@@ -40,11 +40,10 @@ const fs::path& ScratchFolder() {
 }
 
 std::uint32_t SegmentsPerSide(const std::uint8_t* Data, std::size_t Size) {
-  if (Size < 32) return 0;
+  if (Size < kHeaderBytes) return 0;
   TMapHeader Header;
-  Header.Exponent = static_cast<std::int32_t>(Data[0] | Data[1] << 8 | Data[2] << 16 |
-                                              static_cast<std::uint32_t>(Data[3]) << 24);
-  return CellsPerSide(Header) >> 6;
+  Header.Exponent = LoadLE32(Data);
+  return CellsPerSideOf(Header) / kSegmentSide;
 }
 
 void Check(bool Condition, const char* What) {

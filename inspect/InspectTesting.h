@@ -5,14 +5,16 @@
 #include <algorithm>
 
 #include "MapGenerator.h"
+#include "TestSupport.h"
 #include "Varnholt.h"
 
 namespace varnholt::inspect::test {
 
 // A generated map as the converter holds it once loaded and analysed.
 inline TMapRun ConvertedRun(const TLevel0Map& Generated) {
-  TMapRun Run(Generated.SegmentsPerSide() * kSegmentSide);
-  std::copy(Generated.Segments.begin(), Generated.Segments.end(), Run.Segments.All().begin());
+  const std::vector<std::uint8_t> Bytes = EncodeLevel0Map(Generated);
+  varnholt::test::TMemoryReader File(Bytes);
+  TMapRun Run = ReadMap(File, Bytes.size());
   AnalyseMap(Run);
   return Run;
 }

@@ -102,8 +102,8 @@ std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
                                      const std::string& PictureFile, const TPicture& Picture) {
   const TMapCensus& Census = Survey.Census;
   const TReachability& Reachability = Survey.Reachability;
-  const std::string Cells = std::to_string(Map.Size);
-  const std::string Segments = std::to_string(Map.N);
+  const std::string Cells = std::to_string(Map.CellsPerSide);
+  const std::string Segments = std::to_string(Map.SegmentsPerSide);
   std::vector<std::string> Lines{
       Row("Map", Cells + " x " + Cells + " cells, " + Segments + " x " + Segments + " segments"),
       Row("Segments", std::to_string(Census.FilledOpen) + " filled open, " +
@@ -142,10 +142,10 @@ int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
   TMapRun Map = LoadMap(Paths.Input);
   AnalyseMap(Map);
   if (!CheckOutputs(Paths, Map, PrintLine)) return 1;
-  const TSurvey Survey = SurveyMap(Map.Segments, Map.Waypoints);
+  const TSurvey Survey = SurveyMap(Map.Level0, Map.Waypoints);
   const std::string PictureFile = PicturePath(Level0Path, Rules);
   PrintLine("Writing " + PictureFile + "...");
-  const TPicture Picture = DrawPicture(Map.Segments, Map.Waypoints);
+  const TPicture Picture = DrawPicture(Map.Level0, Map.Waypoints);
   WriteWholeFile(PictureFile, EncodePng(Picture));
   PrintLine("");
   for (const std::string& Line : ReportLines(Map, Survey, PictureFile, Picture)) PrintLine(Line);

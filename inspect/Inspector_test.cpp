@@ -273,7 +273,7 @@ TEST(PictureTest, WrittenPngShowsAreasErasedCellsBordersAndWaypoints) {
 
 TEST(PictureTest, LinesJoinLinkedWaypoints) {
   const TMapRun Run = ConvertedRun(OpenMap(1));
-  const TPicture Picture = DrawPicture(Run.Segments, Run.Waypoints);
+  const TPicture Picture = DrawPicture(Run.Level0, Run.Waypoints);
   // The waypoints sit at (32, 32), (32, 96), (96, 32) and (96, 96): four straight links.
   for (const std::uint32_t K : {40u, 64u, 90u}) {
     EXPECT_EQ(Picture.Pixels[32 * 128 + K], kLink) << K;
@@ -288,7 +288,7 @@ TEST(PictureTest, LargeMapsAreScaledDownKeepingErasedCellsVisible) {
   Generated.SetBlocked(63, 63, true);
   Generated.SetBlocked(41, 41, false);  // a fifth area, erased
   const TMapRun Run = ConvertedRun(Generated);
-  const TPicture Picture = DrawPicture(Run.Segments, Run.Waypoints);
+  const TPicture Picture = DrawPicture(Run.Level0, Run.Waypoints);
   EXPECT_EQ(Picture.Scale, 2u);
   const TImage Image = ReadPng(EncodePng(Picture));
   ASSERT_EQ(Image.Width, kMaxPictureSide);

@@ -117,7 +117,7 @@ std::string CompareInfoMap(TReader& File, const TMapBuffer& Expected) {
   const TMapHeader WantedHeader = ReadMapHeader(Wanted);
   std::string Difference = CompareHeaders(ReadMapHeader(File), WantedHeader);
   if (!Difference.empty()) return Difference;
-  const std::uint32_t N = CellsPerSide(WantedHeader) >> 6;
+  const std::uint32_t N = CellsPerSideOf(WantedHeader) / kSegmentSide;
   for (std::uint32_t I = 0; I < N; ++I) {
     for (std::uint32_t J = 0; J < N; ++J) {
       Difference = CompareInfoRecords(File, Wanted);

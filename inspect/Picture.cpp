@@ -26,8 +26,9 @@ void PaintSegment(const TSegment& Segment, std::uint32_t I, std::uint32_t J, TPi
   TAreaSegment AreaMap;
   std::int32_t AreaCount = 0;
   LabelAreas(Segment, AreaMap, AreaCount);
+  const TSegmentRows Rows = SegmentRows(Segment);
   for (int R = 0; R < kSegmentSide; ++R) {
-    const std::uint64_t Blocked = SegmentRow(Segment, R);
+    const std::uint64_t Blocked = Rows[static_cast<std::size_t>(R)];
     for (int C = 0; C < kSegmentSide; ++C) {
       if ((Blocked >> C & 1) != 0) continue;
       const int Area = AreaMap[static_cast<std::size_t>(R * kSegmentSide + C)];
@@ -85,15 +86,17 @@ void DrawLine(TPicture& Picture, TPixel From, TPixel To) {
 }
 
 // A line from the waypoint of area A of segment (I, J) to that of area B of the neighbour at
-// (I + DI, J + DJ), for every bit 4 * A + B of the link word.
+// (I + DI, J + DJ), for every pair that the link word joins.
 void DrawLinks(const TWaypointSegments& Waypoints, std::uint32_t I, std::uint32_t J,
                std::uint32_t DI, std::uint32_t DJ, const std::array<std::uint8_t, 2>& Links,
                TPicture& Picture) {
-  const unsigned Word = Links[0] | unsigned{Links[1]} << 8;
-  for (unsigned Bit = 0; Bit < 16; ++Bit) {
-    if ((Word >> Bit & 1) == 0) continue;
-    DrawLine(Picture, WaypointPixel(Waypoints, I, J, Bit / 4, Picture.Scale),
-             WaypointPixel(Waypoints, I + DI, J + DJ, Bit % 4, Picture.Scale));
+  const unsigned Word = LinkWord(Links);
+  for (unsigned A = 1; A <= 4; ++A) {
+    for (unsigned B = 1; B <= 4; ++B) {
+      if ((Word >> LinkBit(A, B) & 1) == 0) continue;
+      DrawLine(Picture, WaypointPixel(Waypoints, I, J, A - 1, Picture.Scale),
+               WaypointPixel(Waypoints, I + DI, J + DJ, B - 1, Picture.Scale));
+    }
   }
 }
 
@@ -186,15 +189,17 @@ const std::array<TColour, kPaletteSize>& Palette() {
   return kColours;
 }
 
-TPicture DrawPicture(const TSegments& Segments, const TWaypointSegments& Waypoints) {
-  const std::uint32_t N = Segments.Size();
+TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
+  const std::uint32_t N = Waypoints.Size();
   const std::uint32_t Cells = N * kSegmentSide;
   TPicture Picture;
   Picture.Scale = std::max<std::uint32_t>(1, Cells / kMaxPictureSide);
   Picture.Side = Cells / Picture.Scale;
   Picture.Pixels.assign(std::size_t{Picture.Side} * Picture.Side, kBlocked);
   for (std::uint32_t I = 0; I < N; ++I) {
-    for (std::uint32_t J = 0; J < N; ++J) PaintSegment(Segments[I][J], I, J, Picture);
+    for (std::uint32_t J = 0; J < N; ++J) {
+      PaintSegment(Level0.Segment(std::size_t{I} * N + J), I, J, Picture);
+    }
   }
   DrawBorders(Picture);
   DrawGraph(Waypoints, Picture);

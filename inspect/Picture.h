@@ -35,8 +35,8 @@ struct TPicture {
 
 // One pixel per cell up to kMaxPictureSide cells per side; larger maps are scaled down by the
 // power of two that brings them to kMaxPictureSide pixels. Waypoints are the records the
-// converter makes for Segments.
-TPicture DrawPicture(const TSegments& Segments, const TWaypointSegments& Waypoints);
+// converter makes for the map.
+TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 
 // The picture as a PNG file with a palette, in memory.
 std::vector<std::uint8_t> EncodePng(const TPicture& Picture);

@@ -88,8 +88,7 @@ void FloodFrom(const TRowWords& Rows, int First, TSegmentAreas& Areas) {
 }
 
 void FloodAreas(const TSegment& Segment, TSegmentAreas& Areas) {
-  TRowWords Rows;
-  for (int R = 0; R < kSegmentSide; ++R) Rows[static_cast<std::size_t>(R)] = SegmentRow(Segment, R);
+  const TRowWords Rows = SegmentRows(Segment);
   Areas.Area.fill(kNoArea);
   Areas.Count = 0;
   for (int Cell = 0; Cell < kCells; ++Cell) {
@@ -175,14 +174,15 @@ void JoinNeighbours(const TSegmentAreas& Areas, std::uint32_t Base, std::uint32_
   Sweep.Right = Right;
 }
 
-void SweepSegments(const TSegments& Segments, TSweep& Sweep, TMapCensus& Census) {
+void SweepSegments(const TLevel0Records& Level0, TSweep& Sweep, TMapCensus& Census) {
   TSegmentAreas Areas;
   TAreaSegment AreaMap;
   for (std::uint32_t I = 0; I < Sweep.N; ++I) {
     for (std::uint32_t J = 0; J < Sweep.N; ++J) {
       std::int32_t AreaCount = 0;
-      LabelAreas(Segments[I][J], AreaMap, AreaCount);
-      FloodAreas(Segments[I][J], Areas);
+      const TSegment Segment = Level0.Segment(std::size_t{I} * Sweep.N + J);
+      LabelAreas(Segment, AreaMap, AreaCount);
+      FloodAreas(Segment, Areas);
       CountSegment(Areas, AreaCount, Census);
       const auto Base = static_cast<std::uint32_t>(Sweep.Grid.Size());
       AddAreas(Areas, AreaMap, I, J, Sweep, Census);
@@ -195,16 +195,18 @@ void SweepSegments(const TSegments& Segments, TSweep& Sweep, TMapCensus& Census)
 // neighbour; the word is stored as two little-endian bytes.
 void JoinLinks(const std::array<std::uint8_t, 2>& Links, std::size_t Own, std::size_t Other,
                TUnionFind& Abstract) {
-  const unsigned Word = Links[0] | unsigned{Links[1]} << 8;
-  for (unsigned Bit = 0; Bit < 16; ++Bit) {
-    if ((Word >> Bit & 1) == 0) continue;
-    Abstract.Join(static_cast<std::uint32_t>(Own * 4 + Bit / 4),
-                  static_cast<std::uint32_t>(Other * 4 + Bit % 4));
+  const unsigned Word = LinkWord(Links);
+  for (unsigned A = 1; A <= 4; ++A) {
+    for (unsigned B = 1; B <= 4; ++B) {
+      if ((Word >> LinkBit(A, B) & 1) == 0) continue;
+      Abstract.Join(static_cast<std::uint32_t>(Own * 4 + A - 1),
+                    static_cast<std::uint32_t>(Other * 4 + B - 1));
+    }
   }
 }
 
 unsigned LinkBits(const std::array<std::uint8_t, 2>& Links) {
-  return static_cast<unsigned>(std::popcount(Links[0]) + std::popcount(Links[1]));
+  return static_cast<unsigned>(std::popcount(LinkWord(Links)));
 }
 
 TUnionFind JoinLinkedAreas(const TWaypointSegments& Waypoints, TMapCensus& Census) {
@@ -310,10 +312,10 @@ TReachability CompareConnectivity(TSweep& Sweep, TUnionFind& Abstract,
 
 }  // namespace
 
-TSurvey SurveyMap(const TSegments& Segments, const TWaypointSegments& Waypoints) {
+TSurvey SurveyMap(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
   TSurvey Survey;
-  TSweep Sweep(Segments.Size());
-  SweepSegments(Segments, Sweep, Survey.Census);
+  TSweep Sweep(Waypoints.Size());
+  SweepSegments(Level0, Sweep, Survey.Census);
   TUnionFind Abstract = JoinLinkedAreas(Waypoints, Survey.Census);
   Survey.Reachability = CompareConnectivity(Sweep, Abstract, Waypoints);
   return Survey;

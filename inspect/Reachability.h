@@ -57,7 +57,7 @@ struct TSurvey {
   TReachability Reachability;
 };
 
-// Waypoints are the records the converter makes for Segments (their links and waypoints).
-TSurvey SurveyMap(const TSegments& Segments, const TWaypointSegments& Waypoints);
+// Waypoints are the records the converter makes for the map (their links and waypoints).
+TSurvey SurveyMap(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 
 }  // namespace varnholt::inspect

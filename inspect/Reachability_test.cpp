@@ -89,7 +89,7 @@ TModelCounts ModelCounts(const TLevel0Map& Map) {
 
 TSurvey Survey(const TLevel0Map& Generated) {
   const TMapRun Run = ConvertedRun(Generated);
-  return SurveyMap(Run.Segments, Run.Waypoints);
+  return SurveyMap(Run.Level0, Run.Waypoints);
 }
 
 // Blocks every open cell the converter erases, leaving at most four areas in every segment.

@@ -63,7 +63,7 @@ void JoinAbove(TRuns& Runs, int Run, std::uint64_t Mask, std::uint64_t AboveOpen
 
 // Collects the open runs row by row, joining each with the runs above it as it is found. Rows
 // are words, so finding runs and the runs above them they touch is a matter of bit operations.
-void ScanRuns(const TSegment& Segment, TRuns& Runs) {
+void ScanRuns(const TSegmentRows& Blocked, TRuns& Runs) {
   std::array<std::array<std::uint16_t, kSegmentSide>, 2> RunBeginningAt;  // by row parity
   std::uint64_t AboveOpen = 0;
   std::uint64_t AboveStarts = 0;
@@ -72,7 +72,7 @@ void ScanRuns(const TSegment& Segment, TRuns& Runs) {
     auto& Here = RunBeginningAt[R % 2];
     const auto& Above = RunBeginningAt[1 - R % 2];
     Runs.RowStart[R] = static_cast<std::uint16_t>(Runs.Count);
-    const std::uint64_t Open = ~SegmentRow(Segment, R);
+    const std::uint64_t Open = ~Blocked[static_cast<std::size_t>(R)];
     for (std::uint64_t Left = Open; Left != 0;) {
       const int Begin = std::countr_zero(Left);
       const int End = Begin + std::countr_one(Left >> Begin);
@@ -120,6 +120,77 @@ TRanking RankAreas(const TRuns& Runs) {
   return Ranking;
 }
 
+// Gathers each kept area's runs into its planes. Each run is resolved to its root on the way; one
+// forward pass suffices because a parent always precedes its child.
+void BuildMasks(TRuns& Runs, const TRanking& Ranking, TAreaMasks& Masks) {
+  std::array<std::uint8_t, kMaxRuns> Number;  // the area's plane, or kKeptAreas for none
+  for (int Run = 0; Run < Runs.Count; ++Run) Number[Run] = kKeptAreas;
+  for (int Rank = 0; Rank < Ranking.Count; ++Rank) {
+    Number[Ranking.Roots[Rank]] = static_cast<std::uint8_t>(Rank);
+  }
+  for (int R = 0; R < kSegmentSide; ++R) {
+    std::array<std::uint64_t, kKeptAreas + 1> Row{};
+    for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
+      const std::uint16_t Root = Runs.Parent[Runs.Parent[Run]];
+      Runs.Parent[Run] = Root;
+      Row[Number[Root]] |= RunMask(Runs.Begin[Run], Runs.End[Run]);
+    }
+    for (int A = 0; A < kKeptAreas; ++A) Masks.Rows[A][static_cast<std::size_t>(R)] = Row[A];
+  }
+  Masks.Count = Ranking.Count;
+}
+
+// The columns of a pass of the waypoint search: the non-zero multiples of its step.
+constexpr std::uint64_t PassColumns(int Step) {
+  std::uint64_t Columns = 0;
+  for (int Column = Step; Column < kSegmentSide; Column += Step)
+    Columns |= std::uint64_t{1} << Column;
+  return Columns;
+}
+
+struct TCell {
+  int Row;
+  int Column;
+};
+
+// The cell of an area that the search over ever finer grids meets first: the middle cell, then
+// steps of 16, 8, 4 and 2, each pass row by row, and finally every cell; rows and columns 0 only
+// in the last pass. False when the area has no cell.
+bool FirstSearchedCell(const TSegmentRows& Area, TCell& Cell) {
+  for (int Step = kSegmentSide / 2; Step >= 2; Step /= 2) {
+    const std::uint64_t Columns = PassColumns(Step);
+    for (int Row = Step; Row < kSegmentSide; Row += Step) {
+      const std::uint64_t Met = Area[static_cast<std::size_t>(Row)] & Columns;
+      if (Met == 0) continue;
+      Cell = {Row, std::countr_zero(Met)};
+      return true;
+    }
+  }
+  for (int Row = 0; Row < kSegmentSide; ++Row) {
+    const std::uint64_t Met = Area[static_cast<std::size_t>(Row)];
+    if (Met == 0) continue;
+    Cell = {Row, std::countr_zero(Met)};
+    return true;
+  }
+  return false;
+}
+
+// Bit 4a + b of the link word for every area a of Own whose border cells meet area b of Other's.
+std::uint16_t Contacts(const std::array<std::uint64_t, kKeptAreas>& Own,
+                       const std::array<std::uint64_t, kKeptAreas>& Other) {
+  unsigned Word = 0;
+  for (unsigned A = 0; A < kKeptAreas; ++A) {
+    for (unsigned B = 0; B < kKeptAreas; ++B) {
+      if ((Own[A] & Other[B]) != 0) Word |= 1u << LinkBit(A + 1, B + 1);
+    }
+  }
+  return static_cast<std::uint16_t>(Word);
+}
+
+void AddLinks(std::array<std::uint8_t, 2>& Links, std::uint16_t Word) {
+  StoreLinkWord(Links, static_cast<std::uint16_t>(LinkWord(Links) | Word));
+}
+
 // Each byte value spread over eight cells: cell k is 1 where bit k is set, in memory order.
 constexpr std::array<std::uint64_t, 256> kSpreadBits = [] {
   std::array<std::uint64_t, 256> Table{};
@@ -132,156 +203,141 @@ constexpr std::array<std::uint64_t, 256> kSpreadBits = [] {
   return Table;
 }();
 
-// Writes every row whole, eight cells at a time, from the masks of its cells in each kept area:
-// far cheaper than filling the runs one by one where they are short. Each run is resolved to its
-// root on the way; one forward pass suffices because a parent always precedes its child.
-void PaintAreas(TRuns& Runs, const TRanking& Ranking, TAreaSegment& AreaMap) {
-  std::array<std::uint8_t, kMaxRuns> Number;
-  for (int Run = 0; Run < Runs.Count; ++Run) Number[Run] = 0;
-  for (int Rank = 0; Rank < Ranking.Count; ++Rank) {
-    Number[Ranking.Roots[Rank]] = static_cast<std::uint8_t>(Rank + 1);
-  }
-  for (int R = 0; R < kSegmentSide; ++R) {
-    std::array<std::uint64_t, 5> Masks{};  // by area number; 0 collects the erased runs
-    for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
-      const std::uint16_t Root = Runs.Parent[Runs.Parent[Run]];
-      Runs.Parent[Run] = Root;
-      Masks[Number[Root]] |= RunMask(Runs.Begin[Run], Runs.End[Run]);
-    }
-    std::uint8_t* Row = &AreaMap[static_cast<std::size_t>(R * kSegmentSide)];
-    // Where areas are many and small most rows hold none of the four kept.
-    if ((Masks[1] | Masks[2] | Masks[3] | Masks[4]) == 0) {
-      std::memset(Row, 0, kSegmentSide);
-      continue;
-    }
+// Writes every row whole, eight cells at a time, from the planes.
+void PaintAreaMap(const TAreaMasks& Masks, TAreaSegment& AreaMap) {
+  for (std::size_t R = 0; R < kSegmentSide; ++R) {
+    std::uint8_t* Row = &AreaMap[R * kSegmentSide];
     for (int Byte = 0; Byte < 8; ++Byte) {
       std::uint64_t Cells = 0;
-      for (std::uint64_t Area = 1; Area <= 4; ++Area) {
-        Cells |= kSpreadBits[(Masks[Area] >> (8 * Byte)) & 0xFF] * Area;
+      for (std::uint64_t Area = 1; Area <= kKeptAreas; ++Area) {
+        Cells |= kSpreadBits[(Masks.Rows[Area - 1][R] >> (8 * Byte)) & 0xFF] * Area;
       }
       std::memcpy(Row + 8 * Byte, &Cells, sizeof Cells);
     }
   }
 }
 
-bool AllRowsAre(const TSegment& Segment, std::uint8_t Byte) {
-  return std::all_of(Segment.begin(), Segment.end(), [Byte](std::uint8_t B) { return B == Byte; });
-}
-
-// Area A of this side touching area B of the other sets bit 4 * (A - 1) + (B - 1) of the two
-// link bytes read as one little-endian word.
-void LinkAcross(const std::array<std::uint8_t, kSegmentSide>& Own,
-                const std::array<std::uint8_t, kSegmentSide>& Other,
-                std::array<std::uint8_t, 2>& Links) {
-  for (int K = 0; K < kSegmentSide; ++K) {
-    const int A = Own[static_cast<std::size_t>(K)];
-    const int B = Other[static_cast<std::size_t>(K)];
-    if (A == 0 || B == 0) continue;
-    const int Bit = 4 * (A - 1) + (B - 1);
-    Links[Bit / 8] = static_cast<std::uint8_t>(Links[Bit / 8] | 1 << (Bit % 8));
-  }
-}
-
 }  // namespace
 
-void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {
-  // Filled segments are most of a real map: no run analysis for them.
-  if (AllRowsAre(Segment, 0x00)) {
-    AreaMap.fill(1);
-    AreaCount = 1;
-    return;
-  }
-  if (AllRowsAre(Segment, 0xFF)) {
-    AreaMap.fill(0);
-    AreaCount = 0;
+void LabelAreaMasks(const TSegmentRows& Blocked, TAreaMasks& Masks) {
+  Masks = {};
+  // Segments all open or all blocked need no run analysis.
+  const auto AllAre = [&Blocked](std::uint64_t Row) {
+    return std::all_of(Blocked.begin(), Blocked.end(), [Row](std::uint64_t B) { return B == Row; });
+  };
+  if (AllAre(kAllBlocked)) return;
+  if (AllAre(0)) {
+    Masks.Rows[0].fill(kAllBlocked);
+    Masks.Count = 1;
     return;
   }
   TRuns Runs;
-  ScanRuns(Segment, Runs);
-  const TRanking Ranking = RankAreas(Runs);
-  PaintAreas(Runs, Ranking, AreaMap);
-  AreaCount = Ranking.Count;
+  ScanRuns(Blocked, Runs);
+  BuildMasks(Runs, RankAreas(Runs), Masks);
+}
+
+void ReduceMasksToInfo(const TAreaMasks& Masks, TInfoRows& Info) {
+  // Each block's two cells of a row are bits 2c and 2c + 1; shifted to the even bit, every
+  // block's cell sits where its value's low bit goes.
+  constexpr std::uint64_t kEven = 0x5555555555555555ull;
+  for (std::size_t R = 0; R < Info.size(); ++R) {
+    std::uint64_t Decided = 0;
+    std::uint64_t Low = 0;                  // value 1: area 2
+    std::uint64_t High = 0;                 // value 2: area 3
+    for (int Cell = 0; Cell < 4; ++Cell) {  // top left, top right, bottom left, bottom right
+      const std::size_t Row = 2 * R + static_cast<std::size_t>(Cell / 2);
+      const int Shift = Cell % 2;
+      const std::uint64_t Area2 = Masks.Rows[1][Row] >> Shift & kEven;
+      const std::uint64_t Area3 = Masks.Rows[2][Row] >> Shift & kEven;
+      const std::uint64_t Deciding =
+          ((Masks.Rows[0][Row] >> Shift & kEven) | Area2 | Area3) & ~Decided;
+      Low |= Area2 & Deciding;
+      High |= Area3 & Deciding;
+      Decided |= Deciding;
+    }
+    const std::uint64_t None = kEven & ~Decided;  // value 3
+    Info[R] = Low | None | (High | None) << 1;
+  }
+}
+
+void PlaceWaypoints(const TAreaMasks& Masks, TWaypointSegment& Record) {
+  const int Count = std::clamp(Masks.Count, 0, kKeptAreas);
+  if (Count == 0) return;
+  Record.AreaMask = static_cast<std::uint8_t>(((1 << Count) - 1) << 4);
+  for (int A = 0; A < Count; ++A) {
+    TCell Cell;
+    if (!FirstSearchedCell(Masks.Rows[static_cast<std::size_t>(A)], Cell)) {
+      throw Exception("Logic failure in CalculateWaypoint");
+    }
+    Record.Points[static_cast<std::size_t>(A)] = {static_cast<std::uint8_t>(Cell.Column),
+                                                  static_cast<std::uint8_t>(Cell.Row)};
+  }
+}
+
+TAreaBorders AreaBorders(const TAreaMasks& Masks) {
+  TAreaBorders Borders;
+  const auto Count = static_cast<std::size_t>(std::clamp(Masks.Count, 0, kKeptAreas));
+  for (std::size_t A = 0; A < Count; ++A) {
+    const TSegmentRows& Rows = Masks.Rows[A];
+    Borders.Top[A] = Rows.front();
+    Borders.Bottom[A] = Rows.back();
+    for (std::size_t R = 0; R < Rows.size(); ++R) {
+      Borders.Left[A] |= (Rows[R] & 1) << R;
+      Borders.Right[A] |= (Rows[R] >> (kSegmentSide - 1)) << R;
+    }
+  }
+  return Borders;
+}
+
+void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record) {
+  AddLinks(Record.DownLinks, Contacts(Upper.Bottom, Lower.Top));
+}
+
+void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSegment& Record) {
+  AddLinks(Record.RightLinks, Contacts(Left.Right, Right.Left));
+}
+
+void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
+  const std::uint32_t N = Borders.Size();
+  for (std::uint32_t I = 0; I < N; ++I) {
+    for (std::uint32_t J = 0; J < N; ++J) {
+      if (I + 1 < N) LinkDown(Borders[I][J], Borders[I + 1][J], Records[I][J]);
+      if (J + 1 < N) LinkRight(Borders[I][J], Borders[I][J + 1], Records[I][J]);
+    }
+  }
+}
+
+void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {
+  TAreaMasks Masks;
+  LabelAreaMasks(SegmentRows(Segment), Masks);
+  PaintAreaMap(Masks, AreaMap);
+  AreaCount = Masks.Count;
+}
+
+TAreaMasks AreaMasksOf(const TAreaSegment& AreaMap, std::int32_t AreaCount) {
+  TAreaMasks Masks;
+  for (std::size_t Cell = 0; Cell < AreaMap.size(); ++Cell) {
+    const unsigned Area = AreaMap[Cell];
+    if (Area == 0 || Area > kKeptAreas) continue;
+    Masks.Rows[Area - 1][Cell / kSegmentSide] |= std::uint64_t{1} << (Cell % kSegmentSide);
+  }
+  Masks.Count = AreaCount;
+  return Masks;
 }
 
 void ReduceToInfo(const TAreaSegment& AreaMap, TInfoSegment& Info) {
-  for (int R = 0; R < kInfoSide; ++R) {
-    const std::uint8_t* Top = &AreaMap[static_cast<std::size_t>(2 * R * kSegmentSide)];
-    const std::uint8_t* Bottom = Top + kSegmentSide;
-    for (int C = 0; C < kInfoSide; ++C) {
-      const std::array<std::uint8_t, 4> Block{Top[2 * C], Top[2 * C + 1], Bottom[2 * C],
-                                              Bottom[2 * C + 1]};
-      // Areas 1 ... 3 become values 0 ... 2; area 4 and no area wrap past them and do not count.
-      std::uint8_t Value = 3;
-      for (const std::uint8_t Area : Block) {
-        if (static_cast<std::uint8_t>(Area - 1) < 3) {
-          Value = static_cast<std::uint8_t>(Area - 1);
-          break;
-        }
-      }
-      Info[static_cast<std::size_t>(R * kInfoSide + C)] = Value;
-    }
-  }
+  TInfoRows Rows;
+  ReduceMasksToInfo(AreaMasksOf(AreaMap, kKeptAreas), Rows);
+  Info = UnpackInfoRows(Rows);
 }
 
 void CalculateWaypoint(const TAreaSegment& AreaMap, std::int32_t AreaCount,
                        TWaypointSegment& Record) {
-  if (AreaCount <= 0) return;
-  const int Count = std::min(AreaCount, 4);
-  Record.AreaMask = static_cast<std::uint8_t>(((1 << Count) - 1) << 4);
-  std::array<bool, 5> Found{};
-  int Missing = Count;
-  // Passes over ever finer grids: the middle cell first, then steps of 16, 8, 4, 2 and finally
-  // every cell; rows and columns 0 only in the last pass.
-  for (int Pass = 1, Step = 32; Missing > 0; ++Pass, Step /= 2) {
-    if (Pass > 6) throw Exception("Logic failure in CalculateWaypoint");
-    const int Start = Pass == 6 ? 0 : 1;
-    const int Last = (1 << Pass) - 1;
-    for (int RI = Start; RI <= Last && Missing > 0; ++RI) {
-      for (int CI = Start; CI <= Last; ++CI) {
-        const int Row = RI * Step;
-        const int Column = CI * Step;
-        const int Area = AreaMap[static_cast<std::size_t>(Row * kSegmentSide + Column)];
-        if (Area == 0 || Area > Count || Found[Area]) continue;
-        Record.Points[Area - 1] = {static_cast<std::uint8_t>(Column),
-                                   static_cast<std::uint8_t>(Row)};
-        Found[Area] = true;
-        --Missing;
-      }
-    }
-  }
+  PlaceWaypoints(AreaMasksOf(AreaMap, AreaCount), Record);
 }
 
-TAreaEdges AreaEdges(const TAreaSegment& AreaMap) {
-  TAreaEdges Edges;
-  const auto Row = [&AreaMap](int R) { return AreaMap.begin() + R * kSegmentSide; };
-  std::copy_n(Row(0), kSegmentSide, Edges.Top.begin());
-  std::copy_n(Row(kSegmentSide - 1), kSegmentSide, Edges.Bottom.begin());
-  for (int R = 0; R < kSegmentSide; ++R) {
-    Edges.Left[static_cast<std::size_t>(R)] = Row(R)[0];
-    Edges.Right[static_cast<std::size_t>(R)] = Row(R)[kSegmentSide - 1];
-  }
-  return Edges;
-}
-
-void LinkDown(const TAreaEdges& Upper, const TAreaEdges& Lower, TWaypointSegment& Record) {
-  LinkAcross(Upper.Bottom, Lower.Top, Record.DownLinks);
-}
-
-void LinkRight(const TAreaEdges& Left, const TAreaEdges& Right, TWaypointSegment& Record) {
-  LinkAcross(Left.Right, Right.Left, Record.RightLinks);
-}
-
-void LinkSegments(const TAreaEdgeMap& Edges, const TAreaCount& AreaCounts,
-                  TWaypointSegments& Records, std::uint32_t N) {
-  for (std::uint32_t I = 0; I < N; ++I) {
-    for (std::uint32_t J = 0; J < N; ++J) {
-      if (AreaCounts[I][J] <= 0) continue;
-      if (I + 1 < N && AreaCounts[I + 1][J] > 0)
-        LinkDown(Edges[I][J], Edges[I + 1][J], Records[I][J]);
-      if (J + 1 < N && AreaCounts[I][J + 1] > 0)
-        LinkRight(Edges[I][J], Edges[I][J + 1], Records[I][J]);
-    }
-  }
+TAreaBorders AreaEdges(const TAreaSegment& AreaMap) {
+  return AreaBorders(AreaMasksOf(AreaMap, kKeptAreas));
 }
 
 }  // namespace varnholt

@@ -1,7 +1,8 @@
-// Area analysis: the open areas of each segment, their info cells and waypoints, and the contacts
-// between the areas of neighbouring segments.
+// Area analysis: the open areas of each segment as bit planes, the info values, waypoints and
+// borders of those areas, and the contacts between the areas of neighbouring segments.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "SegUtils.h"
@@ -9,42 +10,60 @@
 
 namespace varnholt {
 
-// The cells of an area map on its four borders: all that linking needs of a segment once its
-// other steps are done, 256 bytes instead of 4096.
-struct TAreaEdges {
-  std::array<std::uint8_t, kSegmentSide> Top;     // row 0
-  std::array<std::uint8_t, kSegmentSide> Bottom;  // row 63
-  std::array<std::uint8_t, kSegmentSide> Left;    // column 0
-  std::array<std::uint8_t, kSegmentSide> Right;   // column 63
+inline constexpr int kKeptAreas = 4;
+
+// The kept areas of a segment, one bit plane each: bit c of Rows[a][r] is cell (r, c) of area
+// a + 1. The planes of areas beyond Count are empty.
+struct TAreaMasks {
+  std::array<TSegmentRows, kKeptAreas> Rows{};
+  std::int32_t Count = 0;  // areas kept, 0 ... 4
 };
 
-using TAreaEdgeMap = TGrid<TAreaEdges>;
+// Each kept area's cells on the borders of its segment, all that linking needs of it: bit k of
+// Top and Bottom is column k of rows 0 and 63, bit k of Left and Right is row k of columns 0
+// and 63.
+struct TAreaBorders {
+  std::array<std::uint64_t, kKeptAreas> Top{};
+  std::array<std::uint64_t, kKeptAreas> Bottom{};
+  std::array<std::uint64_t, kKeptAreas> Left{};
+  std::array<std::uint64_t, kKeptAreas> Right{};
+};
+
+using TAreaBorderMap = TGrid<TAreaBorders>;
 using TAreaCount = TGrid<std::int32_t>;
 
-// Labels the 4-connected open areas of Segment. The four largest are numbered 1 ... 4 by size,
-// larger first; between equal sizes the area whose first cell in row-major order comes first gets
-// the smaller number. Every other cell is 0. AreaCount is the number of areas kept (0 ... 4).
-void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount);
+// Labels the 4-connected open areas of a segment given by its blocked cells. The four largest are
+// kept, numbered 1 ... 4 by size, larger first; between equal sizes the area whose first cell in
+// row-major order comes first gets the smaller number.
+void LabelAreaMasks(const TSegmentRows& Blocked, TAreaMasks& Masks);
 
 // One info value per 2x2 block: the first of its four cells (top left, top right, bottom left,
 // bottom right) that lies in area 1, 2 or 3 names it (value area - 1); 3 when none does.
-void ReduceToInfo(const TAreaSegment& AreaMap, TInfoSegment& Info);
+void ReduceMasksToInfo(const TAreaMasks& Masks, TInfoRows& Info);
 
 // Picks one waypoint per area, preferring cells near the middle of the segment and on a coarse
-// grid, and sets the area mask. Fails with "Logic failure in CalculateWaypoint" when an area below
-// AreaCount has no cell.
-void CalculateWaypoint(const TAreaSegment& AreaMap, std::int32_t AreaCount,
-                       TWaypointSegment& Record);
+// grid, and sets the area mask. Fails with "Logic failure in CalculateWaypoint" when an area up
+// to Count has no cell.
+void PlaceWaypoints(const TAreaMasks& Masks, TWaypointSegment& Record);
 
-TAreaEdges AreaEdges(const TAreaSegment& AreaMap);
+TAreaBorders AreaBorders(const TAreaMasks& Masks);
 
 // OR the bits of the areas of Upper touching areas of Lower (row 63 against row 0) into the down
 // links, and of Left touching Right (column 63 against column 0) into the right links.
-void LinkDown(const TAreaEdges& Upper, const TAreaEdges& Lower, TWaypointSegment& Record);
-void LinkRight(const TAreaEdges& Left, const TAreaEdges& Right, TWaypointSegment& Record);
-// Links every segment of the N x N grid that has areas with its neighbours below and to the
-// right that have areas too.
-void LinkSegments(const TAreaEdgeMap& Edges, const TAreaCount& AreaCounts,
-                  TWaypointSegments& Records, std::uint32_t N);
+void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record);
+void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSegment& Record);
+// Links every segment of the grid with its neighbours below and to the right. A segment without
+// areas has empty borders, and so neither gets nor gives links.
+void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records);
+
+// The same steps on 4096-byte area maps (cell (r, c) at byte r * 64 + c, 0 for no area), for
+// the tests, the fuzz targets and the tools that look at single cells.
+void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount);
+// The planes of areas 1 ... 4 of an area map; other values are no area.
+TAreaMasks AreaMasksOf(const TAreaSegment& AreaMap, std::int32_t AreaCount);
+void ReduceToInfo(const TAreaSegment& AreaMap, TInfoSegment& Info);
+void CalculateWaypoint(const TAreaSegment& AreaMap, std::int32_t AreaCount,
+                       TWaypointSegment& Record);
+TAreaBorders AreaEdges(const TAreaSegment& AreaMap);
 
 }  // namespace varnholt

@@ -219,9 +219,22 @@ void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
   return Elements;
 }
 
+void* AllocateZeroedBytes(std::size_t Bytes) {
+  void* Memory = platform::AllocateZeroed(std::max<std::size_t>(Bytes, 1));
+  if (Memory == nullptr) throw Exception("Out of memory");
+  return Memory;
+}
+
 std::size_t TInputFile::Read(std::span<std::uint8_t> Bytes) {
   std::size_t Done = 0;
   while (Done < Bytes.size()) {
+    if (Position == Filled && Bytes.size() - Done >= Buffer.size()) {
+      // Large reads, such as all of a map's records, go straight where they are wanted.
+      const std::size_t Count = platform::ReadSome(Handle, Bytes.subspan(Done));
+      if (Count == 0) break;
+      Done += Count;
+      continue;
+    }
     if (Position == Filled) {
       Filled = platform::ReadSome(Handle, Buffer);
       Position = 0;

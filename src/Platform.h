@@ -71,9 +71,11 @@ class TInputFile final : public TReader {
   std::size_t Read(std::span<std::uint8_t> Buffer) override;
   // Whether Path leads to this same file, through a symbolic or a hard link say.
   bool IsAlso(const std::string& Path) const;
+  std::uint64_t Size() const { return FileSize; }  // as it was when opened
 
  private:
   TFileHandle Handle = kNoFile;
+  std::uint64_t FileSize = 0;
   std::vector<std::uint8_t> Buffer;
   std::size_t Position = 0;
   std::size_t Filled = 0;

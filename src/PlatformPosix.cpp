@@ -106,8 +106,9 @@ TInputFile::TInputFile(const std::string& Path) {
   }
   ::fcntl(Opened, F_SETFL, ::fcntl(Opened, F_GETFL) & ~O_NONBLOCK);
   Handle = Opened;
+  FileSize = static_cast<std::uint64_t>(Status.st_size);
   Buffer.resize(
-      std::clamp<std::size_t>(static_cast<std::size_t>(Status.st_size), 1, platform::kBufferBytes));
+      std::clamp<std::size_t>(static_cast<std::size_t>(FileSize), 1, platform::kBufferBytes));
 }
 
 TInputFile::~TInputFile() {

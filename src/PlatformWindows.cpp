@@ -139,8 +139,9 @@ TInputFile::TInputFile(const std::string& Path) {
   Handle = FromHandle(Opened);
   LARGE_INTEGER Size{};
   GetFileSizeEx(Opened, &Size);
+  FileSize = static_cast<std::uint64_t>(Size.QuadPart);
   Buffer.resize(
-      std::clamp<std::size_t>(static_cast<std::size_t>(Size.QuadPart), 1, platform::kBufferBytes));
+      std::clamp<std::size_t>(static_cast<std::size_t>(FileSize), 1, platform::kBufferBytes));
 }
 
 TInputFile::~TInputFile() {

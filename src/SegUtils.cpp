@@ -1,24 +1,11 @@
 #include "SegUtils.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <numeric>
 
 namespace varnholt {
 namespace {
-
-constexpr std::size_t kHeaderBytes = 32;
-
-std::int32_t LoadLE32(const std::uint8_t* Bytes) {
-  const std::uint32_t Word = std::uint32_t{Bytes[0]} | std::uint32_t{Bytes[1]} << 8 |
-                             std::uint32_t{Bytes[2]} << 16 | std::uint32_t{Bytes[3]} << 24;
-  return static_cast<std::int32_t>(Word);
-}
-
-void StoreLE32(std::uint8_t* Bytes, std::int32_t Value) {
-  const auto Word = static_cast<std::uint32_t>(Value);
-  for (int K = 0; K < 4; ++K) Bytes[K] = static_cast<std::uint8_t>(Word >> (8 * K));
-}
 
 void ReadExactly(TReader& File, std::span<std::uint8_t> Buffer) {
   if (File.Read(Buffer) != Buffer.size()) throw Exception("Error reading file");
@@ -28,6 +15,8 @@ void WriteExactly(TWriter& File, std::span<const std::uint8_t> Bytes) {
   if (File.Write(Bytes) != Bytes.size()) throw Exception("Error writing file");
 }
 
+constexpr std::size_t kMostRecordBytes = 4 + sizeof(TSegment);
+
 void WriteWords(TWriter& File, std::span<const std::int32_t> Words) {
   std::array<std::uint8_t, kHeaderBytes> Bytes{};
   for (std::size_t K = 0; K < Words.size(); ++K) StoreLE32(&Bytes[4 * K], Words[K]);
@@ -36,13 +25,46 @@ void WriteWords(TWriter& File, std::span<const std::int32_t> Words) {
 
 }  // namespace
 
+std::int32_t LoadLE32(const std::uint8_t* Bytes) {
+  const std::uint32_t Word = std::uint32_t{Bytes[0]} | std::uint32_t{Bytes[1]} << 8 |
+                             std::uint32_t{Bytes[2]} << 16 | std::uint32_t{Bytes[3]} << 24;
+  return static_cast<std::int32_t>(Word);
+}
+
+std::uint64_t LoadLE64(const std::uint8_t* Bytes) {
+  std::uint64_t Word;
+  std::memcpy(&Word, Bytes, sizeof Word);
+  if constexpr (std::endian::native == std::endian::little) return Word;
+  std::uint64_t Swapped = 0;
+  for (int K = 0; K < 8; ++K) Swapped = Swapped << 8 | (Word >> (8 * K) & 0xFF);
+  return Swapped;
+}
+
+void StoreLE32(std::uint8_t* Bytes, std::int32_t Value) {
+  const auto Word = static_cast<std::uint32_t>(Value);
+  for (int K = 0; K < 4; ++K) Bytes[K] = static_cast<std::uint8_t>(Word >> (8 * K));
+}
+
+void StoreLE64(std::uint8_t* Bytes, std::uint64_t Value) {
+  for (int K = 0; K < 8; ++K) Bytes[K] = static_cast<std::uint8_t>(Value >> (8 * K));
+}
+
+std::uint16_t LinkWord(const std::array<std::uint8_t, 2>& Links) {
+  return static_cast<std::uint16_t>(Links[0] | Links[1] << 8);
+}
+
+void StoreLinkWord(std::array<std::uint8_t, 2>& Links, std::uint16_t Word) {
+  Links = {static_cast<std::uint8_t>(Word), static_cast<std::uint8_t>(Word >> 8)};
+}
+
 std::size_t TMapBuffer::Write(std::span<const std::uint8_t> Bytes) {
   Contents.insert(Contents.end(), Bytes.begin(), Bytes.end());
   return Bytes.size();
 }
 
-std::size_t MaxInfoMapBytes(std::uint32_t N) {
-  return kHeaderBytes + std::size_t{N} * N * (4 + std::tuple_size_v<TInfoPayload>);
+std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide) {
+  return kHeaderBytes +
+         std::size_t{SegmentsPerSide} * SegmentsPerSide * (4 + std::tuple_size_v<TInfoPayload>);
 }
 
 TMapHeader ReadMapHeader(TReader& File) {
@@ -53,28 +75,29 @@ TMapHeader ReadMapHeader(TReader& File) {
           LoadLE32(Word + 16), LoadLE32(Word + 20), LoadLE32(Word + 24), LoadLE32(Word + 28)};
 }
 
-std::uint32_t CellsPerSide(const TMapHeader& Header) {
+std::uint32_t CellsPerSideOf(const TMapHeader& Header) {
   // Unsigned arithmetic: any word the file holds gives a defined result.
   const std::uint32_t Shift = (static_cast<std::uint32_t>(Header.Exponent) + 5) & 31;
   return std::uint32_t{2} << Shift;
 }
 
-void WriteMapHeader(TWriter& File, std::uint32_t Size, std::int32_t Level, std::int32_t InfoFlag) {
-  const std::int32_t Exponent = SizeToExponent(Size);
+void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Level,
+                    std::int32_t InfoFlag) {
+  const std::int32_t Exponent = SizeToExponent(CellsPerSide);
   const std::array<std::int32_t, 8> Words{Exponent, Exponent, Level + 6, InfoFlag != 0 ? 1 : Level,
                                           InfoFlag, 2,        0,         -1};
   WriteWords(File, Words);
 }
 
-std::int32_t SizeToExponent(std::uint32_t Size) {
-  const std::uint32_t Segments = Size >> 6;
+std::int32_t SizeToExponent(std::uint32_t CellsPerSide) {
+  const std::uint32_t Segments = CellsPerSide / kSegmentSide;
   return Segments <= 1 ? 0 : static_cast<std::int32_t>(std::bit_width(Segments) - 1);
 }
 
-std::uint64_t SegmentRow(const TSegment& Segment, int R) {
-  std::uint64_t Word = 0;
-  for (int K = 7; K >= 0; --K) Word = Word << 8 | Segment[static_cast<std::size_t>(R * 8 + K)];
-  return Word;
+TSegmentRows SegmentRows(const TSegment& Segment) {
+  TSegmentRows Rows;
+  for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(&Segment[8 * R]);
+  return Rows;
 }
 
 bool IsBlocked(const TSegment& Segment, int R, int C) {
@@ -96,19 +119,94 @@ void ReadSegment(TReader& File, TSegment& Segment) {
   }
 }
 
+void WriteSegment(TWriter& File, const TSegment& Segment) {
+  const auto AllAre = [&Segment](std::uint8_t Byte) {
+    return std::all_of(Segment.begin(), Segment.end(),
+                       [Byte](std::uint8_t B) { return B == Byte; });
+  };
+  if (AllAre(0x00)) return WriteWords(File, std::array{segFilledLow});
+  if (AllAre(0xFF)) return WriteWords(File, std::array{segFilledHigh});
+  WriteWords(File, std::array{segExplicit});
+  WriteExactly(File, Segment);
+}
+
+void TLevel0Records::Read(TReader& File, std::uint32_t SegmentsPerSide, std::uint64_t Available) {
+  Starts = TGrid<std::uint64_t>(SegmentsPerSide);
+  // Trailing bytes are never needed, and a file may hold many.
+  const auto Wanted = static_cast<std::size_t>(
+      std::min<std::uint64_t>(Available, std::uint64_t{kMostRecordBytes} * Starts.All().size()));
+  Bytes.reset(static_cast<std::uint8_t*>(AllocateZeroedBytes(Wanted)));
+  const std::size_t Filled = File.Read({Bytes.get(), Wanted});
+  std::size_t Position = 0;
+  for (std::uint64_t& Start : Starts.All()) {
+    if (Filled - Position < 4) throw Exception("Error reading file");
+    Start = Position;
+    const std::int32_t Tag = LoadLE32(&Bytes[Position]);
+    Position += 4;
+    if (Tag == segFilledLow || Tag == segFilledHigh) continue;
+    if (Filled - Position < sizeof(TSegment)) throw Exception("Error reading file");
+    Position += sizeof(TSegment);
+  }
+}
+
+TSegmentRows TLevel0Records::Rows(std::size_t K) const {
+  TSegmentRows Rows;
+  switch (Tag(K)) {
+    case segFilledLow:
+      Rows.fill(0);
+      break;
+    case segFilledHigh:
+      Rows.fill(~std::uint64_t{0});
+      break;
+    default:
+      const std::uint8_t* Payload = &Bytes[Starts.All()[K] + 4];
+      for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(Payload + 8 * R);
+  }
+  return Rows;
+}
+
+TSegment TLevel0Records::Segment(std::size_t K) const {
+  const TSegmentRows Rows = this->Rows(K);
+  TSegment Segment;
+  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Segment[8 * R], Rows[R]);
+  return Segment;
+}
+
+void WriteInfoRows(TWriter& File, const TInfoRows& Rows) {
+  const auto AllAre = [&Rows](std::uint64_t Word) {
+    return std::all_of(Rows.begin(), Rows.end(), [Word](std::uint64_t W) { return W == Word; });
+  };
+  if (AllAre(0)) return WriteInfoRecord(File, {}, segFilledLow);
+  if (AllAre(~std::uint64_t{0})) return WriteInfoRecord(File, {}, segFilledHigh);
+  TInfoPayload Payload;
+  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Payload[8 * R], Rows[R]);
+  WriteInfoRecord(File, Payload, segExplicit);
+}
+
+TInfoRows PackInfoRows(const TInfoSegment& Info) {
+  TInfoRows Rows{};
+  for (std::size_t K = 0; K < Info.size(); ++K) {
+    Rows[K / kInfoSide] |= std::uint64_t{Info[K] & 3u} << (2 * (K % kInfoSide));
+  }
+  return Rows;
+}
+
+TInfoSegment UnpackInfoRows(const TInfoRows& Rows) {
+  TInfoSegment Info;
+  for (std::size_t K = 0; K < Info.size(); ++K) {
+    Info[K] = static_cast<std::uint8_t>(Rows[K / kInfoSide] >> (2 * (K % kInfoSide)) & 3);
+  }
+  return Info;
+}
+
 void WriteInfoSegment(TWriter& File, const TInfoSegment& Info) {
-  const unsigned Sum = std::accumulate(Info.begin(), Info.end(), 0u);
-  if (Sum == 0) return WriteInfoRecord(File, {}, segFilledLow);
-  if (Sum == 3 * Info.size()) return WriteInfoRecord(File, {}, segFilledHigh);
-  WriteInfoRecord(File, PackInfoSegment(Info), segExplicit);
+  WriteInfoRows(File, PackInfoRows(Info));
 }
 
 TInfoPayload PackInfoSegment(const TInfoSegment& Info) {
-  TInfoPayload Payload{};
-  for (std::size_t K = 0; K < Info.size(); ++K) {
-    // Value (r, c) at K = r * 32 + c goes to byte r * 8 + c / 4 = K / 4, bits 2 * (c % 4).
-    Payload[K / 4] |= static_cast<std::uint8_t>((Info[K] & 3) << (2 * (K % 4)));
-  }
+  const TInfoRows Rows = PackInfoRows(Info);
+  TInfoPayload Payload;
+  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Payload[8 * R], Rows[R]);
   return Payload;
 }
 
@@ -117,8 +215,8 @@ void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Ta
   if (Tag == segExplicit) WriteExactly(File, Payload);
 }
 
-void WriteWaypointHeader(TWriter& File, std::uint32_t N) {
-  const auto Side = static_cast<std::int32_t>(N);
+void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide) {
+  const auto Side = static_cast<std::int32_t>(SegmentsPerSide);
   WriteWords(File, std::array{Side, Side});
 }
 
@@ -140,11 +238,9 @@ std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {
 }
 
 TInfoSegment UnpackInfoSegment(const TInfoPayload& Payload) {
-  TInfoSegment Info;
-  for (std::size_t K = 0; K < Info.size(); ++K) {
-    Info[K] = static_cast<std::uint8_t>(Payload[K / 4] >> (2 * (K % 4)) & 3);
-  }
-  return Info;
+  TInfoRows Rows;
+  for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(&Payload[8 * R]);
+  return UnpackInfoRows(Rows);
 }
 
 void ReadInfoSegment(TReader& File, TInfoSegment& Info) {

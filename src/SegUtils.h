@@ -1,9 +1,11 @@
 // Byte layouts of the three map files: the level-0 map read, the info map and the waypoint map
-// written. Every integer wider than a byte is little-endian, whatever the host.
+// written. Every integer wider than a byte is little-endian, whatever the host; the helpers
+// below are the one place that knows it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "UTypes.h"
@@ -13,6 +15,19 @@ namespace varnholt {
 using TSegments = TGrid<TSegment>;
 using TInfoSegments = TGrid<TInfoSegment>;
 using TWaypointSegments = TGrid<TWaypointSegment>;
+
+std::int32_t LoadLE32(const std::uint8_t* Bytes);
+std::uint64_t LoadLE64(const std::uint8_t* Bytes);
+void StoreLE32(std::uint8_t* Bytes, std::int32_t Value);
+void StoreLE64(std::uint8_t* Bytes, std::uint64_t Value);
+
+// The link words of a waypoint record: area A (1 ... 4) of the segment touching area B of its
+// neighbour is bit LinkBit(A, B) of the word that the two link bytes make, low byte first.
+constexpr unsigned LinkBit(unsigned A, unsigned B) {
+  return 4 * (A - 1) + (B - 1);
+}
+std::uint16_t LinkWord(const std::array<std::uint8_t, 2>& Links);
+void StoreLinkWord(std::array<std::uint8_t, 2>& Links, std::uint16_t Word);
 
 // The 32-byte header of a level-0 or info map: eight 32-bit signed words.
 struct TMapHeader {
@@ -25,6 +40,7 @@ struct TMapHeader {
   std::int32_t Word6 = 0;
   std::int32_t Word7 = 0;
 };
+inline constexpr std::size_t kHeaderBytes = 32;
 
 using TInfoPayload = std::array<std::uint8_t, 256>;  // 32 rows of 8 bytes, four values a byte
 
@@ -41,25 +57,50 @@ class TMapBuffer final : public TWriter {
 };
 
 // The largest info map of N x N segments: every record explicit.
-std::size_t MaxInfoMapBytes(std::uint32_t N);
+std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide);
 
 TMapHeader ReadMapHeader(TReader& File);
 // Cells per side as a header gives it: 2 shifted left by the low five bits of (Exponent + 5).
-std::uint32_t CellsPerSide(const TMapHeader& Header);
-void WriteMapHeader(TWriter& File, std::uint32_t Size, std::int32_t Level, std::int32_t InfoFlag);
-// log2(Size / 64): the exponent a header stores for Size cells per side (0 below 128).
-std::int32_t SizeToExponent(std::uint32_t Size);
+std::uint32_t CellsPerSideOf(const TMapHeader& Header);
+void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Level,
+                    std::int32_t InfoFlag);
+// log2(CellsPerSide / 64): the exponent a header stores (0 below 128).
+std::int32_t SizeToExponent(std::uint32_t CellsPerSide);
 
-// Row r of a segment as one word: bit c is cell (r, c), 1 = blocked.
-std::uint64_t SegmentRow(const TSegment& Segment, int R);
+TSegmentRows SegmentRows(const TSegment& Segment);
 bool IsBlocked(const TSegment& Segment, int R, int C);
 void ReadSegment(TReader& File, TSegment& Segment);
+// The counterpart of ReadSegment: a filled record where every cell is alike.
+void WriteSegment(TWriter& File, const TSegment& Segment);
 
+// The records of a level-0 map, read in one piece as the file holds them, with where each one
+// begins; filled records stay four bytes.
+class TLevel0Records {
+ public:
+  // Reads the N x N records that follow the header, of the Available bytes the file has left,
+  // and fails with "Error reading file" at the first record cut short, as ReadSegment would.
+  void Read(TReader& File, std::uint32_t SegmentsPerSide, std::uint64_t Available);
+  std::size_t Count() const { return Starts.All().size(); }
+  // segFilledLow, segFilledHigh, or any other tag for a record with a payload.
+  std::int32_t Tag(std::size_t K) const { return LoadLE32(&Bytes.get()[Starts.All()[K]]); }
+  TSegmentRows Rows(std::size_t K) const;  // a filled record's too
+  TSegment Segment(std::size_t K) const;
+
+ private:
+  std::unique_ptr<std::uint8_t[], TFreeMemory> Bytes;
+  TGrid<std::uint64_t> Starts;
+};
+
+// Info records from their rows: all values 0 or all 3 is a filled record, anything else a payload
+// of the 32 rows, eight bytes each, low byte first.
+void WriteInfoRows(TWriter& File, const TInfoRows& Rows);
+TInfoRows PackInfoRows(const TInfoSegment& Info);
+TInfoSegment UnpackInfoRows(const TInfoRows& Rows);
 void WriteInfoSegment(TWriter& File, const TInfoSegment& Info);
 TInfoPayload PackInfoSegment(const TInfoSegment& Info);
 void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Tag);
 
-void WriteWaypointHeader(TWriter& File, std::uint32_t N);
+void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide);
 void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record);
 
 // Readers of the two maps the tool writes, the counterparts of the writers above, for tools that

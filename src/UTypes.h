@@ -18,10 +18,14 @@ inline constexpr int kInfoSide = 32;     // info values per side of a segment (o
 // A level-0 segment: 64 rows of 8 bytes; cell (r, c) is bit c % 8 of byte r * 8 + c / 8, 1 =
 // blocked.
 using TSegment = std::array<std::uint8_t, 512>;
+// The same as one word per row, the form the analysis works on: bit c of word r is cell (r, c).
+using TSegmentRows = std::array<std::uint64_t, kSegmentSide>;
 // An area map: cell (r, c) at byte r * 64 + c; 0 = no area, 1 ... 4 = area number (1 the largest).
 using TAreaSegment = std::array<std::uint8_t, 4096>;
 // Info values: value (r, c) at byte r * 32 + c; 0, 1, 2 name areas 1, 2, 3 and 3 means none.
 using TInfoSegment = std::array<std::uint8_t, 1024>;
+// The same packed, one word per row of values: value (r, c) in bits 2c and 2c + 1 of word r.
+using TInfoRows = std::array<std::uint64_t, kInfoSide>;
 
 // One record of the waypoint map, byte for byte as stored in the file. The link words are kept as
 // their two little-endian bytes so that the layout never depends on the host.
@@ -50,6 +54,12 @@ class Exception : public std::runtime_error {
 // check error" when one row of the grid reaches 2^31 bytes, and with "Out of memory" when the
 // system refuses the memory.
 void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize);
+// Zeroed bytes, not touched until used; fails with "Out of memory".
+void* AllocateZeroedBytes(std::size_t Bytes);
+
+struct TFreeMemory {
+  void operator()(void* Pointer) const { std::free(Pointer); }
+};
 
 // An N x N grid of segment elements addressed [i][j]: i the segment row, j the segment column.
 // Elements start as all zero bytes.
@@ -67,11 +77,8 @@ class TGrid {
   std::span<const T> All() const { return {Elements.get(), std::size_t{Side} * Side}; }
 
  private:
-  struct TFree {
-    void operator()(T* Pointer) const { std::free(Pointer); }
-  };
   std::uint32_t Side = 0;
-  std::unique_ptr<T, TFree> Elements;
+  std::unique_ptr<T, TFreeMemory> Elements;
 };
 
 // A source of bytes: fills as much of Buffer as it can and returns the count actually read.

@@ -16,9 +16,33 @@ void WriteMapFile(const TMapBuffer& Map, TOutputFile& File) {
 
 void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
   TMapBuffer Map(8 + sizeof(TWaypointSegment) * Run.Waypoints.All().size());
-  WriteWaypointHeader(Map, Run.N);
+  WriteWaypointHeader(Map, Run.SegmentsPerSide);
   for (const TWaypointSegment& Record : Run.Waypoints.All()) WriteWaypointSegment(Map, Record);
   WriteMapFile(Map, File);
+}
+
+// What one segment gives the maps.
+struct TSegmentResult {
+  TInfoRows Info;
+  TWaypointSegment Waypoint;
+  TAreaBorders Borders;
+};
+
+void AnalyseSegment(const TSegmentRows& Blocked, TSegmentResult& Result) {
+  TAreaMasks Masks;
+  LabelAreaMasks(Blocked, Masks);
+  ReduceMasksToInfo(Masks, Result.Info);
+  Result.Waypoint = {};
+  PlaceWaypoints(Masks, Result.Waypoint);
+  Result.Borders = AreaBorders(Masks);
+}
+
+TSegmentResult ResultOf(std::uint64_t EveryRow) {
+  TSegmentRows Blocked;
+  Blocked.fill(EveryRow);
+  TSegmentResult Result;
+  AnalyseSegment(Blocked, Result);
+  return Result;
 }
 
 bool IsAsciiDigit(char Character) {
@@ -27,14 +51,16 @@ bool IsAsciiDigit(char Character) {
 
 }  // namespace
 
-TMapRun::TMapRun(std::uint32_t CellsPerSide)
-    : Size(CellsPerSide),
-      N(CellsPerSide >> 6),
-      Segments(N),
-      AreaEdges(N),
-      AreaCounts(N),
-      InfoMap(MaxInfoMapBytes(N)),
-      Waypoints(N) {}
+TMapRun::TMapRun(std::uint32_t Cells) : CellsPerSide(Cells), SegmentsPerSide(Cells / kSegmentSide) {
+  // The level-0 records of one row of segments must stay below 2^31 bytes, as a signed 32-bit
+  // byte count would: larger maps are a range error before anything is sized.
+  if (std::uint64_t{SegmentsPerSide} * sizeof(TSegment) >= (std::uint64_t{1} << 31)) {
+    throw Exception("Range check error");
+  }
+  Borders = TAreaBorderMap(SegmentsPerSide);
+  InfoMap = TMapBuffer(MaxInfoMapBytes(SegmentsPerSide));
+  Waypoints = TWaypointSegments(SegmentsPerSide);
+}
 
 TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outputs) {
   TInputFile File(InputPath);
@@ -42,32 +68,38 @@ TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outpu
   for (const std::string& Output : Outputs) {
     if (File.IsAlso(Output)) throw Exception("Error opening file: " + Output);
   }
+  return ReadMap(File, File.Size());
+}
+
+TMapRun ReadMap(TReader& File, std::uint64_t Size) {
   const TMapHeader Header = ReadMapHeader(File);
   // The tool's own info map carries both marks: name it for what it is.
   if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
   if (Header.Level != 0) throw Exception("This is not a level 0 map!");
-  const std::uint32_t Size = CellsPerSide(Header);
-  if (Size >> 6 == 0) throw Exception("Invalid map size!");
-  TMapRun Run(Size);
-  // Records follow the header in grid order, which is the order of the elements in memory.
-  for (TSegment& Segment : Run.Segments.All()) ReadSegment(File, Segment);
+  const std::uint32_t CellsPerSide = CellsPerSideOf(Header);
+  if (CellsPerSide < kSegmentSide) throw Exception("Invalid map size!");
+  TMapRun Run(CellsPerSide);
+  Run.Level0.Read(File, Run.SegmentsPerSide, Size > kHeaderBytes ? Size - kHeaderBytes : 0);
   return Run;
 }
 
 void AnalyseMap(TMapRun& Run) {
-  TAreaSegment AreaMap;
-  TInfoSegment Info;
-  WriteMapHeader(Run.InfoMap, Run.Size, 0, 1);
-  const std::size_t Count = Run.Segments.All().size();
-  for (std::size_t K = 0; K < Count; ++K) {
-    std::int32_t& AreaCount = Run.AreaCounts.All()[K];
-    LabelAreas(Run.Segments.All()[K], AreaMap, AreaCount);
-    ReduceToInfo(AreaMap, Info);
-    WriteInfoSegment(Run.InfoMap, Info);
-    CalculateWaypoint(AreaMap, AreaCount, Run.Waypoints.All()[K]);
-    Run.AreaEdges.All()[K] = AreaEdges(AreaMap);
+  WriteMapHeader(Run.InfoMap, Run.CellsPerSide, 0, 1);
+  // Filled segments, most of a real map, always give the same: they are analysed once.
+  const TSegmentResult Open = ResultOf(0);
+  const TSegmentResult Blocked = ResultOf(~std::uint64_t{0});
+  TSegmentResult Explicit;
+  for (std::size_t K = 0; K < Run.Level0.Count(); ++K) {
+    const std::int32_t Tag = Run.Level0.Tag(K);
+    if (Tag != segFilledLow && Tag != segFilledHigh) AnalyseSegment(Run.Level0.Rows(K), Explicit);
+    const TSegmentResult& Result = Tag == segFilledLow    ? Open
+                                   : Tag == segFilledHigh ? Blocked
+                                                          : Explicit;
+    WriteInfoRows(Run.InfoMap, Result.Info);
+    Run.Waypoints.All()[K] = Result.Waypoint;
+    Run.Borders.All()[K] = Result.Borders;
   }
-  LinkSegments(Run.AreaEdges, Run.AreaCounts, Run.Waypoints, Run.N);
+  LinkSegments(Run.Borders, Run.Waypoints);
 }
 
 TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {

@@ -47,19 +47,18 @@ struct TRunPaths {
 // is taken whole.
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules);
 
-// Everything one conversion holds in memory. Of each segment's area map only its borders are
-// kept, for linking, and its info record goes straight into the info map assembled in memory:
-// a large map then needs a fifth of the memory the full area maps and info cells would take.
+// Everything one conversion holds in memory: the input's records as the file has them, and of
+// each segment only the borders of its areas, for linking; its info record goes straight into
+// the info map assembled in memory. No segment is ever expanded into a 4096-byte area map.
 struct TMapRun {
   TMapRun() = default;
-  // Sizes every grid, in the order the loading reports its failures, all zeroed.
+  // Sizes everything a map of this many cells per side needs, failing as its loading reports.
   explicit TMapRun(std::uint32_t CellsPerSide);
 
-  std::uint32_t Size = 0;  // cells per side
-  std::uint32_t N = 0;     // segments per side
-  TSegments Segments;
-  TAreaEdgeMap AreaEdges;
-  TAreaCount AreaCounts;
+  std::uint32_t CellsPerSide = 0;
+  std::uint32_t SegmentsPerSide = 0;
+  TLevel0Records Level0;
+  TAreaBorderMap Borders;
   TMapBuffer InfoMap{0};  // the whole info map file, once analysed
   TWaypointSegments Waypoints;
 };
@@ -69,6 +68,8 @@ struct TMapRun {
 // output's path when the input is that output, reached through a link), and labelling every
 // segment into both maps, held in the run.
 TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outputs = {});
+// Loading from a file already open, whose Size bytes are all there is to read.
+TMapRun ReadMap(TReader& File, std::uint64_t Size);
 void AnalyseMap(TMapRun& Run);
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs

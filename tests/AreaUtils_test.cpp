@@ -1125,11 +1125,13 @@ struct TLinkGrid {
     Maps[I][J] = Map;
     Counts[I][J] = Count;
   }
-  // Links from the borders of the maps, as the run keeps them.
+  // Links from the borders of the maps, as the run keeps them: none where there is no area.
   void Link() {
-    TAreaEdgeMap Edges(Maps.Size());
-    for (std::size_t K = 0; K < Maps.All().size(); ++K) Edges.All()[K] = AreaEdges(Maps.All()[K]);
-    LinkSegments(Edges, Counts, Records, Maps.Size());
+    TAreaBorderMap Borders(Maps.Size());
+    for (std::size_t K = 0; K < Maps.All().size(); ++K) {
+      if (Counts.All()[K] > 0) Borders.All()[K] = AreaEdges(Maps.All()[K]);
+    }
+    LinkSegments(Borders, Records);
   }
 
   TGrid<TAreaSegment> Maps;

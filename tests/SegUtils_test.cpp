@@ -63,7 +63,7 @@ TEST(MapHeaderTest, CellsPerSideUsesLowFiveBitsOfExponentPlusFive) {
   for (const auto& Case : Cases) {
     TMapHeader Header;
     Header.Exponent = Case.Exponent;
-    EXPECT_EQ(CellsPerSide(Header), Case.Size) << Case.Exponent;
+    EXPECT_EQ(CellsPerSideOf(Header), Case.Size) << Case.Exponent;
   }
 }
 
@@ -97,7 +97,7 @@ TEST(SegmentTest, CellBitsOfThePayload) {
       for (int C = 0; C < 64; ++C) {
         const bool Expected = R == Case.R && C == Case.C;
         ASSERT_EQ(IsBlocked(Segment, R, C), Expected) << R << "," << C;
-        ASSERT_EQ((SegmentRow(Segment, R) >> C & 1) != 0, Expected) << R << "," << C;
+        ASSERT_EQ((SegmentRows(Segment)[R] >> C & 1) != 0, Expected) << R << "," << C;
       }
     }
   }
@@ -129,6 +129,12 @@ TEST(SegmentTest, RecordsByTag) {
     Segment.fill(0x5A);
     ReadSegment(File, Segment);
     EXPECT_EQ(TBytes(Segment.begin(), Segment.end()), Case.Expected) << Case.Name;
+    // The run reads all records in one piece and expands them only where needed.
+    TMemoryReader Again(Case.Bytes);
+    TLevel0Records Records;
+    Records.Read(Again, 1, Case.Bytes.size());
+    const TSegment Expanded = Records.Segment(0);
+    EXPECT_EQ(TBytes(Expanded.begin(), Expanded.end()), Case.Expected) << Case.Name;
   }
 }
 
@@ -144,6 +150,9 @@ TEST(SegmentTest, CutShortRecordsFail) {
     TMemoryReader File(Bytes);
     TSegment Segment;
     EXPECT_EQ(FailureOf([&] { ReadSegment(File, Segment); }), "Error reading file") << Case.Name;
+    TMemoryReader Again(Bytes);
+    TLevel0Records Records;
+    EXPECT_EQ(FailureOf([&] { Records.Read(Again, 1, 516); }), "Error reading file") << Case.Name;
   }
 }
 

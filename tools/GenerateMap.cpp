@@ -1,4 +1,5 @@
 // Writes a generated level-0 map: varnholt-genmap terrain EXPONENT SEED FILE
+//                                 varnholt-genmap rough EXPONENT SEED FILE
 //                                 varnholt-genmap noise EXPONENT PERCENT SEED FILE
 #include <cstdio>
 #include <fstream>
@@ -9,19 +10,21 @@
 int main(int ArgumentCount, char** Arguments) {
   using namespace varnholt;
   const std::string Kind = ArgumentCount > 1 ? Arguments[1] : "";
-  const bool Terrain = Kind == "terrain" && ArgumentCount == 5;
+  const bool Terrain = (Kind == "terrain" || Kind == "rough") && ArgumentCount == 5;
   const bool Noise = Kind == "noise" && ArgumentCount == 6;
   if (!Terrain && !Noise) {
     std::fprintf(stderr,
                  "usage: varnholt-genmap terrain EXPONENT SEED FILE\n"
+                 "       varnholt-genmap rough EXPONENT SEED FILE\n"
                  "       varnholt-genmap noise EXPONENT PERCENT SEED FILE\n");
     return 2;
   }
   try {
     const auto Exponent = static_cast<std::uint32_t>(std::stoul(Arguments[2]));
     if (Exponent > 8) throw std::out_of_range("exponent above 8");
+    const auto MakeTerrain = Kind == "rough" ? RoughTerrainMap : TerrainMap;
     const TLevel0Map Map = Terrain
-                               ? TerrainMap(Exponent, std::stoull(Arguments[3]))
+                               ? MakeTerrain(Exponent, std::stoull(Arguments[3]))
                                : NoiseMap(Exponent, static_cast<unsigned>(std::stoul(Arguments[3])),
                                           std::stoull(Arguments[4]));
     const std::vector<std::uint8_t> Bytes = EncodeLevel0Map(Map);

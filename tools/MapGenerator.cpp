@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "SegUtils.h"
+
 namespace varnholt {
 namespace {
-
-void AppendLE32(std::vector<std::uint8_t>& Bytes, std::int32_t Value) {
-  const auto Word = static_cast<std::uint32_t>(Value);
-  for (int K = 0; K < 4; ++K) Bytes.push_back(static_cast<std::uint8_t>(Word >> (8 * K)));
-}
 
 std::uint64_t Mix(std::uint64_t Value) {
   Value += 0x9E3779B97F4A7C15ull;
@@ -45,14 +42,38 @@ double TerrainHeight(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column
          0.05 * SmoothNoise(Seed + 2, R, C, 12);
 }
 
-bool IsTerrainBlocked(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column) {
+constexpr double kShoreline = 0.36;  // heights below it are water
+
+// True with probability Percent / 100, fixed by the cell and the seed.
+bool CellChance(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column, unsigned Percent) {
+  return Mix(Mix(Seed) ^ (std::uint64_t{Row} << 32 | Column)) % 100 < Percent;
+}
+
+bool IsTerrainBlocked(std::uint64_t Seed, std::uint32_t Row, std::uint32_t Column, bool Rough) {
   // Roads run every 1000 cells in both directions, three cells wide, and bridge the water.
   if (Row % 1000 < 3 || Column % 1000 < 3) return false;
   const double Height = TerrainHeight(Seed, Row, Column);
-  const bool Water = Height < 0.36;
   const bool Cliff = std::fabs(Height - 0.62) < 0.004;
   const bool Peak = Height > 0.8;
-  return Water || Cliff || Peak;
+  if (Cliff || Peak) return true;
+  if (!Rough) return Height < kShoreline;
+  // Ragged shores, a few cells wide on either side of the waterline, with rocks and shallows;
+  // and woods, where trees stand as single blocked cells.
+  if (std::fabs(Height - kShoreline) < 0.012) return CellChance(Seed + 3, Row, Column, 30);
+  if (Height < kShoreline) return true;
+  const bool Wood = SmoothNoise(Seed + 5, Row, Column, 256) > 0.7;
+  return Wood && CellChance(Seed + 4, Row, Column, 4);
+}
+
+TLevel0Map Terrain(std::uint32_t Exponent, std::uint64_t Seed, bool Rough) {
+  TLevel0Map Map = OpenMap(Exponent);
+  const std::uint32_t Side = Map.SegmentsPerSide() * kSegmentSide;
+  for (std::uint32_t Row = 0; Row < Side; ++Row) {
+    for (std::uint32_t Column = 0; Column < Side; ++Column) {
+      if (IsTerrainBlocked(Seed, Row, Column, Rough)) Map.SetBlocked(Row, Column, true);
+    }
+  }
+  return Map;
 }
 
 }  // namespace
@@ -63,8 +84,8 @@ std::uint64_t TRandom::Next() {
 }
 
 void TLevel0Map::SetBlocked(std::uint32_t Row, std::uint32_t Column, bool Blocked) {
-  TSegment& Segment = Segments[(Row / 64) * SegmentsPerSide() + Column / 64];
-  std::uint8_t& Byte = Segment[(Row % 64) * 8 + (Column % 64) / 8];
+  TSegment& Segment = Segments[(Row / kSegmentSide) * SegmentsPerSide() + Column / kSegmentSide];
+  std::uint8_t& Byte = Segment[(Row % kSegmentSide) * 8 + (Column % kSegmentSide) / 8];
   const auto Bit = static_cast<std::uint8_t>(1u << (Column % 8));
   Byte = static_cast<std::uint8_t>(Blocked ? Byte | Bit : Byte & ~Bit);
 }
@@ -76,14 +97,11 @@ TLevel0Map OpenMap(std::uint32_t Exponent) {
 }
 
 TLevel0Map TerrainMap(std::uint32_t Exponent, std::uint64_t Seed) {
-  TLevel0Map Map = OpenMap(Exponent);
-  const std::uint32_t Side = Map.SegmentsPerSide() * 64;
-  for (std::uint32_t Row = 0; Row < Side; ++Row) {
-    for (std::uint32_t Column = 0; Column < Side; ++Column) {
-      if (IsTerrainBlocked(Seed, Row, Column)) Map.SetBlocked(Row, Column, true);
-    }
-  }
-  return Map;
+  return Terrain(Exponent, Seed, false);
+}
+
+TLevel0Map RoughTerrainMap(std::uint32_t Exponent, std::uint64_t Seed) {
+  return Terrain(Exponent, Seed, true);
 }
 
 TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed) {
@@ -100,23 +118,10 @@ TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed
 }
 
 std::vector<std::uint8_t> EncodeLevel0Map(const TLevel0Map& Map) {
-  std::vector<std::uint8_t> Bytes;
-  const auto Exponent = static_cast<std::int32_t>(Map.Exponent);
-  for (const std::int32_t Word : {Exponent, Exponent, 6, 0, 0, 2, 0, -1}) AppendLE32(Bytes, Word);
-  for (const TSegment& Segment : Map.Segments) {
-    const auto Uniform = [&Segment](std::uint8_t Value) {
-      return std::all_of(Segment.begin(), Segment.end(), [Value](auto B) { return B == Value; });
-    };
-    if (Uniform(0x00)) {
-      AppendLE32(Bytes, segFilledLow);
-    } else if (Uniform(0xFF)) {
-      AppendLE32(Bytes, segFilledHigh);
-    } else {
-      AppendLE32(Bytes, segExplicit);
-      Bytes.insert(Bytes.end(), Segment.begin(), Segment.end());
-    }
-  }
-  return Bytes;
+  TMapBuffer File(kHeaderBytes + Map.Segments.size() * (4 + sizeof(TSegment)));
+  WriteMapHeader(File, Map.SegmentsPerSide() * kSegmentSide, 0, 0);
+  for (const TSegment& Segment : Map.Segments) WriteSegment(File, Segment);
+  return {File.Bytes().begin(), File.Bytes().end()};
 }
 
 }  // namespace varnholt

@@ -24,6 +24,10 @@ TLevel0Map OpenMap(std::uint32_t Exponent);
 // crossing it in a coarse grid. Large stretches of land and water make filled segments.
 TLevel0Map TerrainMap(std::uint32_t Exponent, std::uint64_t Seed);
 
+// The same terrain as real maps have it: ragged shores, where about 30 % of the cells along the
+// waterline are blocked at random, and trees, 3 % of the land blocked in single cells.
+TLevel0Map RoughTerrainMap(std::uint32_t Exponent, std::uint64_t Seed);
+
 // Every cell blocked with probability Percent / 100, independently.
 TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed);
 
