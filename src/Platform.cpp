@@ -209,6 +209,46 @@ void SettleFolder(const std::string& Folder) {
 
 }  // namespace
 
+TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
+  std::size_t NameStart = 0;
+  for (std::size_t K = 0; K < Path.size(); ++K) {
+    const auto Byte = static_cast<unsigned char>(Path[K]);
+    if (Rules.IsLeadByte != nullptr && Rules.IsLeadByte(Byte)) {
+      ++K;  // the second byte of the character, whatever its code
+    } else if (Rules.Separators.find(Path[K]) != std::string_view::npos) {
+      NameStart = K + 1;
+    }
+  }
+  return {std::string(Path.substr(0, NameStart)), std::string(Path.substr(NameStart))};
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
+  const auto Separates = [](char C) {
+    return static_cast<unsigned char>(C) >= 1 && static_cast<unsigned char>(C) <= 32;
+  };
+  std::vector<std::string> Arguments;
+  std::size_t K = 0;
+  while (K < CommandLine.size()) {
+    if (Separates(CommandLine[K])) {
+      ++K;
+      continue;
+    }
+    // An empty pair of quotes at the start of an argument is dropped.
+    while (CommandLine.substr(K, 2) == "\"\"") K += 2;
+    std::string Argument;
+    bool Quoted = false;
+    for (; K < CommandLine.size() && (Quoted || !Separates(CommandLine[K])); ++K) {
+      if (CommandLine[K] == '"') {
+        Quoted = !Quoted;
+      } else {
+        Argument += CommandLine[K];
+      }
+    }
+    if (!Argument.empty()) Arguments.push_back(std::move(Argument));
+  }
+  return Arguments;
+}
+
 void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
   // A grid row must stay below 2^31 bytes, as a signed 32-bit byte count would.
   if (std::uint64_t{N} * ElementSize >= (std::uint64_t{1} << 31))

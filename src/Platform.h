@@ -13,9 +13,30 @@
 #include <vector>
 
 #include "UTypes.h"
-#include "Varnholt.h"
 
 namespace varnholt {
+
+// How a platform's paths are split: the characters that end a directory or drive name, and, for
+// double-byte code pages, which bytes lead a two-byte character (whose second byte is then never
+// a separator, even if it has a separator's code).
+struct TPathRules {
+  TPathRules(std::string_view SeparatorSet, bool (*LeadByteTest)(unsigned char) = nullptr)
+      : Separators(SeparatorSet), IsLeadByte(LeadByteTest) {}
+  std::string_view Separators;
+  bool (*IsLeadByte)(unsigned char);
+};
+
+struct TPathParts {
+  std::string Dir;   // up to and including the last separator; empty if there is none
+  std::string Name;  // everything after it
+};
+TPathParts SplitPath(std::string_view Path, const TPathRules& Rules);
+
+// Splits a command line given as one text: every character from 1 to 32 separates arguments; a
+// double quote opens a stretch, up to the next double quote or the end, in which they do not;
+// the quotes themselves are dropped; there is no escape character; an argument made only of
+// empty quotes does not count. The first argument is the program as it was typed.
+std::vector<std::string> SplitCommandLine(std::string_view CommandLine);
 
 // Sets the process up for the run: a failed write is reported rather than ending the process
 // by a signal (a closed pipe on standard output, a file-size limit while writing a map), and

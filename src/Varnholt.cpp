@@ -102,46 +102,6 @@ void AnalyseMap(TMapRun& Run) {
   LinkSegments(Run.Borders, Run.Waypoints);
 }
 
-TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
-  std::size_t NameStart = 0;
-  for (std::size_t K = 0; K < Path.size(); ++K) {
-    const auto Byte = static_cast<unsigned char>(Path[K]);
-    if (Rules.IsLeadByte != nullptr && Rules.IsLeadByte(Byte)) {
-      ++K;  // the second byte of the character, whatever its code
-    } else if (Rules.Separators.find(Path[K]) != std::string_view::npos) {
-      NameStart = K + 1;
-    }
-  }
-  return {std::string(Path.substr(0, NameStart)), std::string(Path.substr(NameStart))};
-}
-
-std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
-  const auto Separates = [](char C) {
-    return static_cast<unsigned char>(C) >= 1 && static_cast<unsigned char>(C) <= 32;
-  };
-  std::vector<std::string> Arguments;
-  std::size_t K = 0;
-  while (K < CommandLine.size()) {
-    if (Separates(CommandLine[K])) {
-      ++K;
-      continue;
-    }
-    // An empty pair of quotes at the start of an argument is dropped.
-    while (CommandLine.substr(K, 2) == "\"\"") K += 2;
-    std::string Argument;
-    bool Quoted = false;
-    for (; K < CommandLine.size() && (Quoted || !Separates(CommandLine[K])); ++K) {
-      if (CommandLine[K] == '"') {
-        Quoted = !Quoted;
-      } else {
-        Argument += CommandLine[K];
-      }
-    }
-    if (!Argument.empty()) Arguments.push_back(std::move(Argument));
-  }
-  return Arguments;
-}
-
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {
   const TPathParts Parts = SplitPath(Argument, Rules);
   const auto FirstDigit = std::find_if(Parts.Name.begin(), Parts.Name.end(), IsAsciiDigit);
