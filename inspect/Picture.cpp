@@ -1,11 +1,9 @@
 #include "Picture.h"
 
-#include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdlib>
-#include <new>
 
 #include "AreaUtils.h"
 #include "Platform.h"
@@ -128,41 +126,53 @@ void DrawGraph(const TWaypointSegments& Waypoints, TPicture& Picture) {
   }
 }
 
-struct TPngOutput {
-  std::vector<std::uint8_t> Bytes;
-  bool OutOfMemory = false;
-};
-
-extern "C" void AppendPngBytes(png_structp Png, png_bytep Data, std::size_t Length) {
-  TPngOutput& Output = *static_cast<TPngOutput*>(png_get_io_ptr(Png));
-  try {
-    Output.Bytes.insert(Output.Bytes.end(), Data, Data + Length);
-  } catch (const std::bad_alloc&) {
-    Output.OutOfMemory = true;
-  }
-  // Outside the handler: libpng leaves by a jump, which must not cross a live exception.
-  if (Output.OutOfMemory) png_error(Png, "out of memory");
+// PNG stores its numbers big-endian.
+void AppendBigEndian(std::vector<std::uint8_t>& Bytes, std::uint32_t Word) {
+  for (int Shift = 24; Shift >= 0; Shift -= 8)
+    Bytes.push_back(static_cast<std::uint8_t>(Word >> Shift));
 }
 
-extern "C" void FlushPngBytes(png_structp) {}
+// A chunk: its length, type and data, and the checksum of type and data.
+void AppendChunk(std::vector<std::uint8_t>& Png, const char (&Type)[5],
+                 std::span<const std::uint8_t> Data) {
+  AppendBigEndian(Png, static_cast<std::uint32_t>(Data.size()));
+  const std::size_t Start = Png.size();
+  Png.insert(Png.end(), Type, Type + 4);
+  Png.insert(Png.end(), Data.begin(), Data.end());
+  AppendBigEndian(Png, static_cast<std::uint32_t>(crc32_z(0, &Png[Start], Png.size() - Start)));
+}
 
-// libpng jumps back to WritePngRows when this returns; the message is not needed, the failure
-// is reported by EncodePng.
-extern "C" void IgnorePngMessage(png_structp, png_const_charp) {}
+std::vector<std::uint8_t> Header(const TPicture& Picture) {
+  std::vector<std::uint8_t> Data;
+  AppendBigEndian(Data, Picture.Side);
+  AppendBigEndian(Data, Picture.Side);
+  // Eight bits a pixel, palette colours, no interlacing.
+  Data.insert(Data.end(), {8, 3, 0, 0, 0});
+  return Data;
+}
 
-// Kept apart from everything with a destructor, which a jump back to setjmp would skip.
-bool WritePngRows(png_structp Png, png_infop Info, const TPicture& Picture,
-                  const png_color* Colours) {
-  if (setjmp(png_jmpbuf(Png)) != 0) return false;
-  png_set_IHDR(Png, Info, Picture.Side, Picture.Side, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_PLTE(Png, Info, Colours, kPaletteSize);
-  png_write_info(Png, Info);
-  for (std::uint32_t Y = 0; Y < Picture.Side; ++Y) {
-    png_write_row(Png, Picture.Pixels.data() + std::size_t{Y} * Picture.Side);
+std::vector<std::uint8_t> PaletteData() {
+  std::vector<std::uint8_t> Data;
+  for (const TColour& Colour : Palette()) Data.insert(Data.end(), Colour.begin(), Colour.end());
+  return Data;
+}
+
+// Each row behind its filter byte, 0 for none, all compressed as one stream.
+std::vector<std::uint8_t> CompressedRows(const TPicture& Picture) {
+  const std::size_t RowBytes = std::size_t{Picture.Side} + 1;
+  std::vector<std::uint8_t> Rows(RowBytes * Picture.Side, 0);
+  for (std::size_t Y = 0; Y < Picture.Side; ++Y) {
+    std::copy_n(Picture.Pixels.begin() + static_cast<std::ptrdiff_t>(Y * Picture.Side),
+                Picture.Side, Rows.begin() + static_cast<std::ptrdiff_t>(Y * RowBytes + 1));
   }
-  png_write_end(Png, nullptr);
-  return true;
+  std::vector<std::uint8_t> Compressed(compressBound(static_cast<uLong>(Rows.size())));
+  uLongf Length = static_cast<uLongf>(Compressed.size());
+  const int Result = compress2(Compressed.data(), &Length, Rows.data(),
+                               static_cast<uLong>(Rows.size()), Z_DEFAULT_COMPRESSION);
+  if (Result == Z_MEM_ERROR) throw Exception("Out of memory");
+  if (Result != Z_OK) throw Exception("Error encoding the picture");
+  Compressed.resize(Length);
+  return Compressed;
 }
 
 }  // namespace
@@ -207,23 +217,12 @@ TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Wayp
 }
 
 std::vector<std::uint8_t> EncodePng(const TPicture& Picture) {
-  std::array<png_color, kPaletteSize> Colours;
-  for (int K = 0; K < kPaletteSize; ++K) {
-    const TColour& Colour = Palette()[static_cast<std::size_t>(K)];
-    Colours[static_cast<std::size_t>(K)] = {Colour[0], Colour[1], Colour[2]};
-  }
-  png_structp Png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, IgnorePngMessage, IgnorePngMessage);
-  if (Png == nullptr) throw Exception("Out of memory");
-  png_infop Info = png_create_info_struct(Png);
-  TPngOutput Output;
-  const bool HaveInfo = Info != nullptr;
-  if (HaveInfo) png_set_write_fn(Png, &Output, AppendPngBytes, FlushPngBytes);
-  const bool Written = HaveInfo && WritePngRows(Png, Info, Picture, Colours.data());
-  png_destroy_write_struct(&Png, &Info);
-  if (!HaveInfo || Output.OutOfMemory) throw Exception("Out of memory");
-  if (!Written) throw Exception("Error encoding the picture");
-  return std::move(Output.Bytes);
+  std::vector<std::uint8_t> Png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  AppendChunk(Png, "IHDR", Header(Picture));
+  AppendChunk(Png, "PLTE", PaletteData());
+  AppendChunk(Png, "IDAT", CompressedRows(Picture));
+  AppendChunk(Png, "IEND", {});
+  return Png;
 }
 
 void WriteWholeFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes) {

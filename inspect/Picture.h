@@ -38,7 +38,7 @@ struct TPicture {
 // converter makes for the map.
 TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 
-// The picture as a PNG file with a palette, in memory.
+// The picture as a PNG file with a palette, in memory; fails with "Out of memory".
 std::vector<std::uint8_t> EncodePng(const TPicture& Picture);
 
 // Writes Bytes to Path through a temporary file that replaces Path only once it is complete.
