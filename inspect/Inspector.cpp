@@ -61,9 +61,24 @@ std::string PictureText(const std::string& PictureFile, const TPicture& Picture)
                              : "scaled down to one pixel per " + Scale + " x " + Scale + " cells");
 }
 
+// A short or malformed file is named in the failure: there are two of them.
 std::string DifferenceIn(const std::string& Path, const auto& Compare) {
   TInputFile File(Path);
-  return Compare(File);
+  try {
+    return Compare(File);
+  } catch (const Exception& Failure) {
+    throw Exception(std::string(Failure.what()) + ": " + Path);
+  }
+}
+
+// Writes the picture; the failure, if it cannot be, so that the report comes first.
+std::string WritePicture(const std::string& PictureFile, const TPicture& Picture) {
+  try {
+    WriteWholeFile(PictureFile, EncodePng(Picture));
+    return {};
+  } catch (const Exception& Failure) {
+    return Failure.what();
+  }
 }
 
 // Prints what differs; true when both files hold exactly what the converter writes.
@@ -146,10 +161,11 @@ int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
   const std::string PictureFile = PicturePath(Level0Path, Rules);
   PrintLine("Writing " + PictureFile + "...");
   const TPicture Picture = DrawPicture(Map.Level0, Map.Waypoints);
-  WriteWholeFile(PictureFile, EncodePng(Picture));
+  const std::string PictureFailure = WritePicture(PictureFile, Picture);
   PrintLine("");
   for (const std::string& Line : ReportLines(Map, Survey, PictureFile, Picture)) PrintLine(Line);
-  return Survey.Reachability.SplitComponents == 0 ? 0 : 1;
+  if (!PictureFailure.empty()) PrintLine(PictureFailure);
+  return Survey.Reachability.SplitComponents == 0 && PictureFailure.empty() ? 0 : 1;
 }
 
 }  // namespace varnholt::inspect

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "InspectTesting.h"
@@ -27,9 +28,15 @@ struct TInspectorRun {
   int ExitCode = -1;
 };
 
+// The inspector built beside the tests, or the one VARNHOLT_INSPECT_EXE names (the Windows one).
+std::string InspectorPath() {
+  const char* Override = std::getenv("VARNHOLT_INSPECT_EXE");
+  return Override != nullptr && *Override != '\0' ? Override : VARNHOLT_INSPECT_EXE;
+}
+
 TInspectorRun RunInspector(const fs::path& Folder, const std::vector<std::string>& Arguments) {
   const varnholt::test::TRunResult Run =
-      varnholt::test::RunProgram(VARNHOLT_INSPECT_EXE, Folder, Arguments);
+      varnholt::test::RunProgram(InspectorPath(), Folder, Arguments);
   return {Run.Output + Run.Errors, Run.ExitCode};
 }
 
@@ -150,9 +157,13 @@ TEST(InspectorRunTest, MissingShortOrMalformedFilesFail) {
       {"no info map", "TestInfo.raw", nullptr, "Error opening file: TestInfo.raw"},
       {"no waypoint map", "Test.raw", nullptr, "Error opening file: Test.raw"},
       {"short waypoint map", "Test.raw", [](TBytes& Bytes) { Bytes.pop_back(); },
-       "Error reading file"},
-      {"unequal waypoint header", "Test.raw", FlipBit(4, 0), "Invalid waypoint map header"},
-      {"unknown info tag", "TestInfo.raw", FlipBit(292, 1), "Invalid record tag in info map"},
+       "Error reading file: Test.raw"},
+      {"short info map", "TestInfo.raw", [](TBytes& Bytes) { Bytes.resize(100); },
+       "Error reading file: TestInfo.raw"},
+      {"unequal waypoint header", "Test.raw", FlipBit(4, 0),
+       "Invalid waypoint map header: Test.raw"},
+      {"unknown info tag", "TestInfo.raw", FlipBit(292, 1),
+       "Invalid record tag in info map: TestInfo.raw"},
       {"no level-0 map", "Test1Level0Map.raw", nullptr, "Error opening file: Test1Level0Map.raw"},
       {"info map given", "Test1Level0Map.raw", FlipBit(16, 0), "You selected an Info map!"},
   };
@@ -172,6 +183,16 @@ TEST(InspectorRunTest, MissingShortOrMalformedFilesFail) {
                                                                               << Run.Output;
     EXPECT_FALSE(fs::exists(Scratch.Path() / "TestInspect.png")) << Case.Name;
   }
+}
+
+TEST(InspectorRunTest, APictureThatCannotBeWrittenComesAfterTheReport) {
+  TScratchFolder Scratch;
+  ConvertInFolder(Scratch.Path(), test::CornerBridgeMap(3));
+  fs::create_directory(Scratch.Path() / "TestInspect.png");
+  const TInspectorRun Run = RunInspector(Scratch.Path(), {"Test1Level0Map.raw"});
+  EXPECT_EQ(Run.ExitCode, 1);
+  EXPECT_TRUE(HasLine(Run.Output, "Result            healthy")) << Run.Output;
+  EXPECT_TRUE(Run.Output.ends_with("\nError opening file: TestInspect.png\n")) << Run.Output;
 }
 
 TEST(InspectorRunTest, NamesAPairLeftHalfReplaced) {
@@ -201,7 +222,8 @@ TEST(InspectorRunTest, WrongArgumentCountPrintsUsage) {
        {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
     const TInspectorRun Run = RunInspector(Scratch.Path(), Arguments);
     EXPECT_EQ(Run.ExitCode, 1);
-    EXPECT_TRUE(Run.Output.starts_with("Usage: varnholt-inspect <Level0PathFile>\n")) << Run.Output;
+    const std::string Program = fs::path(InspectorPath()).filename().string();
+    EXPECT_TRUE(Run.Output.starts_with("Usage: " + Program + " <Level0PathFile>\n")) << Run.Output;
   }
 }
 

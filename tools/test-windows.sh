@@ -1,33 +1,54 @@
 #!/usr/bin/env bash
-# Cross-builds varnholt.exe for 64-bit Windows with mingw-w64 and tests it under Wine: the unit
-# tests as a Windows program, the end-to-end tests against varnholt.exe, and the naming of the
-# outputs for paths with drive letters, backslashes and blanks.
+# Cross-builds varnholt.exe and varnholt-inspect.exe for 64-bit Windows with mingw-w64 and tests
+# them under Wine: the unit tests as a Windows program, the end-to-end tests against varnholt.exe,
+# the inspector's tests against varnholt-inspect.exe, its report and picture of the sample map
+# against the Linux build's, and the naming of the outputs for paths with drive letters,
+# backslashes and blanks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/need-packages.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
+bash tools/need-packages.sh build-essential cmake libgtest-dev libpng-dev zlib1g-dev \
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine googletest groff-base
 
-echo "== cross-building varnholt.exe"
+echo "== cross-building varnholt.exe and varnholt-inspect.exe"
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="${CXXFLAGS:-}"
-cmake --build build-windows --parallel --target varnholt varnholt_unit_tests
+cmake --build build-windows --parallel --target varnholt varnholt-inspect varnholt_unit_tests
 
-# A private Wine prefix, created on first use; one server for all the runs below.
-export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -p > /dev/null 2>&1 &
-trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
-wine cmd /c exit > /dev/null 2>&1 || true
+echo "== the Linux programs the tests drive and compare with"
+cmake -S . -B build > /dev/null
+cmake --build build --parallel --target varnholt varnholt-inspect varnholt-genmap varnholt_tests \
+  varnholt_inspect_tests
+
+source tools/wine-env.sh
 
 echo "== unit tests under Wine"
 wine build-windows/tests/varnholt_unit_tests.exe
 
 echo "== end-to-end tests against varnholt.exe under Wine"
-cmake -S . -B build > /dev/null && cmake --build build --parallel --target varnholt_tests
 VARNHOLT_EXE="$PWD/build-windows/varnholt.exe" VARNHOLT_RUNNER=wine \
   ./build/tests/varnholt_tests --gtest_filter='EndToEndTest.*'
 
-echo "== naming with Windows paths"
+echo "== the inspector's tests against varnholt-inspect.exe under Wine"
+VARNHOLT_INSPECT_EXE="$PWD/build-windows/inspect/varnholt-inspect.exe" VARNHOLT_RUNNER=wine \
+  ./build/inspect/varnholt_inspect_tests --gtest_filter='InspectorRunTest.*:PictureTest.Written*'
+
+echo "== the sample map: the same maps, report and picture as on Linux"
 Drive="$WINEPREFIX/drive_c"
+rm -rf "$Drive/sample" build-windows/sample && mkdir -p "$Drive/sample" build-windows/sample
+cp examples/Sample1Level0Map.raw "$Drive/sample/" && cp examples/Sample1Level0Map.raw build-windows/sample/
+wine build-windows/varnholt.exe 'C:\sample\Sample1Level0Map.raw' > /dev/null
+wine build-windows/inspect/varnholt-inspect.exe 'C:\sample\Sample1Level0Map.raw' \
+  | sed 's/C:\\sample\\//' > build-windows/sample/windows-report.txt
+(cd build-windows/sample && ../../build/varnholt Sample1Level0Map.raw > /dev/null &&
+  ../../build/inspect/varnholt-inspect Sample1Level0Map.raw > linux-report.txt)
+for File in SampleInfo.raw Sample.raw SampleInspect.png; do
+  cmp "$Drive/sample/$File" "build-windows/sample/$File"
+done
+cmp build-windows/sample/windows-report.txt build-windows/sample/linux-report.txt
+echo "ok: maps, report and picture identical"
+
+echo "== naming with Windows paths"
 CRLF=$'\r\n'
 Banner="${CRLF}Varnholt 1.0 by Quenlow${CRLF}Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map${CRLF}${CRLF}"
 ./build/varnholt-genmap terrain 1 3 build-windows/Map.raw

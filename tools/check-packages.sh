@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds the two release packages with README's commands and checks what they hold: the .deb's
+# files, unpacked with dpkg-deb, and the zip's, under Wine, each convert and inspect the sample
+# map, with the same maps, report and picture.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/need-packages.sh build-essential cmake zlib1g-dev dpkg-dev unzip groff-base \
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine
+
+echo "== varnholt_1.0_amd64.deb"
+cmake -S . -B build-release -DVARNHOLT_TESTS=OFF && cmake --build build-release --parallel &&
+  (cd build-release && cpack)
+echo "== varnholt-1.0-win64.zip"
+cmake -S . -B build-release-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DVARNHOLT_TESTS=OFF && cmake --build build-release-windows --parallel &&
+  (cd build-release-windows && cpack)
+
+source tools/wine-env.sh
+Work="$WINEPREFIX/drive_c/packages"
+rm -rf "$Work" && mkdir -p "$Work/deb" "$Work/zip" "$Work/linux" "$Work/windows"
+
+echo "== the .deb's files"
+dpkg-deb -x build-release/varnholt_1.0_amd64.deb "$Work/deb"
+(cd "$Work/deb" && find . -type f | sort)
+dpkg-deb -f build-release/varnholt_1.0_amd64.deb Depends
+for Page in varnholt varnholt-inspect; do test -s "$Work/deb/usr/share/man/man1/$Page.1"; done
+cp examples/Sample1Level0Map.raw "$Work/linux/"
+(cd "$Work/linux" && ../deb/usr/bin/varnholt Sample1Level0Map.raw | tr -d '\r' | tail -n 1 &&
+  ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt)
+
+echo "== the zip's files"
+unzip -q build-release-windows/varnholt-1.0-win64.zip -d "$Work/zip"
+(cd "$Work/zip" && find . -type f | sort)
+Unpacked="$Work/zip/varnholt-1.0-win64"
+for File in varnholt.exe varnholt-inspect.exe README.md varnholt.txt varnholt-inspect.txt; do
+  test -s "$Unpacked/$File"
+done
+cp examples/Sample1Level0Map.raw "$Work/windows/"
+wine "$Unpacked/varnholt.exe" 'C:\packages\windows\Sample1Level0Map.raw' | tr -d '\r' | tail -n 1
+wine "$Unpacked/varnholt-inspect.exe" 'C:\packages\windows\Sample1Level0Map.raw' |
+  sed 's/C:\\packages\\windows\\//' > "$Work/windows/report.txt"
+tail -n 1 "$Work/windows/report.txt"
+
+for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt; do
+  cmp "$Work/linux/$File" "$Work/windows/$File"
+done
+echo "== both packages run, with the same maps, report and picture"

@@ -1,0 +1,7 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix under build-windows,
+# created on first use, and one Wine server for all the runs of the script, stopped at its end.
+export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p build-windows
+wineserver -p > /dev/null 2>&1 &
+trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
+wine cmd /c exit > /dev/null 2>&1 || true
