@@ -64,8 +64,10 @@ std::string PictureText(const std::string& PictureFile, const TPicture& Picture)
 // A short or malformed file is named in the failure: there are two of them.
 std::string DifferenceIn(const std::string& Path, const auto& Compare) {
   TInputFile File(Path);
+  std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(File.Size()));
+  Bytes.resize(File.Read(Bytes));
   try {
-    return Compare(File);
+    return Compare(std::span<const std::uint8_t>(Bytes));
   } catch (const Exception& Failure) {
     throw Exception(std::string(Failure.what()) + ": " + Path);
   }
@@ -92,11 +94,14 @@ bool CheckOutputs(const TRunPaths& Paths, const TMapRun& Expected, const TPrintL
   }
   PrintLine("Checking " + Paths.Info + "...");
   const std::string InfoDifference = DifferenceIn(
-      Paths.Info, [&](TReader& File) { return CompareInfoMap(File, Expected.InfoMap); });
+      Paths.Info,
+      [&](std::span<const std::uint8_t> File) { return CompareInfoMap(File, Expected.InfoMap); });
   if (!InfoDifference.empty()) PrintLine(Paths.Info + " does not match: " + InfoDifference);
   PrintLine("Checking " + Paths.Waypoint + "...");
-  const std::string WaypointDifference = DifferenceIn(
-      Paths.Waypoint, [&](TReader& File) { return CompareWaypointMap(File, Expected.Waypoints); });
+  const std::string WaypointDifference =
+      DifferenceIn(Paths.Waypoint, [&](std::span<const std::uint8_t> File) {
+        return CompareWaypointMap(File, Expected.Waypoints);
+      });
   if (!WaypointDifference.empty()) {
     PrintLine(Paths.Waypoint + " does not match: " + WaypointDifference);
   }
@@ -155,17 +160,24 @@ int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
   const TRunPaths Paths = DeriveRunPaths(Level0Path, Rules);
   PrintLine("Reading " + Paths.Input + "...");
   TMapRun Map = LoadMap(Paths.Input);
-  AnalyseMap(Map);
+  // One labelling of each segment serves the check, the survey and the picture.
+  TSurveyBuilder Survey(Map.SegmentsPerSide);
+  TPicture Picture = NewPicture(Map.SegmentsPerSide);
+  AnalyseMap(Map, [&](std::size_t K, const TAreaMasks& Masks) {
+    const TSegmentRows Blocked = Map.Level0.Rows(K);
+    Survey.Add(K, Blocked, Masks);
+    PaintSegment(K, Blocked, Masks, Picture);
+  });
   if (!CheckOutputs(Paths, Map, PrintLine)) return 1;
-  const TSurvey Survey = SurveyMap(Map.Level0, Map.Waypoints);
+  const TSurvey Result = Survey.Finish(Map.Waypoints);
   const std::string PictureFile = PicturePath(Level0Path, Rules);
   PrintLine("Writing " + PictureFile + "...");
-  const TPicture Picture = DrawPicture(Map.Level0, Map.Waypoints);
+  FinishPicture(Map.Waypoints, Picture);
   const std::string PictureFailure = WritePicture(PictureFile, Picture);
   PrintLine("");
-  for (const std::string& Line : ReportLines(Map, Survey, PictureFile, Picture)) PrintLine(Line);
+  for (const std::string& Line : ReportLines(Map, Result, PictureFile, Picture)) PrintLine(Line);
   if (!PictureFailure.empty()) PrintLine(PictureFailure);
-  return Survey.Reachability.SplitComponents == 0 && PictureFailure.empty() ? 0 : 1;
+  return Result.Reachability.SplitComponents == 0 && PictureFailure.empty() ? 0 : 1;
 }
 
 }  // namespace varnholt::inspect

@@ -13,7 +13,8 @@ namespace varnholt::inspect {
 // The first difference between a file and the bytes it should hold, in words for the report
 // ("segment (2, 5), DownLinks: ..."); empty when the file matches. A short or malformed file
 // fails with the readers' messages.
-std::string CompareInfoMap(TReader& File, const TMapBuffer& Expected);
-std::string CompareWaypointMap(TReader& File, const TWaypointSegments& Expected);
+std::string CompareInfoMap(std::span<const std::uint8_t> File, const TMapBuffer& Expected);
+std::string CompareWaypointMap(std::span<const std::uint8_t> File,
+                               const TWaypointSegments& Expected);
 
 }  // namespace varnholt::inspect

@@ -20,27 +20,6 @@ std::uint8_t& PixelAt(TPicture& Picture, int X, int Y) {
   return Picture.Pixels[static_cast<std::size_t>(Y) * Picture.Side + static_cast<std::size_t>(X)];
 }
 
-void PaintSegment(const TSegment& Segment, std::uint32_t I, std::uint32_t J, TPicture& Picture) {
-  TAreaSegment AreaMap;
-  std::int32_t AreaCount = 0;
-  LabelAreas(Segment, AreaMap, AreaCount);
-  const TSegmentRows Rows = SegmentRows(Segment);
-  for (int R = 0; R < kSegmentSide; ++R) {
-    const std::uint64_t Blocked = Rows[static_cast<std::size_t>(R)];
-    for (int C = 0; C < kSegmentSide; ++C) {
-      if ((Blocked >> C & 1) != 0) continue;
-      const int Area = AreaMap[static_cast<std::size_t>(R * kSegmentSide + C)];
-      const auto Paint = static_cast<std::uint8_t>(Area == 0 ? kErased : kArea1 + Area - 1);
-      const auto X =
-          static_cast<int>((J * kSegmentSide + static_cast<std::uint32_t>(C)) / Picture.Scale);
-      const auto Y =
-          static_cast<int>((I * kSegmentSide + static_cast<std::uint32_t>(R)) / Picture.Scale);
-      std::uint8_t& Pixel = PixelAt(Picture, X, Y);
-      Pixel = std::max(Pixel, Paint);
-    }
-  }
-}
-
 // Faint lines along the first row and column of every segment, while segments are large enough
 // in the picture for them not to cover it.
 void DrawBorders(TPicture& Picture) {
@@ -157,7 +136,8 @@ std::vector<std::uint8_t> PaletteData() {
   return Data;
 }
 
-// Each row behind its filter byte, 0 for none, all compressed as one stream.
+// Each row behind its filter byte, 0 for none, all compressed as one stream. The fastest level:
+// a picture of noise takes several times as long at the default one, for a file barely smaller.
 std::vector<std::uint8_t> CompressedRows(const TPicture& Picture) {
   const std::size_t RowBytes = std::size_t{Picture.Side} + 1;
   std::vector<std::uint8_t> Rows(RowBytes * Picture.Side, 0);
@@ -168,7 +148,7 @@ std::vector<std::uint8_t> CompressedRows(const TPicture& Picture) {
   std::vector<std::uint8_t> Compressed(compressBound(static_cast<uLong>(Rows.size())));
   uLongf Length = static_cast<uLongf>(Compressed.size());
   const int Result = compress2(Compressed.data(), &Length, Rows.data(),
-                               static_cast<uLong>(Rows.size()), Z_DEFAULT_COMPRESSION);
+                               static_cast<uLong>(Rows.size()), Z_BEST_SPEED);
   if (Result == Z_MEM_ERROR) throw Exception("Out of memory");
   if (Result != Z_OK) throw Exception("Error encoding the picture");
   Compressed.resize(Length);
@@ -199,20 +179,70 @@ const std::array<TColour, kPaletteSize>& Palette() {
   return kColours;
 }
 
-TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
-  const std::uint32_t N = Waypoints.Size();
-  const std::uint32_t Cells = N * kSegmentSide;
+TPicture NewPicture(std::uint32_t SegmentsPerSide) {
+  const std::uint32_t Cells = SegmentsPerSide * kSegmentSide;
   TPicture Picture;
   Picture.Scale = std::max<std::uint32_t>(1, Cells / kMaxPictureSide);
   Picture.Side = Cells / Picture.Scale;
   Picture.Pixels.assign(std::size_t{Picture.Side} * Picture.Side, kBlocked);
-  for (std::uint32_t I = 0; I < N; ++I) {
-    for (std::uint32_t J = 0; J < N; ++J) {
-      PaintSegment(Level0.Segment(std::size_t{I} * N + J), I, J, Picture);
+  return Picture;
+}
+
+void PaintSegment(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& Masks,
+                  TPicture& Picture) {
+  const std::uint32_t N = Picture.Side * Picture.Scale / kSegmentSide;
+  const auto I = static_cast<std::uint32_t>(K / N);
+  const auto J = static_cast<std::uint32_t>(K % N);
+  // The cells one pixel covers within the segment, each way.
+  const int Span = static_cast<int>(std::min<std::uint32_t>(Picture.Scale, kSegmentSide));
+  const std::uint64_t Group =
+      Span == kSegmentSide ? ~std::uint64_t{0} : (std::uint64_t{1} << Span) - 1;
+  // Filled segments, most of a large map, need no look at their cells.
+  const auto Uniform = [&Blocked](std::uint64_t Row) {
+    return std::all_of(Blocked.begin(), Blocked.end(), [Row](std::uint64_t R) { return R == Row; });
+  };
+  if (Uniform(~std::uint64_t{0})) return;
+  const bool Open = Uniform(0);
+  for (int Top = 0; Top < kSegmentSide; Top += Span) {
+    std::array<std::uint64_t, kErased + 1> Cells{};  // by paint: areas 1 ... 4, erased
+    Cells[kArea1] = Open ? ~std::uint64_t{0} : 0;
+    for (auto R = static_cast<std::size_t>(Top); !Open && R < static_cast<std::size_t>(Top + Span);
+         ++R) {
+      std::uint64_t Kept = 0;
+      for (std::size_t A = 0; A < kKeptAreas; ++A) {
+        Cells[kArea1 + A] |= Masks.Rows[A][R];
+        Kept |= Masks.Rows[A][R];
+      }
+      Cells[kErased] |= ~Blocked[R] & ~Kept;
+    }
+    const auto Y =
+        static_cast<int>((I * kSegmentSide + static_cast<std::uint32_t>(Top)) / Picture.Scale);
+    for (int Left = 0; Left < kSegmentSide; Left += Span) {
+      int Paint = kErased;
+      while (Paint > kBlocked && (Cells[static_cast<std::size_t>(Paint)] >> Left & Group) == 0)
+        --Paint;
+      const auto X =
+          static_cast<int>((J * kSegmentSide + static_cast<std::uint32_t>(Left)) / Picture.Scale);
+      std::uint8_t& Pixel = PixelAt(Picture, X, Y);
+      Pixel = std::max(Pixel, static_cast<std::uint8_t>(Paint));
     }
   }
+}
+
+void FinishPicture(const TWaypointSegments& Waypoints, TPicture& Picture) {
   DrawBorders(Picture);
   DrawGraph(Waypoints, Picture);
+}
+
+TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
+  TPicture Picture = NewPicture(Waypoints.Size());
+  TAreaMasks Masks;
+  for (std::size_t K = 0; K < Level0.Count(); ++K) {
+    const TSegmentRows Blocked = Level0.Rows(K);
+    LabelAreaMasks(Blocked, Masks);
+    PaintSegment(K, Blocked, Masks, Picture);
+  }
+  FinishPicture(Waypoints, Picture);
   return Picture;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AreaUtils.h"
 #include "SegUtils.h"
 
 namespace varnholt::inspect {
@@ -34,8 +35,14 @@ struct TPicture {
 };
 
 // One pixel per cell up to kMaxPictureSide cells per side; larger maps are scaled down by the
-// power of two that brings them to kMaxPictureSide pixels. Waypoints are the records the
-// converter makes for the map.
+// power of two that brings them to kMaxPictureSide pixels. A picture is painted segment by segment
+// in any order, from the areas the converter keeps of each, then finished with the waypoints and
+// links of the converter's records.
+TPicture NewPicture(std::uint32_t SegmentsPerSide);
+void PaintSegment(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& Masks,
+                  TPicture& Picture);
+void FinishPicture(const TWaypointSegments& Waypoints, TPicture& Picture);
+// All of it for a whole map at once.
 TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 
 // The picture as a PNG file with a palette, in memory; fails with "Out of memory".

@@ -46,62 +46,153 @@ class TUnionFind {
   std::vector<std::uint32_t> Parent;
 };
 
-// Every 4-connected open area of one segment, found by a plain flood fill and numbered in the
-// row-major order of their first cells. Unlike the converter's labelling it keeps all of them.
-struct TSegmentAreas {
-  std::array<std::uint16_t, kCells> Area;           // per cell; kNoArea where blocked
-  std::array<std::uint16_t, kCells / 2> FirstCell;  // per area: r * 64 + c
-  std::array<std::uint16_t, kCells / 2> Cells;      // per area: its size
-  int Count = 0;
+// The 4-connected components of a set of cells: each row's runs joined with the runs above that
+// they touch, through a union-find in which the earlier run survives, so that components come in
+// the row-major order of their first cells. The converter keeps four areas of a segment; the
+// survey needs the others too, which are the components of the open cells it did not keep.
+class TComponents {
+ public:
+  void Clear() {
+    RunCount = 0;
+    ComponentCount = 0;
+    RowStart.fill(0);
+  }
+  void Label(const TSegmentRows& Cells) {
+    RunCount = 0;
+    ComponentCount = 0;
+    for (int R = 0; R < kSegmentSide; ++R) AddRow(R, Cells[static_cast<std::size_t>(R)]);
+    RowStart[kSegmentSide] = static_cast<std::uint16_t>(RunCount);
+    Number();
+  }
+  int Count() const { return ComponentCount; }
+  std::uint16_t FirstCell(int Component) const { return First[Component]; }
+  std::uint16_t Cells(int Component) const { return Size[Component]; }
+  // Calls Visit(Component, Mask) for every run of row R.
+  template <typename F>
+  void ForRunsOfRow(int R, F Visit) const {
+    for (int Run = RowStart[R]; Run < RowStart[R + 1]; ++Run) Visit(ComponentOf[Run], Mask[Run]);
+  }
+
+ private:
+  static constexpr int kMaxRuns = kCells / 2;
+
+  void AddRow(int R, std::uint64_t Row) {
+    RowStart[R] = static_cast<std::uint16_t>(RunCount);
+    const int AboveEnd = RunCount;
+    int Above = R > 0 ? RowStart[R - 1] : AboveEnd;
+    for (std::uint64_t Left = Row; Left != 0;) {
+      const int Begin = std::countr_zero(Left);
+      const int End = Begin + std::countr_one(Left >> Begin);
+      const int Here = RunCount++;
+      Mask[Here] = (End == kSegmentSide ? ~std::uint64_t{0} : (std::uint64_t{1} << End) - 1) &
+                   (~std::uint64_t{0} << Begin);
+      Left &= ~Mask[Here];
+      Parent[Here] = static_cast<std::uint16_t>(Here);
+      Start[Here] = static_cast<std::uint16_t>(R * kSegmentSide + Begin);
+      // Both rows' runs go left to right: those above that end before this one begins are past.
+      for (; Above < AboveEnd && EndOf(Above) <= Begin; ++Above) {
+      }
+      for (int Other = Above; Other < AboveEnd && BeginOf(Other) < End; ++Other) Join(Here, Other);
+    }
+  }
+
+  int BeginOf(int Run) const { return std::countr_zero(Mask[Run]); }
+  int EndOf(int Run) const { return kSegmentSide - std::countl_zero(Mask[Run]); }
+
+  int Find(int Run) {
+    while (Parent[Run] != Run) Run = Parent[Run] = Parent[Parent[Run]];
+    return Run;
+  }
+  void Join(int A, int B) {
+    A = Find(A);
+    B = Find(B);
+    if (A != B) Parent[std::max(A, B)] = static_cast<std::uint16_t>(std::min(A, B));
+  }
+
+  void Number() {
+    for (int Run = 0; Run < RunCount; ++Run) {
+      const int Root = Find(Run);
+      if (Root == Run) {
+        First[ComponentCount] = Start[Run];
+        Size[ComponentCount] = 0;
+        ComponentOf[Run] = static_cast<std::uint16_t>(ComponentCount++);
+      }
+      ComponentOf[Run] = ComponentOf[Root];
+      Size[ComponentOf[Run]] =
+          static_cast<std::uint16_t>(Size[ComponentOf[Run]] + EndOf(Run) - BeginOf(Run));
+    }
+  }
+
+  std::array<std::uint64_t, kMaxRuns> Mask;
+  std::array<std::uint16_t, kMaxRuns> Parent;
+  std::array<std::uint16_t, kMaxRuns> Start;  // r * 64 + c of its first cell
+  std::array<std::uint16_t, kMaxRuns> ComponentOf;
+  std::array<std::uint16_t, kMaxRuns> First;
+  std::array<std::uint16_t, kMaxRuns> Size;
+  std::array<std::uint16_t, kSegmentSide + 1> RowStart;
+  int RunCount = 0;
+  int ComponentCount = 0;
 };
-
-using TRowWords = std::array<std::uint64_t, kSegmentSide>;  // bit c of word r: cell (r, c) blocked
-
-bool IsOpen(const TRowWords& Rows, int R, int C) {
-  return (Rows[static_cast<std::size_t>(R)] >> C & 1) == 0;
-}
-
-void FloodFrom(const TRowWords& Rows, int First, TSegmentAreas& Areas) {
-  const auto Area = static_cast<std::uint16_t>(Areas.Count++);
-  Areas.FirstCell[Area] = static_cast<std::uint16_t>(First);
-  Areas.Cells[Area] = 0;
-  std::array<std::uint16_t, kCells> Stack;  // each cell is pushed at most once
-  int Top = 0;
-  const auto Visit = [&](int R, int C) {
-    if (R < 0 || R >= kSegmentSide || C < 0 || C >= kSegmentSide) return;
-    const int Cell = R * kSegmentSide + C;
-    if (Areas.Area[Cell] != kNoArea || !IsOpen(Rows, R, C)) return;
-    Areas.Area[Cell] = Area;
-    Stack[Top++] = static_cast<std::uint16_t>(Cell);
-  };
-  Visit(First / kSegmentSide, First % kSegmentSide);
-  while (Top > 0) {
-    const int Cell = Stack[--Top];
-    ++Areas.Cells[Area];
-    const int R = Cell / kSegmentSide;
-    const int C = Cell % kSegmentSide;
-    Visit(R - 1, C);
-    Visit(R + 1, C);
-    Visit(R, C - 1);
-    Visit(R, C + 1);
-  }
-}
-
-void FloodAreas(const TSegment& Segment, TSegmentAreas& Areas) {
-  const TRowWords Rows = SegmentRows(Segment);
-  Areas.Area.fill(kNoArea);
-  Areas.Count = 0;
-  for (int Cell = 0; Cell < kCells; ++Cell) {
-    if (Areas.Area[Cell] != kNoArea) continue;
-    if (IsOpen(Rows, Cell / kSegmentSide, Cell % kSegmentSide)) FloodFrom(Rows, Cell, Areas);
-  }
-}
 
 struct TErasedArea {
   std::uint32_t Node;
   TCell First;
   std::uint16_t Cells;
 };
+
+// A segment's four sides: the grid node of every cell along them, kNoNode where blocked.
+struct TSides {
+  TBorder Top;
+  TBorder Bottom;
+  TBorder Left;
+  TBorder Right;
+};
+
+void MarkRow(std::uint64_t Cells, std::uint32_t Node, TBorder& Side) {
+  if (Cells == ~std::uint64_t{0}) return Side.fill(Node);  // a whole row, as in open segments
+  for (; Cells != 0; Cells &= Cells - 1)
+    Side[static_cast<std::size_t>(std::countr_zero(Cells))] = Node;
+}
+
+// Marks the cells of one area, given as its rows, on the sides with Node.
+void MarkSides(const TSegmentRows& Rows, std::uint32_t Node, TSides& Sides) {
+  MarkRow(Rows.front(), Node, Sides.Top);
+  MarkRow(Rows.back(), Node, Sides.Bottom);
+  for (std::size_t R = 0; R < Rows.size(); ++R) {
+    if ((Rows[R] & 1) != 0) Sides.Left[R] = Node;
+    if ((Rows[R] >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Node;
+  }
+}
+
+// An area of a segment as the survey numbers it: kept ones by their area number, erased ones by
+// their component among the erased cells.
+struct TAreaEntry {
+  std::uint16_t FirstCell;
+  int Kept;       // 1 ... 4, or 0 for an erased area
+  int Component;  // of the erased cells, for an erased area
+};
+
+std::uint16_t FirstCellOf(const TSegmentRows& Rows) {
+  for (std::size_t R = 0; R < Rows.size(); ++R) {
+    if (Rows[R] != 0)
+      return static_cast<std::uint16_t>(R * kSegmentSide + std::countr_zero(Rows[R]));
+  }
+  return 0;
+}
+
+void JoinBorders(const TBorder& Own, const TBorder& Other, TUnionFind& Grid) {
+  // Along a border the same two areas usually meet over a stretch of cells: joined once.
+  std::uint32_t LastOwn = kNoNode, LastOther = kNoNode;
+  for (int K = 0; K < kSegmentSide; ++K) {
+    if (Own[K] == kNoNode || Other[K] == kNoNode) continue;
+    if (Own[K] == LastOwn && Other[K] == LastOther) continue;
+    Grid.Join(Own[K], Other[K]);
+    LastOwn = Own[K];
+    LastOther = Other[K];
+  }
+}
+
+}  // namespace
 
 // What the sweep over the segments keeps: a grid node for every area of every segment, erased
 // ones included, joined wherever open cells meet across a segment border.
@@ -114,82 +205,117 @@ struct TSweep {
   std::vector<TErasedArea> Erased;
   std::vector<TBorder> Bottoms;  // per segment column: row 63 of the segment above
   TBorder Right{};               // column 63 of the segment to the left
+  TMapCensus Census;
+  // Room for one segment's work, taken once.
+  TComponents Components;
+  std::vector<TAreaEntry> Areas;
+  std::vector<std::uint32_t> ErasedNodes;
 };
 
-void CountSegment(const TSegmentAreas& Areas, std::int32_t AreaCount, TMapCensus& Census) {
-  const int Open = std::accumulate(Areas.Cells.begin(), Areas.Cells.begin() + Areas.Count, 0);
-  Census.FilledOpen += Open == kCells ? 1 : 0;
-  Census.FilledBlocked += Open == 0 ? 1 : 0;
-  Census.Explicit += Open != 0 && Open != kCells ? 1 : 0;
-  Census.AreasFound += static_cast<std::uint64_t>(Areas.Count);
-  Census.AreasKept += static_cast<std::uint64_t>(AreaCount);
-  Census.SegmentsOverFour += Areas.Count > 4 ? 1 : 0;
-  Census.SegmentsWithArea4 += AreaCount == 4 ? 1 : 0;
+namespace {
+
+bool AllRowsAre(const TSegmentRows& Rows, std::uint64_t Row) {
+  return std::all_of(Rows.begin(), Rows.end(), [Row](std::uint64_t R) { return R == Row; });
 }
 
-// Gives each area of segment (I, J) its grid node and records which of them the converter kept.
-void AddAreas(const TSegmentAreas& Areas, const TAreaSegment& AreaMap, std::uint32_t I,
-              std::uint32_t J, TSweep& Sweep, TMapCensus& Census) {
-  const std::size_t Segment = std::size_t{I} * Sweep.N + J;
-  for (int Area = 0; Area < Areas.Count; ++Area) {
-    const std::uint32_t Node = Sweep.Grid.Add();
-    const int First = Areas.FirstCell[Area];
-    const int Kept = AreaMap[static_cast<std::size_t>(First)];
-    if (Kept == 4) Census.Area4Cells += Areas.Cells[Area];
-    if (Kept != 0) {
-      Sweep.KeptNode[Segment * 4 + static_cast<std::size_t>(Kept - 1)] = Node;
+void CountSegment(const TSegmentRows& Blocked, const TAreaMasks& Masks, int Erased,
+                  TMapCensus& Census) {
+  const bool Open = AllRowsAre(Blocked, 0);
+  const bool Closed = AllRowsAre(Blocked, ~std::uint64_t{0});
+  Census.FilledOpen += Open ? 1 : 0;
+  Census.FilledBlocked += Closed ? 1 : 0;
+  Census.Explicit += !Open && !Closed ? 1 : 0;
+  Census.AreasFound += static_cast<std::uint64_t>(Masks.Count + Erased);
+  Census.AreasKept += static_cast<std::uint64_t>(Masks.Count);
+  Census.SegmentsOverFour += Erased > 0 ? 1 : 0;
+  Census.SegmentsWithArea4 += Masks.Count == 4 ? 1 : 0;
+  if (Masks.Count == 4) {
+    for (const std::uint64_t Row : Masks.Rows[3])
+      Census.Area4Cells += static_cast<std::uint64_t>(std::popcount(Row));
+  }
+}
+
+// Every area of the segment, kept and erased, in the row-major order of their first cells: the
+// order in which they get their grid nodes.
+void AreasInOrder(const TAreaMasks& Masks, const TComponents& Erased,
+                  std::vector<TAreaEntry>& Areas) {
+  Areas.clear();
+  for (int A = 0; A < Masks.Count; ++A) Areas.push_back({FirstCellOf(Masks.Rows[A]), A + 1, 0});
+  for (int C = 0; C < Erased.Count(); ++C) Areas.push_back({Erased.FirstCell(C), 0, C});
+  std::sort(Areas.begin(), Areas.end(),
+            [](const TAreaEntry& X, const TAreaEntry& Y) { return X.FirstCell < Y.FirstCell; });
+}
+
+TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks) {
+  TSegmentRows Cells;
+  for (std::size_t R = 0; R < Cells.size(); ++R) {
+    Cells[R] =
+        ~Blocked[R] & ~(Masks.Rows[0][R] | Masks.Rows[1][R] | Masks.Rows[2][R] | Masks.Rows[3][R]);
+  }
+  return Cells;
+}
+
+void MarkErasedSides(const TComponents& Erased, const std::vector<std::uint32_t>& Nodes,
+                     TSides& Sides) {
+  for (const int R : {0, kSegmentSide - 1}) {
+    TBorder& Side = R == 0 ? Sides.Top : Sides.Bottom;
+    Erased.ForRunsOfRow(
+        R, [&](int Component, std::uint64_t Run) { MarkRow(Run, Nodes[Component], Side); });
+  }
+  for (int R = 0; R < kSegmentSide; ++R) {
+    Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+      if ((Run & 1) != 0) Sides.Left[R] = Nodes[Component];
+      if ((Run >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Nodes[Component];
+    });
+  }
+}
+
+}  // namespace
+
+TSurveyBuilder::TSurveyBuilder(std::uint32_t SegmentsPerSide)
+    : Sweep(std::make_unique<TSweep>(SegmentsPerSide)) {}
+
+TSurveyBuilder::~TSurveyBuilder() = default;
+
+void TSurveyBuilder::Add(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& Masks) {
+  const auto I = static_cast<std::uint32_t>(K / Sweep->N);
+  const auto J = static_cast<std::uint32_t>(K % Sweep->N);
+  TComponents& Erased = Sweep->Components;
+  const TSegmentRows ErasedRows = ErasedCells(Blocked, Masks);
+  // Most segments have no area beyond the fourth: nothing to label then.
+  if (AllRowsAre(ErasedRows, 0)) {
+    Erased.Clear();
+  } else {
+    Erased.Label(ErasedRows);
+  }
+  CountSegment(Blocked, Masks, Erased.Count(), Sweep->Census);
+  TSides Sides;
+  for (TBorder* Side : {&Sides.Top, &Sides.Bottom, &Sides.Left, &Sides.Right}) Side->fill(kNoNode);
+  std::vector<std::uint32_t>& ErasedNodes = Sweep->ErasedNodes;
+  ErasedNodes.resize(static_cast<std::size_t>(Erased.Count()));
+  AreasInOrder(Masks, Erased, Sweep->Areas);
+  for (const TAreaEntry& Area : Sweep->Areas) {
+    const std::uint32_t Node = Sweep->Grid.Add();
+    if (Area.Kept != 0) {
+      Sweep->KeptNode[K * 4 + static_cast<std::size_t>(Area.Kept - 1)] = Node;
+      MarkSides(Masks.Rows[static_cast<std::size_t>(Area.Kept - 1)], Node, Sides);
       continue;
     }
-    Census.ErasedCells += Areas.Cells[Area];
-    const TCell Cell{I * kSegmentSide + static_cast<std::uint32_t>(First / kSegmentSide),
-                     J * kSegmentSide + static_cast<std::uint32_t>(First % kSegmentSide)};
-    Sweep.Erased.push_back({Node, Cell, Areas.Cells[Area]});
+    const std::uint16_t Cells = Erased.Cells(Area.Component);
+    Sweep->Census.ErasedCells += Cells;
+    ErasedNodes[static_cast<std::size_t>(Area.Component)] = Node;
+    const TCell First{I * kSegmentSide + Area.FirstCell / kSegmentSide,
+                      J * kSegmentSide + Area.FirstCell % kSegmentSide};
+    Sweep->Erased.push_back({Node, First, Cells});
   }
+  if (Erased.Count() > 0) MarkErasedSides(Erased, ErasedNodes, Sides);
+  if (I > 0) JoinBorders(Sides.Top, Sweep->Bottoms[J], Sweep->Grid);
+  if (J > 0) JoinBorders(Sides.Left, Sweep->Right, Sweep->Grid);
+  Sweep->Bottoms[J] = Sides.Bottom;
+  Sweep->Right = Sides.Right;
 }
 
-void JoinBorders(const TBorder& Own, const TBorder& Other, TUnionFind& Grid) {
-  for (int K = 0; K < kSegmentSide; ++K) {
-    if (Own[K] != kNoNode && Other[K] != kNoNode) Grid.Join(Own[K], Other[K]);
-  }
-}
-
-// Joins segment (I, J), whose areas start at grid node Base, to the segments above and to the
-// left, and keeps its bottom row and right column for the segments below and to the right.
-void JoinNeighbours(const TSegmentAreas& Areas, std::uint32_t Base, std::uint32_t I,
-                    std::uint32_t J, TSweep& Sweep) {
-  const auto Node = [&](int R, int C) {
-    const std::uint16_t Area = Areas.Area[static_cast<std::size_t>(R * kSegmentSide + C)];
-    return Area == kNoArea ? kNoNode : Base + Area;
-  };
-  TBorder Top, Left, Bottom, Right;
-  for (int K = 0; K < kSegmentSide; ++K) {
-    Top[K] = Node(0, K);
-    Left[K] = Node(K, 0);
-    Bottom[K] = Node(kSegmentSide - 1, K);
-    Right[K] = Node(K, kSegmentSide - 1);
-  }
-  if (I > 0) JoinBorders(Top, Sweep.Bottoms[J], Sweep.Grid);
-  if (J > 0) JoinBorders(Left, Sweep.Right, Sweep.Grid);
-  Sweep.Bottoms[J] = Bottom;
-  Sweep.Right = Right;
-}
-
-void SweepSegments(const TLevel0Records& Level0, TSweep& Sweep, TMapCensus& Census) {
-  TSegmentAreas Areas;
-  TAreaSegment AreaMap;
-  for (std::uint32_t I = 0; I < Sweep.N; ++I) {
-    for (std::uint32_t J = 0; J < Sweep.N; ++J) {
-      std::int32_t AreaCount = 0;
-      const TSegment Segment = Level0.Segment(std::size_t{I} * Sweep.N + J);
-      LabelAreas(Segment, AreaMap, AreaCount);
-      FloodAreas(Segment, Areas);
-      CountSegment(Areas, AreaCount, Census);
-      const auto Base = static_cast<std::uint32_t>(Sweep.Grid.Size());
-      AddAreas(Areas, AreaMap, I, J, Sweep, Census);
-      JoinNeighbours(Areas, Base, I, J, Sweep);
-    }
-  }
-}
+namespace {
 
 // Bit 4 * (A - 1) + (B - 1) of a link word joins area A of this segment to area B of the
 // neighbour; the word is stored as two little-endian bytes.
@@ -312,13 +438,23 @@ TReachability CompareConnectivity(TSweep& Sweep, TUnionFind& Abstract,
 
 }  // namespace
 
-TSurvey SurveyMap(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
+TSurvey TSurveyBuilder::Finish(const TWaypointSegments& Waypoints) {
   TSurvey Survey;
-  TSweep Sweep(Waypoints.Size());
-  SweepSegments(Level0, Sweep, Survey.Census);
+  Survey.Census = Sweep->Census;
   TUnionFind Abstract = JoinLinkedAreas(Waypoints, Survey.Census);
-  Survey.Reachability = CompareConnectivity(Sweep, Abstract, Waypoints);
+  Survey.Reachability = CompareConnectivity(*Sweep, Abstract, Waypoints);
   return Survey;
+}
+
+TSurvey SurveyMap(const TLevel0Records& Level0, const TWaypointSegments& Waypoints) {
+  TSurveyBuilder Builder(Waypoints.Size());
+  TAreaMasks Masks;
+  for (std::size_t K = 0; K < Level0.Count(); ++K) {
+    const TSegmentRows Blocked = Level0.Rows(K);
+    LabelAreaMasks(Blocked, Masks);
+    Builder.Add(K, Blocked, Masks);
+  }
+  return Builder.Finish(Waypoints);
 }
 
 }  // namespace varnholt::inspect

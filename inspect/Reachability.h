@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "AreaUtils.h"
 #include "SegUtils.h"
 
 namespace varnholt::inspect {
@@ -57,7 +59,22 @@ struct TSurvey {
   TReachability Reachability;
 };
 
-// Waypoints are the records the converter makes for the map (their links and waypoints).
+struct TSweep;
+
+// Builds the survey one segment at a time, in grid order, from the areas the converter keeps of
+// each (so that nothing is labelled twice), then from its links and waypoints.
+class TSurveyBuilder {
+ public:
+  explicit TSurveyBuilder(std::uint32_t SegmentsPerSide);
+  ~TSurveyBuilder();
+  void Add(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& Masks);
+  TSurvey Finish(const TWaypointSegments& Waypoints);
+
+ private:
+  std::unique_ptr<TSweep> Sweep;
+};
+
+// The same for a whole map at once. Waypoints are the records the converter makes for it.
 TSurvey SurveyMap(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 
 }  // namespace varnholt::inspect

@@ -21,20 +21,20 @@ void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
   WriteMapFile(Map, File);
 }
 
-// What one segment gives the maps.
+// What one segment's areas give the maps.
 struct TSegmentResult {
+  TAreaMasks Masks;
   TInfoRows Info;
   TWaypointSegment Waypoint;
   TAreaBorders Borders;
 };
 
 void AnalyseSegment(const TSegmentRows& Blocked, TSegmentResult& Result) {
-  TAreaMasks Masks;
-  LabelAreaMasks(Blocked, Masks);
-  ReduceMasksToInfo(Masks, Result.Info);
+  LabelAreaMasks(Blocked, Result.Masks);
+  ReduceMasksToInfo(Result.Masks, Result.Info);
   Result.Waypoint = {};
-  PlaceWaypoints(Masks, Result.Waypoint);
-  Result.Borders = AreaBorders(Masks);
+  PlaceWaypoints(Result.Masks, Result.Waypoint);
+  Result.Borders = AreaBorders(Result.Masks);
 }
 
 TSegmentResult ResultOf(std::uint64_t EveryRow) {
@@ -83,7 +83,7 @@ TMapRun ReadMap(TReader& File, std::uint64_t Size) {
   return Run;
 }
 
-void AnalyseMap(TMapRun& Run) {
+void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer) {
   WriteMapHeader(Run.InfoMap, Run.CellsPerSide, 0, 1);
   // Filled segments, most of a real map, always give the same: they are analysed once.
   const TSegmentResult Open = ResultOf(0);
@@ -98,6 +98,7 @@ void AnalyseMap(TMapRun& Run) {
     WriteInfoRows(Run.InfoMap, Result.Info);
     Run.Waypoints.All()[K] = Result.Waypoint;
     Run.Borders.All()[K] = Result.Borders;
+    if (Observer) Observer(K, Result.Masks);
   }
   LinkSegments(Run.Borders, Run.Waypoints);
 }

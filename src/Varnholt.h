@@ -49,7 +49,9 @@ struct TMapRun {
 TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outputs = {});
 // Loading from a file already open, whose Size bytes are all there is to read.
 TMapRun ReadMap(TReader& File, std::uint64_t Size);
-void AnalyseMap(TMapRun& Run);
+// Sees every segment's kept areas as they are worked out, K counting the segments in grid order.
+using TSegmentObserver = std::function<void(std::size_t K, const TAreaMasks& Masks)>;
+void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer = {});
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.
