@@ -57,11 +57,12 @@ struct TCommitPlan {
 };
 
 std::string FreeBackupName(const std::string& Folder) {
-  for (int Attempt = 0;; ++Attempt) {
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
     const std::string Name = std::string(kToolPrefix) + std::to_string(platform::ProcessId()) +
                              "-b" + std::to_string(Attempt) + std::string(kTemporarySuffix);
     if (!platform::PathExists(Folder + Name)) return Name;
   }
+  throw Exception("Error writing file");
 }
 
 // The journal: its mark and the five names, each ended by a zero byte, which no name holds. A
@@ -114,15 +115,13 @@ std::string WriteJournal(const TCommitPlan& Plan) {
   return Path;
 }
 
+// The plan of a journal that was written whole, none for one cut short; fails with "Error
+// opening file" when it cannot be read at all, and is then better left alone.
 std::optional<TCommitPlan> ReadJournal(const std::string& Folder, const std::string& Name) {
-  try {
-    TInputFile File(Folder + Name);
-    std::array<std::uint8_t, 3 * 4096> Bytes;
-    const std::size_t Count = File.Read(Bytes);
-    return DecodeJournal(Folder, {reinterpret_cast<const char*>(Bytes.data()), Count});
-  } catch (const Exception&) {
-    return std::nullopt;
-  }
+  TInputFile File(Folder + Name);
+  std::array<std::uint8_t, 3 * 4096> Bytes;  // names are 255 bytes at the most
+  const std::size_t Count = File.Read(Bytes);
+  return DecodeJournal(Folder, {reinterpret_cast<const char*>(Bytes.data()), Count});
 }
 
 bool KeepOldFirst(const TCommitPlan& Plan) {
@@ -192,7 +191,12 @@ void SettleFolder(const std::string& Folder) {
   for (const std::string& Name : Names) {
     if (!IsJournal(Name)) continue;
     std::string Journal = Folder + Name;
-    const std::optional<TCommitPlan> Plan = ReadJournal(Folder, Name);
+    std::optional<TCommitPlan> Plan;
+    try {
+      Plan = ReadJournal(Folder, Name);
+    } catch (const Exception&) {
+      return;  // which files it needs is not known: none are removed
+    }
     if (!Plan) {
       platform::RemoveFile(Journal);  // cut short while written, so nothing was renamed
     } else if (!Settle(*Plan, Journal, Name.ends_with(kUndoSuffix))) {
@@ -377,8 +381,12 @@ bool IsCommitInterrupted(const std::string& FirstPath, const std::string& Second
   const std::array<std::string, 2> Targets{NameOf(FirstPath), NameOf(SecondPath)};
   for (const std::string& Name : platform::FolderEntries(Folder, kToolPrefix)) {
     if (!IsJournal(Name)) continue;
-    const std::optional<TCommitPlan> Plan = ReadJournal(Folder, Name);
-    if (Plan && Plan->Targets == Targets) return true;
+    try {
+      const std::optional<TCommitPlan> Plan = ReadJournal(Folder, Name);
+      if (Plan && Plan->Targets == Targets) return true;
+    } catch (const Exception&) {
+      // A journal nobody can read is no evidence either way.
+    }
   }
   return false;
 }
