@@ -7,135 +7,286 @@
 namespace varnholt {
 namespace {
 
-constexpr int kMaxRuns = kSegmentSide * kSegmentSide / 2;  // alternating cells: 32 runs a row
-constexpr std::uint64_t kAllBlocked = ~std::uint64_t{0};
+// Four steps, each a loop with few data-dependent branches: the scan ties every open run to an
+// origin and notes where origins meet, the joins unite the origins, the ranking keeps the four
+// largest areas, and the masks are built row by row from words.
 
-// The open runs of a segment in scan order (row by row, left to right) and a union-find forest
-// over them. A run's parent always has a smaller index, so each root is the area's first run:
-// the one holding the area's first cell in row-major order.
-struct TRuns {
-  std::array<std::uint8_t, kMaxRuns> Begin;
-  std::array<std::uint8_t, kMaxRuns> End;  // one past the last column
-  std::array<std::uint16_t, kMaxRuns> Parent;
-  std::array<std::uint16_t, kMaxRuns> Cells;  // area size, kept at the roots
-  std::array<std::uint16_t, kSegmentSide + 1> RowStart;
-  int Count = 0;
+constexpr int kCells = kSegmentSide * kSegmentSide;
+constexpr std::uint32_t kNoRun = kCells;  // the slot of Cells that stays 0
+// The number of a kept area rides in the top bits of its root's count, above 4096.
+constexpr int kNumberShift = 13;
+// Below this many runs, gathering the masks run by run beats filling every row.
+constexpr int kFewRuns = 160;
 
-  int Find(int Run) {
-    while (Parent[Run] != Run) {
-      Parent[Run] = Parent[Parent[Run]];
-      Run = Parent[Run];
+// The runs of a segment, named by row * 64 + last column: ids follow scan order without any
+// counting, and the run of a row ending at or after a column is found with one bit scan.
+struct TForest {
+  std::array<std::uint16_t, kCells> Parent;
+  std::array<std::uint16_t, kCells + 1> Cells;  // area sizes, at the origins and then the roots
+  std::array<std::uint32_t, kCells / 2> Joins;  // pairs of origins that meet, high and low half
+  std::array<std::uint16_t, kCells / 2> Fresh;  // the runs that touch no run above, in scan order
+  int JoinCount = 0;
+  int FreshCount = 0;
+  int RunCount = 0;
+
+  // One step up reaches the root nearly always; the loop is for the rest.
+  std::uint32_t Find(std::uint32_t Run) {
+    std::uint32_t Root = Parent[Run];
+    if (Parent[Root] != Root) [[unlikely]] {
+      while (Parent[Root] != Root) {
+        Parent[Root] = Parent[Parent[Root]];
+        Root = Parent[Root];
+      }
     }
-    return Run;
-  }
-
-  // Joins the areas of two roots; the older survives and takes the cells of the other.
-  int Unite(int A, int B) {
-    if (B < A) std::swap(A, B);
-    if (A != B) {
-      Parent[B] = static_cast<std::uint16_t>(A);
-      Cells[A] = static_cast<std::uint16_t>(Cells[A] + Cells[B]);
-    }
-    return A;
+    Parent[Run] = static_cast<std::uint16_t>(Root);
+    return Root;
   }
 };
 
-std::uint64_t RunMask(int Begin, int End) {
-  const std::uint64_t Below = End == kSegmentSide ? kAllBlocked : (std::uint64_t{1} << End) - 1;
-  return Below & (kAllBlocked << Begin);
+// The word scans below are on words known not to be 0; the extra bit spares the compiler's check.
+std::uint32_t LowestBit(std::uint64_t Word) {
+  return static_cast<std::uint32_t>(std::countr_zero(Word | std::uint64_t{1} << 63));
 }
 
-// Joins Run, new and so its own root, with the runs of the row above that it touches.
-void JoinAbove(TRuns& Runs, int Run, std::uint64_t Mask, std::uint64_t AboveOpen,
-               std::uint64_t AboveStarts, const std::array<std::uint16_t, kSegmentSide>& Above) {
-  const std::uint64_t Touching = AboveOpen & Mask;
-  if (Touching == 0) return;
-  const int First = std::countr_zero(Touching);
-  const std::uint64_t UpToFirst = kAllBlocked >> (kSegmentSide - 1 - First);
-  // The run above that holds column First began at the last start at or before it.
-  const int FirstAbove = Above[kSegmentSide - 1 - std::countl_zero(AboveStarts & UpToFirst)];
-  int Root = Runs.Unite(Run, Runs.Find(FirstAbove));
-  // Every other run above that Run touches begins beneath it.
-  for (std::uint64_t More = AboveStarts & Touching & ~UpToFirst; More != 0; More &= More - 1) {
-    Root = Runs.Unite(Root, Runs.Find(Above[std::countr_zero(More)]));
+std::uint32_t HighestBit(std::uint64_t Word) {
+  return static_cast<std::uint32_t>(std::bit_width(Word | 1) - 1);
+}
+
+// A choice without a branch: the conditions here are as good as random.
+std::uint32_t Pick(bool Condition, std::uint32_t IfTrue, std::uint32_t IfFalse) {
+  return IfFalse ^ ((IfTrue ^ IfFalse) & (0u - static_cast<std::uint32_t>(Condition)));
+}
+
+// One row and its relation to the row above, as words.
+struct TRow {
+  std::uint32_t Base;       // id of the run ending in column 0
+  std::uint64_t Starts;     // first cells of the runs
+  std::uint64_t Ends;       // last cells of the runs
+  std::uint64_t AboveEnds;  // last cells of the runs above
+  std::uint64_t Overlaps;   // first cells of the stretches open in both rows
+  std::uint64_t Firsts;     // the first of these in each run that has any
+  std::uint64_t Touched;    // each such run from its first overlap to its end
+};
+
+TRow MakeRow(int R, std::uint64_t Open, std::uint64_t AboveOpen) {
+  TRow Row;
+  Row.Base = static_cast<std::uint32_t>(R * kSegmentSide);
+  Row.Starts = Open & ~(Open << 1);
+  Row.Ends = Open & ~(Open >> 1);
+  Row.AboveEnds = AboveOpen & ~(AboveOpen >> 1);
+  const std::uint64_t Both = Open & AboveOpen;
+  Row.Overlaps = Both & ~(Both << 1);
+  // The carry of adding the overlaps runs from the first one in a run to the run's end.
+  Row.Touched = (((Open + Row.Overlaps) ^ Open) | Row.Overlaps) & Open;
+  Row.Firsts = Row.Overlaps & ~(Row.Touched << 1);
+  return Row;
+}
+
+// A run touching no run above is its own origin and counts its own cells.
+int AddFreshRuns(const TRow& Row, TForest& Forest, int FreshCount) {
+  for (std::uint64_t Ends = Row.Ends & ~Row.Touched; Ends != 0; Ends &= Ends - 1) {
+    const std::uint32_t Last = LowestBit(Ends);
+    const std::uint32_t Begin = HighestBit(Row.Starts & (Ends ^ (Ends - 1)));
+    const std::uint32_t Run = Row.Base + Last;
+    Forest.Parent[Run] = static_cast<std::uint16_t>(Run);
+    Forest.Cells[Run] = static_cast<std::uint16_t>(Last + 1 - Begin);
+    Forest.Fresh[static_cast<std::size_t>(FreshCount++)] = static_cast<std::uint16_t>(Run);
   }
+  return FreshCount;
 }
 
-// Collects the open runs row by row, joining each with the runs above it as it is found. Rows
-// are words, so finding runs and the runs above them they touch is a matter of bit operations.
-void ScanRuns(const TSegmentRows& Blocked, TRuns& Runs) {
-  std::array<std::array<std::uint16_t, kSegmentSide>, 2> RunBeginningAt;  // by row parity
+// A touched run takes the origin of the run above its first overlap and counts its cells there.
+// The k-th first overlap lies in the k-th touched run, so their last cells are taken in step.
+int AddTouchedRuns(const TRow& Row, TForest& Forest) {
+  int Count = 0;
+  std::uint64_t Ends = Row.Ends & Row.Touched;
+  for (std::uint64_t Firsts = Row.Firsts; Firsts != 0; Ends &= Ends - 1, ++Count) {
+    const auto Column = static_cast<std::uint32_t>(std::countr_zero(Firsts));
+    const std::uint64_t UpTo = Firsts ^ (Firsts - 1);
+    Firsts &= Firsts - 1;
+    const std::uint32_t Last = LowestBit(Ends);
+    const std::uint32_t AboveLast = Column + LowestBit(Row.AboveEnds >> Column);
+    const std::uint32_t Origin = Forest.Parent[Row.Base - kSegmentSide + AboveLast];
+    const std::uint32_t Begin = HighestBit(Row.Starts & UpTo);
+    Forest.Parent[Row.Base + Last] = static_cast<std::uint16_t>(Origin);
+    Forest.Cells[Origin] = static_cast<std::uint16_t>(Forest.Cells[Origin] + Last + 1 - Begin);
+  }
+  return Count;
+}
+
+// Every further overlap of a run joins two origins; origins already alike are left out, which
+// drops most of them where a blocked cell stands alone.
+int AddJoins(const TRow& Row, TForest& Forest, int JoinCount) {
+  for (std::uint64_t More = Row.Overlaps & ~Row.Firsts; More != 0; More &= More - 1) {
+    const auto Column = static_cast<std::uint32_t>(std::countr_zero(More));
+    const std::uint32_t Last = Column + LowestBit(Row.Ends >> Column);
+    const std::uint32_t AboveLast = Column + LowestBit(Row.AboveEnds >> Column);
+    const std::uint32_t HereOrigin = Forest.Parent[Row.Base + Last];
+    const std::uint32_t Origin = Forest.Parent[Row.Base - kSegmentSide + AboveLast];
+    Forest.Joins[static_cast<std::size_t>(JoinCount)] = HereOrigin << 16 | Origin;
+    JoinCount += HereOrigin != Origin ? 1 : 0;
+  }
+  return JoinCount;
+}
+
+// Ties each run to its origin: the fresh run reached by going up through first overlaps. Joins
+// wait until the end, so no link made in a row moves the origin of a run above: finding it is a
+// single load, and the loads never wait for the row's stores. Kept out of line: inlined with the
+// later stages, GCC 12 spills this loop's state to the stack.
+[[gnu::noinline]] void ScanRuns(const TSegmentRows& Blocked, TForest& Forest) {
   std::uint64_t AboveOpen = 0;
-  std::uint64_t AboveStarts = 0;
-  Runs.Count = 0;
+  int JoinCount = 0;
+  int FreshCount = 0;
+  int TouchedCount = 0;
   for (int R = 0; R < kSegmentSide; ++R) {
-    auto& Here = RunBeginningAt[R % 2];
-    const auto& Above = RunBeginningAt[1 - R % 2];
-    Runs.RowStart[R] = static_cast<std::uint16_t>(Runs.Count);
     const std::uint64_t Open = ~Blocked[static_cast<std::size_t>(R)];
-    for (std::uint64_t Left = Open; Left != 0;) {
-      const int Begin = std::countr_zero(Left);
-      const int End = Begin + std::countr_one(Left >> Begin);
-      const std::uint64_t Mask = RunMask(Begin, End);
-      Left &= ~Mask;
-      const int Run = Runs.Count++;
-      Runs.Begin[Run] = static_cast<std::uint8_t>(Begin);
-      Runs.End[Run] = static_cast<std::uint8_t>(End);
-      Runs.Parent[Run] = static_cast<std::uint16_t>(Run);
-      Runs.Cells[Run] = static_cast<std::uint16_t>(End - Begin);
-      Here[static_cast<std::size_t>(Begin)] = static_cast<std::uint16_t>(Run);
-      JoinAbove(Runs, Run, Mask, AboveOpen, AboveStarts, Above);
-    }
+    const TRow Row = MakeRow(R, Open, AboveOpen);
+    FreshCount = AddFreshRuns(Row, Forest, FreshCount);
+    TouchedCount += AddTouchedRuns(Row, Forest);
+    JoinCount = AddJoins(Row, Forest, JoinCount);
     AboveOpen = Open;
-    AboveStarts = Open & ~(Open << 1);
   }
-  Runs.RowStart[kSegmentSide] = static_cast<std::uint16_t>(Runs.Count);
+  Forest.JoinCount = JoinCount;
+  Forest.FreshCount = FreshCount;
+  Forest.RunCount = FreshCount + TouchedCount;
 }
 
-// The roots of the four largest areas, larger first and, between equal sizes, the older first.
+// Unites the origins that meet. The older root survives and takes the cells of the other, so a
+// root is its area's first run, which is always fresh.
+void JoinOrigins(TForest& Forest) {
+  Forest.Cells[kNoRun] = 0;
+  for (int K = 0; K < Forest.JoinCount; ++K) {
+    const std::uint32_t Join = Forest.Joins[static_cast<std::size_t>(K)];
+    const std::uint32_t A = Forest.Find(Join >> 16);
+    const std::uint32_t B = Forest.Find(Join & 0xFFFF);
+    const std::uint32_t Low = A < B ? A : B;
+    const std::uint32_t High = A < B ? B : A;
+    Forest.Parent[High] = static_cast<std::uint16_t>(Low);
+    const std::uint32_t Taken = Forest.Cells[Pick(Low == High, kNoRun, High)];
+    Forest.Cells[Low] = static_cast<std::uint16_t>(Forest.Cells[Low] + Taken);
+  }
+}
+
 struct TRanking {
-  std::array<int, 4> Roots{};
+  std::array<std::uint32_t, kKeptAreas> Roots{};
   int Count = 0;
 };
 
-TRanking RankAreas(const TRuns& Runs) {
-  // One key orders areas by size, then age: cells above the run index, taken backwards. Runs that
-  // are not roots get key 0, so the loop has a single branch that is rarely taken.
-  constexpr int kIndexBits = std::bit_width(unsigned{kMaxRuns - 1});
-  std::array<std::uint32_t, 4> Best{};
-  for (int Run = 0; Run < Runs.Count; ++Run) {
-    const std::uint32_t IsRoot = Runs.Parent[Run] == Run ? 1 : 0;
-    const std::uint32_t Key = IsRoot * (std::uint32_t{Runs.Cells[Run]} << kIndexBits |
-                                        static_cast<std::uint32_t>(kMaxRuns - 1 - Run));
-    if (Key <= Best[3]) continue;
-    int Place = 3;
+// Points each fresh run straight at its root and keeps the roots of the four largest areas. One
+// pass does both since fresh runs come in scan order and a parent always precedes its child. A key
+// orders areas by size, then by age: the id taken backwards.
+TRanking RankAreas(TForest& Forest) {
+  constexpr int kIdBits = 12;
+  std::array<std::uint32_t, kKeptAreas> Best{};
+  for (int K = 0; K < Forest.FreshCount; ++K) {
+    const std::uint32_t Run = Forest.Fresh[static_cast<std::size_t>(K)];
+    const std::uint32_t Root = Forest.Parent[Forest.Parent[Run]];
+    Forest.Parent[Run] = static_cast<std::uint16_t>(Root);
+    const std::uint32_t Key =
+        Pick(Root == Run, std::uint32_t{Forest.Cells[Run]} << kIdBits | (kCells - 1 - Run), 0);
+    // Most areas are small: once the four best have some size, this branch is rarely taken.
+    if (Key <= Best[kKeptAreas - 1]) continue;
+    std::size_t Place = kKeptAreas - 1;
     for (; Place > 0 && Best[Place - 1] < Key; --Place) Best[Place] = Best[Place - 1];
     Best[Place] = Key;
   }
   TRanking Ranking;
-  for (; Ranking.Count < 4 && Best[Ranking.Count] != 0; ++Ranking.Count) {
-    const auto Index = static_cast<int>(Best[Ranking.Count] & (kMaxRuns - 1));
-    Ranking.Roots[Ranking.Count] = kMaxRuns - 1 - Index;
+  for (std::size_t K = 0; K < kKeptAreas && Best[K] != 0; ++K, ++Ranking.Count) {
+    Ranking.Roots[K] = kCells - 1 - (Best[K] & (kCells - 1));
   }
   return Ranking;
 }
 
-// Gathers each kept area's runs into its planes. Each run is resolved to its root on the way; one
-// forward pass suffices because a parent always precedes its child.
-void BuildMasks(TRuns& Runs, const TRanking& Ranking, TAreaMasks& Masks) {
-  std::array<std::uint8_t, kMaxRuns> Number;  // the area's plane, or kKeptAreas for none
-  for (int Run = 0; Run < Runs.Count; ++Run) Number[Run] = kKeptAreas;
-  for (int Rank = 0; Rank < Ranking.Count; ++Rank) {
-    Number[Ranking.Roots[Rank]] = static_cast<std::uint8_t>(Rank);
-  }
-  for (int R = 0; R < kSegmentSide; ++R) {
-    std::array<std::uint64_t, kKeptAreas + 1> Row{};
-    for (int Run = Runs.RowStart[R]; Run < Runs.RowStart[R + 1]; ++Run) {
-      const std::uint16_t Root = Runs.Parent[Runs.Parent[Run]];
-      Runs.Parent[Run] = Root;
-      Row[Number[Root]] |= RunMask(Runs.Begin[Run], Runs.End[Run]);
+std::uint32_t NumberOf(const TForest& Forest, std::uint32_t Root) {
+  return Forest.Cells[Root] >> kNumberShift;
+}
+
+// Run by run: the area number of each run in binary, one plane per bit, marked at its first cell;
+// the carry of adding the marks then fills the runs. A row like the one above holds the same areas.
+void GatherMasks(const TSegmentRows& Blocked, const TForest& Forest, TAreaMasks& Masks) {
+  for (std::size_t R = 0; R < kSegmentSide; ++R) {
+    if (R > 0 && Blocked[R] == Blocked[R - 1]) {
+      for (auto& Area : Masks.Rows) Area[R] = Area[R - 1];
+      continue;
     }
-    for (int A = 0; A < kKeptAreas; ++A) Masks.Rows[A][static_cast<std::size_t>(R)] = Row[A];
+    const auto Base = static_cast<std::uint32_t>(R * kSegmentSide);
+    const std::uint64_t Open = ~Blocked[R];
+    std::uint64_t Starts = Open & ~(Open << 1);
+    std::uint64_t Odd = 0;
+    std::uint64_t Twos = 0;
+    std::uint64_t Fours = 0;
+    for (std::uint64_t Ends = Open & ~(Open >> 1); Ends != 0; Ends &= Ends - 1) {
+      const std::uint32_t Run = Base + LowestBit(Ends);
+      const std::uint64_t Number = NumberOf(Forest, Forest.Parent[Forest.Parent[Run]]);
+      const std::uint64_t First = Starts & (0 - Starts);
+      Starts ^= First;
+      Odd |= First & (0 - (Number & 1));
+      Twos |= First & (0 - (Number >> 1 & 1));
+      Fours |= First & (0 - (Number >> 2));
+    }
+    const auto Fill = [Open](std::uint64_t Marks) { return ((Open + Marks) ^ Open) & Open; };
+    Masks.Rows[0][R] = Fill(Odd & ~Twos);
+    Masks.Rows[1][R] = Fill(Twos & ~Odd);
+    Masks.Rows[2][R] = Fill(Twos & Odd);
+    Masks.Rows[3][R] = Fill(Fours);
+  }
+}
+
+// Row by row from the top: an area's runs in a row are those meeting its cells in the row above,
+// and its fresh runs, which meet none. A run is filled from the cells it meets: the carry of adding
+// them runs up to its end, and shifts by 1, 2, 4 ... 32 within open stretches spread them down to
+// its start. The cost is the same whatever the rows hold, far less than run by run in noise; it is
+// made for each count of areas so that segments of one large area pay for one.
+template <std::size_t kAreas>
+void FillMasks(const TSegmentRows& Blocked, const TForest& Forest, TAreaMasks& Masks) {
+  // Fresh runs of an area, by row; those of areas not kept go to changing rows of plane 0, as one
+  // word would chain them all through memory.
+  std::array<std::array<std::uint64_t, kSegmentSide>, kKeptAreas + 1> Seeds{};
+  for (int K = 0; K < Forest.FreshCount; ++K) {
+    const std::uint32_t Run = Forest.Fresh[static_cast<std::size_t>(K)];
+    const std::uint32_t Number = NumberOf(Forest, Forest.Parent[Run]);
+    const std::uint32_t Row =
+        Pick(Number == 0, static_cast<std::uint32_t>(K) % kSegmentSide, Run / kSegmentSide);
+    Seeds[Number][Row] |= std::uint64_t{1} << (Run % kSegmentSide);
+  }
+  std::array<std::uint64_t, kAreas> Above{};
+  for (std::size_t R = 0; R < kSegmentSide; ++R) {
+    const std::uint64_t Open = ~Blocked[R];
+    std::array<std::uint64_t, kAreas> Up;
+    std::array<std::uint64_t, kAreas> Down;
+    for (std::size_t A = 0; A < kAreas; ++A) {
+      Down[A] = (Above[A] & Open) | Seeds[A + 1][R];
+      Up[A] = (((Open + Down[A]) ^ Open) | Down[A]) & Open;
+    }
+    std::uint64_t Span = Open;  // cells starting an open stretch of 2^K cells
+    for (int K = 0; K < 6; ++K) {
+      for (auto& Word : Down) Word |= (Word >> (1 << K)) & Span;
+      Span &= Span >> (1 << K);
+    }
+    for (std::size_t A = 0; A < kAreas; ++A) {
+      Above[A] = Up[A] | Down[A];
+      Masks.Rows[A][R] = Above[A];
+    }
+    for (std::size_t A = kAreas; A < kKeptAreas; ++A) Masks.Rows[A][R] = 0;
+  }
+}
+
+void BuildMasks(const TSegmentRows& Blocked, TForest& Forest, const TRanking& Ranking,
+                TAreaMasks& Masks) {
+  for (int Rank = 0; Rank < Ranking.Count; ++Rank) {
+    auto& Cells = Forest.Cells[Ranking.Roots[static_cast<std::size_t>(Rank)]];
+    Cells = static_cast<std::uint16_t>(Cells | (Rank + 1) << kNumberShift);
+  }
+  if (Forest.RunCount < kFewRuns) {
+    GatherMasks(Blocked, Forest, Masks);
+  } else if (Ranking.Count == 1) {
+    FillMasks<1>(Blocked, Forest, Masks);
+  } else if (Ranking.Count == 2) {
+    FillMasks<2>(Blocked, Forest, Masks);
+  } else if (Ranking.Count == 3) {
+    FillMasks<3>(Blocked, Forest, Masks);
+  } else {
+    FillMasks<4>(Blocked, Forest, Masks);
   }
   Masks.Count = Ranking.Count;
 }
@@ -220,20 +371,11 @@ void PaintAreaMap(const TAreaMasks& Masks, TAreaSegment& AreaMap) {
 }  // namespace
 
 void LabelAreaMasks(const TSegmentRows& Blocked, TAreaMasks& Masks) {
-  Masks = {};
-  // Segments all open or all blocked need no run analysis.
-  const auto AllAre = [&Blocked](std::uint64_t Row) {
-    return std::all_of(Blocked.begin(), Blocked.end(), [Row](std::uint64_t B) { return B == Row; });
-  };
-  if (AllAre(kAllBlocked)) return;
-  if (AllAre(0)) {
-    Masks.Rows[0].fill(kAllBlocked);
-    Masks.Count = 1;
-    return;
-  }
-  TRuns Runs;
-  ScanRuns(Blocked, Runs);
-  BuildMasks(Runs, RankAreas(Runs), Masks);
+  TForest Forest;
+  ScanRuns(Blocked, Forest);
+  JoinOrigins(Forest);
+  const TRanking Ranking = RankAreas(Forest);
+  BuildMasks(Blocked, Forest, Ranking, Masks);
 }
 
 void ReduceMasksToInfo(const TAreaMasks& Masks, TInfoRows& Info) {
@@ -281,6 +423,11 @@ TAreaBorders AreaBorders(const TAreaMasks& Masks) {
     const TSegmentRows& Rows = Masks.Rows[A];
     Borders.Top[A] = Rows.front();
     Borders.Bottom[A] = Rows.back();
+    // Columns are gathered bit by bit, so only for the areas that reach them.
+    std::uint64_t Reach = 0;
+    for (const std::uint64_t Row : Rows) Reach |= Row;
+    const std::uint64_t Edges = std::uint64_t{1} | std::uint64_t{1} << (kSegmentSide - 1);
+    if ((Reach & Edges) == 0) continue;
     for (std::size_t R = 0; R < Rows.size(); ++R) {
       Borders.Left[A] |= (Rows[R] & 1) << R;
       Borders.Right[A] |= (Rows[R] >> (kSegmentSide - 1)) << R;
@@ -297,14 +444,19 @@ void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSeg
   AddLinks(Record.RightLinks, Contacts(Left.Right, Right.Left));
 }
 
+void TSegmentLinker::Add(std::size_t K, const TAreaBorders& Borders, TWaypointSegments& Records) {
+  const std::size_t N = Above.size();
+  const std::size_t I = K / N;
+  const std::size_t J = K % N;
+  if (I > 0) LinkDown(Above[J], Borders, Records[I - 1][J]);
+  if (J > 0) LinkRight(Left, Borders, Records[I][J - 1]);
+  Above[J] = Borders;
+  Left = Borders;
+}
+
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
-  const std::uint32_t N = Borders.Size();
-  for (std::uint32_t I = 0; I < N; ++I) {
-    for (std::uint32_t J = 0; J < N; ++J) {
-      if (I + 1 < N) LinkDown(Borders[I][J], Borders[I + 1][J], Records[I][J]);
-      if (J + 1 < N) LinkRight(Borders[I][J], Borders[I][J + 1], Records[I][J]);
-    }
-  }
+  TSegmentLinker Linker(Borders.Size());
+  for (std::size_t K = 0; K < Borders.All().size(); ++K) Linker.Add(K, Borders.All()[K], Records);
 }
 
 void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "SegUtils.h"
 #include "UTypes.h"
@@ -52,8 +53,19 @@ TAreaBorders AreaBorders(const TAreaMasks& Masks);
 // links, and of Left touching Right (column 63 against column 0) into the right links.
 void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record);
 void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSegment& Record);
-// Links every segment of the grid with its neighbours below and to the right. A segment without
-// areas has empty borders, and so neither gets nor gives links.
+// Links the segments of a grid as they come, in grid order, each with the segment above it and
+// the one to its left, so that only a row of borders is ever kept. A segment without areas has
+// empty borders, and so neither gets nor gives links.
+class TSegmentLinker {
+ public:
+  explicit TSegmentLinker(std::uint32_t SegmentsPerSide) : Above(SegmentsPerSide) {}
+  void Add(std::size_t K, const TAreaBorders& Borders, TWaypointSegments& Records);
+
+ private:
+  std::vector<TAreaBorders> Above;  // the last segment of each column
+  TAreaBorders Left;
+};
+// Links every segment of the grid with its neighbours below and to the right.
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records);
 
 // The same steps on 4096-byte area maps (cell (r, c) at byte r * 64 + c, 0 for no area), for

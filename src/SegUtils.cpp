@@ -221,7 +221,12 @@ void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide) {
 }
 
 void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record) {
-  WriteExactly(File, std::bit_cast<std::array<std::uint8_t, sizeof(Record)>>(Record));
+  WriteWaypointSegments(File, {&Record, 1});
+}
+
+void WriteWaypointSegments(TWriter& File, std::span<const TWaypointSegment> Records) {
+  const auto Bytes = std::as_bytes(Records);
+  WriteExactly(File, {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {

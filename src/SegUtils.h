@@ -102,6 +102,8 @@ void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Ta
 
 void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide);
 void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record);
+// Many records in one piece: in memory they are laid out as in the file.
+void WriteWaypointSegments(TWriter& File, std::span<const TWaypointSegment> Records);
 
 // Readers of the two maps the tool writes, the counterparts of the writers above, for tools that
 // check or draw a converted map. A short file fails with "Error reading file", as with the

@@ -15,10 +15,9 @@ void WriteMapFile(const TMapBuffer& Map, TOutputFile& File) {
 }
 
 void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
-  TMapBuffer Map(8 + sizeof(TWaypointSegment) * Run.Waypoints.All().size());
-  WriteWaypointHeader(Map, Run.SegmentsPerSide);
-  for (const TWaypointSegment& Record : Run.Waypoints.All()) WriteWaypointSegment(Map, Record);
-  WriteMapFile(Map, File);
+  WriteWaypointHeader(File, Run.SegmentsPerSide);
+  WriteWaypointSegments(File, Run.Waypoints.All());
+  File.Finish();
 }
 
 // What one segment's areas give the maps.
@@ -57,7 +56,6 @@ TMapRun::TMapRun(std::uint32_t Cells) : CellsPerSide(Cells), SegmentsPerSide(Cel
   if (std::uint64_t{SegmentsPerSide} * sizeof(TSegment) >= (std::uint64_t{1} << 31)) {
     throw Exception("Range check error");
   }
-  Borders = TAreaBorderMap(SegmentsPerSide);
   InfoMap = TMapBuffer(MaxInfoMapBytes(SegmentsPerSide));
   Waypoints = TWaypointSegments(SegmentsPerSide);
 }
@@ -89,6 +87,7 @@ void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer) {
   const TSegmentResult Open = ResultOf(0);
   const TSegmentResult Blocked = ResultOf(~std::uint64_t{0});
   TSegmentResult Explicit;
+  TSegmentLinker Linker(Run.SegmentsPerSide);
   for (std::size_t K = 0; K < Run.Level0.Count(); ++K) {
     const std::int32_t Tag = Run.Level0.Tag(K);
     if (Tag != segFilledLow && Tag != segFilledHigh) AnalyseSegment(Run.Level0.Rows(K), Explicit);
@@ -97,10 +96,9 @@ void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer) {
                                                           : Explicit;
     WriteInfoRows(Run.InfoMap, Result.Info);
     Run.Waypoints.All()[K] = Result.Waypoint;
-    Run.Borders.All()[K] = Result.Borders;
+    Linker.Add(K, Result.Borders, Run.Waypoints);
     if (Observer) Observer(K, Result.Masks);
   }
-  LinkSegments(Run.Borders, Run.Waypoints);
 }
 
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {

@@ -26,9 +26,9 @@ struct TRunPaths {
 // is taken whole.
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules);
 
-// Everything one conversion holds in memory: the input's records as the file has them, and of
-// each segment only the borders of its areas, for linking; its info record goes straight into
-// the info map assembled in memory. No segment is ever expanded into a 4096-byte area map.
+// Everything one conversion holds in memory: the input's records as the file has them, the info
+// map assembled in memory and the waypoint records. No segment is ever expanded into a 4096-byte
+// area map, and of the borders of its areas, which linking needs, only a row is kept at a time.
 struct TMapRun {
   TMapRun() = default;
   // Sizes everything a map of this many cells per side needs, failing as its loading reports.
@@ -37,7 +37,6 @@ struct TMapRun {
   std::uint32_t CellsPerSide = 0;
   std::uint32_t SegmentsPerSide = 0;
   TLevel0Records Level0;
-  TAreaBorderMap Borders;
   TMapBuffer InfoMap{0};  // the whole info map file, once analysed
   TWaypointSegments Waypoints;
 };
