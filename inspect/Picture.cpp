@@ -25,11 +25,15 @@ std::uint8_t& PixelAt(TPicture& Picture, int X, int Y) {
 void DrawBorders(TPicture& Picture) {
   const std::uint32_t SegmentPixels = kSegmentSide / Picture.Scale;
   if (SegmentPixels < 8) return;
-  for (std::uint32_t Y = 0; Y < Picture.Side; ++Y) {
-    for (std::uint32_t X = 0; X < Picture.Side; ++X) {
-      if (Y % SegmentPixels != 0 && X % SegmentPixels != 0) continue;
-      std::uint8_t& Pixel = PixelAt(Picture, static_cast<int>(X), static_cast<int>(Y));
-      if (Pixel < kLink) Pixel = static_cast<std::uint8_t>(Pixel + kBorder);
+  // A pixel on both a row and a column of borders is marked once: marked, it is kLink or more.
+  const auto Mark = [&Picture](std::uint32_t X, std::uint32_t Y) {
+    std::uint8_t& Pixel = PixelAt(Picture, static_cast<int>(X), static_cast<int>(Y));
+    if (Pixel < kLink) Pixel = static_cast<std::uint8_t>(Pixel + kBorder);
+  };
+  for (std::uint32_t Line = 0; Line < Picture.Side; Line += SegmentPixels) {
+    for (std::uint32_t Along = 0; Along < Picture.Side; ++Along) {
+      Mark(Along, Line);
+      Mark(Line, Along);
     }
   }
 }
@@ -217,8 +221,11 @@ void PaintSegment(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& 
     }
     const auto Y =
         static_cast<int>((I * kSegmentSide + static_cast<std::uint32_t>(Top)) / Picture.Scale);
+    // Only the paints present in these rows are tried, mostly one.
+    int Highest = kErased;
+    while (Highest > kBlocked && Cells[static_cast<std::size_t>(Highest)] == 0) --Highest;
     for (int Left = 0; Left < kSegmentSide; Left += Span) {
-      int Paint = kErased;
+      int Paint = Highest;
       while (Paint > kBlocked && (Cells[static_cast<std::size_t>(Paint)] >> Left & Group) == 0)
         --Paint;
       const auto X =
