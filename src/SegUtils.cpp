@@ -57,9 +57,14 @@ void StoreLinkWord(std::array<std::uint8_t, 2>& Links, std::uint16_t Word) {
   Links = {static_cast<std::uint8_t>(Word), static_cast<std::uint8_t>(Word >> 8)};
 }
 
+TMapBuffer::TMapBuffer(std::size_t Bytes)
+    : Contents(static_cast<std::uint8_t*>(AllocateZeroedBytes(Bytes))), Capacity(Bytes) {}
+
 std::size_t TMapBuffer::Write(std::span<const std::uint8_t> Bytes) {
-  Contents.insert(Contents.end(), Bytes.begin(), Bytes.end());
-  return Bytes.size();
+  const std::size_t Taken = std::min(Bytes.size(), Capacity - Size);
+  if (Taken > 0) std::memcpy(Contents.get() + Size, Bytes.data(), Taken);
+  Size += Taken;
+  return Taken;
 }
 
 std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide) {

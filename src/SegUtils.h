@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "UTypes.h"
 
@@ -47,13 +46,17 @@ using TInfoPayload = std::array<std::uint8_t, 256>;  // 32 rows of 8 bytes, four
 // A map file assembled in memory, to be written out in one piece.
 class TMapBuffer final : public TWriter {
  public:
-  // Room for Bytes, taken at once so that appending never moves what is already there.
-  explicit TMapBuffer(std::size_t Bytes) { Contents.reserve(Bytes); }
+  TMapBuffer() = default;
+  // Room for Capacity bytes, taken at once from the system (failing with "Out of memory") and
+  // touched only as it is written; what goes beyond it is not taken.
+  explicit TMapBuffer(std::size_t Capacity);
   std::size_t Write(std::span<const std::uint8_t> Bytes) override;
-  std::span<const std::uint8_t> Bytes() const { return Contents; }
+  std::span<const std::uint8_t> Bytes() const { return {Contents.get(), Size}; }
 
  private:
-  std::vector<std::uint8_t> Contents;
+  std::unique_ptr<std::uint8_t[], TFreeMemory> Contents;
+  std::size_t Size = 0;
+  std::size_t Capacity = 0;
 };
 
 // The largest info map of N x N segments: every record explicit.

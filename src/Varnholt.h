@@ -37,7 +37,7 @@ struct TMapRun {
   std::uint32_t CellsPerSide = 0;
   std::uint32_t SegmentsPerSide = 0;
   TLevel0Records Level0;
-  TMapBuffer InfoMap{0};  // the whole info map file, once analysed
+  TMapBuffer InfoMap;  // the whole info map file, once analysed
   TWaypointSegments Waypoints;
 };
 
