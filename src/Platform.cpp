@@ -5,36 +5,49 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace varnholt {
 namespace {
 
 TPendingFile PendingFileTable[2];  // at most the two maps are pending at once
 
-// Every file the tool leaves in a folder while it works is named .varnholt-PID-N and a suffix:
-// short, so that a target whose name is as long as names may be still gets one, and beside the
-// target, so that renames stay within one file system.
+// Every file the tool leaves in a folder while it works is named .varnholt- with a random token
+// and a suffix: short, so that a target whose name is as long as names may be still gets one,
+// and beside the target, so that renames stay within one file system. The token, not the
+// process id, keeps runs apart: runs in two containers sharing a folder can have the same id,
+// and an id comes back after its process has died.
 constexpr std::string_view kToolPrefix = ".varnholt-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::string_view kJournalSuffix = ".journal";  // a pair being put in place
 constexpr std::string_view kUndoSuffix = ".undo";        // a pair being taken back
 constexpr std::string_view kJournalMark = "varnholt pair 1";
 
+// The folder a path is in, as the file system splits it (on Windows a forward slash separates
+// folders too, though the naming of the outputs leaves it in the name).
 std::string FolderOf(const std::string& Path) {
-  return SplitPath(Path, PathRules()).Dir;
+  return SplitPath(Path, platform::FileSystemPathRules()).Dir;
 }
 
 std::string NameOf(const std::string& Path) {
-  return SplitPath(Path, PathRules()).Name;
+  return SplitPath(Path, platform::FileSystemPathRules()).Name;
 }
 
-// Creates a new file of the tool in Folder under the first free name; Path gets its path. The
-// process id keeps concurrent runs apart; the attempt number steps past names in use.
+std::string ToolFileName(std::string_view Suffix) {
+  std::random_device Source;
+  const std::uint64_t Token = (std::uint64_t{Source()} << 32 | Source()) ^
+                              std::uint64_t{platform::ProcessId()} * 0x9E3779B97F4A7C15ull;
+  char Hex[17];
+  std::snprintf(Hex, sizeof Hex, "%016llx", static_cast<unsigned long long>(Token));
+  return std::string(kToolPrefix) + Hex + std::string(Suffix);
+}
+
+// Creates a new file of the tool in Folder under a free name; Path gets its path.
 TFileHandle CreateToolFile(const std::string& Folder, std::string_view Suffix, std::string& Path) {
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    Path = Folder + std::string(kToolPrefix) + std::to_string(platform::ProcessId()) + "-" +
-           std::to_string(Attempt) + std::string(Suffix);
+    Path = Folder + ToolFileName(Suffix);
     bool Taken = false;
     const TFileHandle Handle = platform::CreateHeldFile(Path, Taken);
     if (Handle != kNoFile || !Taken) return Handle;
@@ -58,8 +71,7 @@ struct TCommitPlan {
 
 std::string FreeBackupName(const std::string& Folder) {
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    const std::string Name = std::string(kToolPrefix) + std::to_string(platform::ProcessId()) +
-                             "-b" + std::to_string(Attempt) + std::string(kTemporarySuffix);
+    const std::string Name = ToolFileName(kTemporarySuffix);
     if (!platform::PathExists(Folder + Name)) return Name;
   }
   throw Exception("Error writing file");
@@ -81,7 +93,7 @@ std::string EncodeJournal(const TCommitPlan& Plan) {
 
 // A plain name within the folder: a journal that someone else wrote must not lead out of it.
 bool IsPlainName(const std::string& Name) {
-  return !Name.empty() && Name != "." && Name != ".." && SplitPath(Name, PathRules()).Dir.empty();
+  return !Name.empty() && Name != "." && Name != ".." && FolderOf(Name).empty();
 }
 
 std::optional<TCommitPlan> DecodeJournal(const std::string& Folder, std::string_view Text) {
@@ -131,11 +143,13 @@ bool KeepOldFirst(const TCommitPlan& Plan) {
          platform::RenameOver(Plan.Target(0), Plan.BackupPath());
 }
 
-// Carries the plan out from wherever it stopped; true once both files are in place.
-bool CarryOut(const TCommitPlan& Plan) {
+// Carries the plan out; true once both files are in place. Resuming a plan that a dead run left,
+// a temporary that is gone was put in place already; in a run's own commit, every rename must be
+// made.
+bool CarryOut(const TCommitPlan& Plan, bool Resuming) {
   if (platform::PathExists(Plan.Temporary(0)) && !KeepOldFirst(Plan)) return false;
   for (std::size_t K = 0; K < 2; ++K) {
-    if (!platform::PathExists(Plan.Temporary(K))) continue;  // already in place
+    if (Resuming && !platform::PathExists(Plan.Temporary(K))) continue;
     if (!platform::RenameOver(Plan.Temporary(K), Plan.Target(K))) return false;
   }
   return true;
@@ -159,6 +173,7 @@ bool Undo(const TCommitPlan& Plan, std::string& Journal) {
       Journal.substr(0, Journal.size() - kJournalSuffix.size()) + std::string(kUndoSuffix);
   if (!platform::RenameOver(Journal, Marked)) return false;
   Journal = Marked;
+  platform::SyncFolder(Plan.Folder);  // marked for good before anything is undone
   return RollBack(Plan);
 }
 
@@ -173,7 +188,7 @@ void RemoveLeftovers(const TCommitPlan& Plan, const std::string& Journal) {
 // written, or undoes it where a rename cannot be made; false when neither is possible: the
 // journal and the files it names then stay. Renames are made durable before the journal goes.
 bool Settle(const TCommitPlan& Plan, std::string& Journal, bool Undoing) {
-  if (!(Undoing ? RollBack(Plan) : CarryOut(Plan) || Undo(Plan, Journal))) return false;
+  if (!(Undoing ? RollBack(Plan) : CarryOut(Plan, true) || Undo(Plan, Journal))) return false;
   platform::SyncFolder(Plan.Folder);
   RemoveLeftovers(Plan, Journal);
   return true;
@@ -185,9 +200,12 @@ bool IsJournal(const std::string& Name) {
 
 // Called with the folder locked, so that every journal in it is one whose run has died: no live
 // run has a journal outside the lock. Temporaries are removed only where nobody holds them.
-void SettleFolder(const std::string& Folder) {
+// False when a journal stays that could concern Targets, one that cannot be read or settled: a
+// pair put in place now would be overtaken when that journal is settled later.
+bool SettleFolder(const std::string& Folder, const std::array<std::string, 2>& Targets = {}) {
   const std::vector<std::string> Names = platform::FolderEntries(Folder, kToolPrefix);
   std::vector<std::string> StillNeeded;
+  bool Clear = true;
   for (const std::string& Name : Names) {
     if (!IsJournal(Name)) continue;
     std::string Journal = Folder + Name;
@@ -195,13 +213,17 @@ void SettleFolder(const std::string& Folder) {
     try {
       Plan = ReadJournal(Folder, Name);
     } catch (const Exception&) {
-      return;  // which files it needs is not known: none are removed
+      return false;  // which files it needs is not known: none are removed
     }
     if (!Plan) {
       platform::RemoveFile(Journal);  // cut short while written, so nothing was renamed
     } else if (!Settle(*Plan, Journal, Name.ends_with(kUndoSuffix))) {
       StillNeeded.insert(StillNeeded.end(),
                          {Plan->Temporaries[0], Plan->Temporaries[1], Plan->Backup});
+      Clear = Clear && std::none_of(Plan->Targets.begin(), Plan->Targets.end(),
+                                    [&](const std::string& Target) {
+                                      return Target == Targets[0] || Target == Targets[1];
+                                    });
     }
   }
   for (const std::string& Name : Names) {
@@ -209,6 +231,7 @@ void SettleFolder(const std::string& Folder) {
         std::find(StillNeeded.begin(), StillNeeded.end(), Name) != StillNeeded.end();
     if (Name.ends_with(kTemporarySuffix) && !Needed) platform::RemoveIfAbandoned(Folder + Name);
   }
+  return Clear;
 }
 
 }  // namespace
@@ -336,9 +359,10 @@ void TOutputFile::HandOver() {
 
 void TOutputFile::Commit() {
   const TInterruptionsHeld Held;
-  Close();
+  // Renamed while still held, so that no run clearing the folder takes it for abandoned.
   if (!platform::RenameOver(TemporaryPath, Path)) throw Exception("Error writing file");
   HandOver();
+  Close();
   platform::SyncFolder(FolderOf(Path));
 }
 
@@ -347,18 +371,19 @@ void CommitPair(TOutputFile& First, TOutputFile& Second) {
   // Taken before interruptions are held, so that a run waiting for its turn can still be stopped.
   const platform::TFolderLock Lock(Folder);
   const TInterruptionsHeld Held;
+  const std::array<std::string, 2> Targets{NameOf(First.Path), NameOf(Second.Path)};
   // What runs that died here left is settled first, so that it never overtakes this pair later.
-  if (Lock.Held()) SettleFolder(Folder);
+  if (Lock.Held() && !SettleFolder(Folder, Targets)) throw Exception("Error writing file");
   First.Close();
   Second.Close();
   const bool HasOldFirst = platform::PathExists(First.Path);
   const TCommitPlan Plan{Folder,
                          {NameOf(First.TemporaryPath), NameOf(Second.TemporaryPath)},
-                         {NameOf(First.Path), NameOf(Second.Path)},
+                         Targets,
                          HasOldFirst ? FreeBackupName(Folder) : std::string()};
   std::string Journal = WriteJournal(Plan);
   if (Journal.empty()) throw Exception("Error writing file");
-  const bool Placed = CarryOut(Plan);
+  const bool Placed = CarryOut(Plan, false);
   if (Placed || Undo(Plan, Journal)) {
     platform::SyncFolder(Folder);  // once, after both renames
     RemoveLeftovers(Plan, Journal);

@@ -167,6 +167,8 @@ bool WriteAll(TFileHandle Handle, std::span<const std::uint8_t> Bytes);
 // nullptr if it is refused.
 void* AllocateZeroed(std::size_t Bytes);
 unsigned long ProcessId();
+// How the file system itself splits paths: on Windows a forward slash separates folders as well.
+TPathRules FileSystemPathRules();
 
 // The temporary outputs an interruption must remove: fixed storage, since a signal handler can
 // reach nothing else; each path is complete before its slot is marked active.
@@ -209,6 +211,7 @@ class TFolderLock {
 
  private:
   TFileHandle Handle = kNoFile;
+  std::string LockFile;  // where a lock file stands in for the folder, removed on release
 };
 
 }  // namespace platform

@@ -51,6 +51,14 @@ TFileIdentity IdentityFromStatus(const struct stat& Status) {
   return {static_cast<std::uint64_t>(Status.st_dev), static_cast<std::uint64_t>(Status.st_ino)};
 }
 
+bool LockWhole(int Handle) {
+  int Result;
+  do {
+    Result = ::flock(Handle, LOCK_EX);
+  } while (Result != 0 && errno == EINTR);
+  return Result == 0;
+}
+
 // Waits until Handle takes more bytes: standard output may be a non-blocking pipe that is full.
 bool AwaitRoom(int Handle) {
   pollfd Room{Handle, POLLOUT, 0};
@@ -154,6 +162,10 @@ unsigned long ProcessId() {
   return static_cast<unsigned long>(::getpid());
 }
 
+TPathRules FileSystemPathRules() {
+  return PathRules();
+}
+
 TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
   const int Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   Taken = Handle < 0 && errno == EEXIST;
@@ -221,7 +233,8 @@ bool RemoveFile(const std::string& Path) {
 }
 
 void RemoveIfAbandoned(const std::string& Path) {
-  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  // Open for writing: where locks are byte-range locks (NFS), an exclusive one needs it.
+  const int Handle = ::open(Path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (Handle < 0) return;
   // Unlocked, and still the file at Path: its owner has died.
   struct stat Opened, Named;
@@ -253,21 +266,34 @@ std::vector<std::string> FolderEntries(const std::string& Folder, std::string_vi
 }
 
 TFolderLock::TFolderLock(const std::string& Folder) {
+  // The folder itself where it can be locked; where it cannot (NFS locks only files open for
+  // writing), a lock file, which its holder removes on release. A waiter that then gets the lock
+  // of the removed file tries again with a new one.
   const int Opened = ::open(FolderPath(Folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (Opened < 0) return;
-  int Result;
-  do {
-    Result = ::flock(Opened, LOCK_EX);
-  } while (Result != 0 && errno == EINTR);
-  if (Result == 0) {
+  if (Opened >= 0 && LockWhole(Opened)) {
     Handle = Opened;
-  } else {
-    ::close(Opened);
+    return;
+  }
+  if (Opened >= 0) ::close(Opened);
+  const std::string Path = Folder + ".varnholt.lock";
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
+    const int File = ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (File < 0) return;
+    struct stat Locked, Named;
+    if (LockWhole(File) && ::fstat(File, &Locked) == 0 && ::stat(Path.c_str(), &Named) == 0 &&
+        IdentityFromStatus(Locked) == IdentityFromStatus(Named)) {
+      Handle = File;
+      LockFile = Path;
+      return;
+    }
+    ::close(File);
   }
 }
 
 TFolderLock::~TFolderLock() {
-  if (Handle != kNoFile) ::close(Descriptor(Handle));  // which releases the lock
+  if (Handle == kNoFile) return;
+  if (!LockFile.empty()) ::unlink(LockFile.c_str());
+  ::close(Descriptor(Handle));  // which releases the lock
 }
 
 }  // namespace platform

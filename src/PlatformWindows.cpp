@@ -1,4 +1,4 @@
-// Windows: the raw command line, file handles, MoveFileEx, named mutexes and console control
+// Windows: the raw command line, file handles, MoveFileEx, file locks and console control
 // events. Paths and the command line are taken in the ANSI code page, byte for byte, so that the
 // lead-byte rule of double-byte code pages applies to them as it is written.
 #define WIN32_LEAN_AND_MEAN
@@ -6,8 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -53,29 +51,6 @@ TFileIdentity IdentityFromHandle(HANDLE Handle) {
   if (GetFileInformationByHandle(Handle, &Information) == 0) return {};
   return {Information.dwVolumeSerialNumber,
           std::uint64_t{Information.nFileIndexHigh} << 32 | Information.nFileIndexLow};
-}
-
-// The name of the mutex that stands for Folder: the same for every way of writing the folder's
-// full path that differs only in the case of its letters.
-std::string FolderMutexName(const std::string& Folder) {
-  std::string Full(MAX_PATH, '\0');
-  const char* Path = Folder.empty() ? "." : Folder.c_str();
-  DWORD Length = GetFullPathNameA(Path, static_cast<DWORD>(Full.size()), Full.data(), nullptr);
-  if (Length >= Full.size()) {
-    Full.resize(Length);
-    Length = GetFullPathNameA(Path, static_cast<DWORD>(Full.size()), Full.data(), nullptr);
-  }
-  Full.resize(Length < Full.size() ? Length : 0);
-  std::uint64_t Hash = 0xCBF29CE484222325ull;  // FNV-1a
-  for (const char Character : Full) {
-    Hash =
-        (Hash ^ static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(Character)))) *
-        0x100000001B3ull;
-  }
-  char Name[48];
-  std::snprintf(Name, sizeof Name, "Local\\varnholt-%016llx",
-                static_cast<unsigned long long>(Hash));
-  return Name;
 }
 
 std::string ModulePath() {
@@ -177,6 +152,10 @@ unsigned long ProcessId() {
   return GetCurrentProcessId();
 }
 
+TPathRules FileSystemPathRules() {
+  return TPathRules("\\/:", IsAnsiLeadByte);
+}
+
 TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
   // Open without sharing but for deletion: while it is open nobody else can open it to remove
   // it as abandoned, and it can still be renamed and removed through this handle's process.
@@ -262,21 +241,32 @@ std::vector<std::string> FolderEntries(const std::string& Folder, std::string_vi
 }
 
 TFolderLock::TFolderLock(const std::string& Folder) {
-  // A mutex is released by the system when its holder dies; the next waiter then gets it.
-  const HANDLE Mutex = CreateMutexA(nullptr, FALSE, FolderMutexName(Folder).c_str());
-  if (Mutex == nullptr) return;
-  const DWORD Waited = WaitForSingleObject(Mutex, INFINITE);
-  if (Waited == WAIT_OBJECT_0 || Waited == WAIT_ABANDONED) {
-    Handle = FromHandle(Mutex);
-  } else {
-    CloseHandle(Mutex);
+  // A lock on a file in the folder covers every run that reaches the folder, by whatever path
+  // and from whatever session. The file goes when its last holder closes it; one that is going
+  // just then cannot be opened, and is tried again.
+  const std::string Path = Folder + ".varnholt.lock";
+  for (int Attempt = 0; Attempt < 1000; ++Attempt) {
+    const HANDLE File =
+        CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_ACCESS_DENIED) return;
+      Sleep(1);
+      continue;
+    }
+    OVERLAPPED Whole{};
+    if (LockFileEx(File, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &Whole) != 0) {
+      Handle = FromHandle(File);
+    } else {
+      CloseHandle(File);
+    }
+    return;
   }
 }
 
 TFolderLock::~TFolderLock() {
-  if (Handle == kNoFile) return;
-  ReleaseMutex(AsHandle(Handle));
-  CloseHandle(AsHandle(Handle));
+  if (Handle != kNoFile) CloseHandle(AsHandle(Handle));  // which releases the lock
 }
 
 }  // namespace platform
