@@ -202,11 +202,8 @@ void PaintSegment(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& 
   const std::uint64_t Group =
       Span == kSegmentSide ? ~std::uint64_t{0} : (std::uint64_t{1} << Span) - 1;
   // Filled segments, most of a large map, need no look at their cells.
-  const auto Uniform = [&Blocked](std::uint64_t Row) {
-    return std::all_of(Blocked.begin(), Blocked.end(), [Row](std::uint64_t R) { return R == Row; });
-  };
-  if (Uniform(~std::uint64_t{0})) return;
-  const bool Open = Uniform(0);
+  if (AllRowsAre(Blocked, ~std::uint64_t{0})) return;
+  const bool Open = AllRowsAre(Blocked, 0);
   for (int Top = 0; Top < kSegmentSide; Top += Span) {
     std::array<std::uint64_t, kErased + 1> Cells{};  // by paint: areas 1 ... 4, erased
     Cells[kArea1] = Open ? ~std::uint64_t{0} : 0;

@@ -214,10 +214,6 @@ struct TSweep {
 
 namespace {
 
-bool AllRowsAre(const TSegmentRows& Rows, std::uint64_t Row) {
-  return std::all_of(Rows.begin(), Rows.end(), [Row](std::uint64_t R) { return R == Row; });
-}
-
 void CountSegment(const TSegmentRows& Blocked, const TAreaMasks& Masks, int Erased,
                   TMapCensus& Census) {
   const bool Open = AllRowsAre(Blocked, 0);

@@ -308,20 +308,15 @@ struct TCell {
 // steps of 16, 8, 4 and 2, each pass row by row, and finally every cell; rows and columns 0 only
 // in the last pass. False when the area has no cell.
 bool FirstSearchedCell(const TSegmentRows& Area, TCell& Cell) {
-  for (int Step = kSegmentSide / 2; Step >= 2; Step /= 2) {
-    const std::uint64_t Columns = PassColumns(Step);
-    for (int Row = Step; Row < kSegmentSide; Row += Step) {
+  for (int Step = kSegmentSide / 2; Step >= 1; Step /= 2) {
+    const bool Last = Step == 1;
+    const std::uint64_t Columns = Last ? ~std::uint64_t{0} : PassColumns(Step);
+    for (int Row = Last ? 0 : Step; Row < kSegmentSide; Row += Step) {
       const std::uint64_t Met = Area[static_cast<std::size_t>(Row)] & Columns;
       if (Met == 0) continue;
       Cell = {Row, std::countr_zero(Met)};
       return true;
     }
-  }
-  for (int Row = 0; Row < kSegmentSide; ++Row) {
-    const std::uint64_t Met = Area[static_cast<std::size_t>(Row)];
-    if (Met == 0) continue;
-    Cell = {Row, std::countr_zero(Met)};
-    return true;
   }
   return false;
 }

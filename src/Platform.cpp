@@ -177,7 +177,10 @@ bool Undo(const TCommitPlan& Plan, std::string& Journal) {
   return RollBack(Plan);
 }
 
-void RemoveLeftovers(const TCommitPlan& Plan, const std::string& Journal) {
+// Once the plan is carried out or undone: the renames are made durable before the journal goes,
+// with what else the plan left.
+void ClearUp(const TCommitPlan& Plan, const std::string& Journal) {
+  platform::SyncFolder(Plan.Folder);
   for (const std::string& Name : {Plan.Temporaries[0], Plan.Temporaries[1], Plan.Backup}) {
     if (!Name.empty()) platform::RemoveFile(Plan.Folder + Name);
   }
@@ -186,11 +189,10 @@ void RemoveLeftovers(const TCommitPlan& Plan, const std::string& Journal) {
 
 // Completes a commit, whose temporaries were complete and durable before its journal was
 // written, or undoes it where a rename cannot be made; false when neither is possible: the
-// journal and the files it names then stay. Renames are made durable before the journal goes.
+// journal and the files it names then stay.
 bool Settle(const TCommitPlan& Plan, std::string& Journal, bool Undoing) {
   if (!(Undoing ? RollBack(Plan) : CarryOut(Plan, true) || Undo(Plan, Journal))) return false;
-  platform::SyncFolder(Plan.Folder);
-  RemoveLeftovers(Plan, Journal);
+  ClearUp(Plan, Journal);
   return true;
 }
 
@@ -384,17 +386,15 @@ void CommitPair(TOutputFile& First, TOutputFile& Second) {
   std::string Journal = WriteJournal(Plan);
   if (Journal.empty()) throw Exception("Error writing file");
   const bool Placed = CarryOut(Plan, false);
-  if (Placed || Undo(Plan, Journal)) {
-    platform::SyncFolder(Folder);  // once, after both renames
-    RemoveLeftovers(Plan, Journal);
-  }
+  if (Placed || Undo(Plan, Journal)) ClearUp(Plan, Journal);  // one folder sync, after both
   // In place, removed, or left for the journal to settle: no longer theirs to remove.
   First.HandOver();
   Second.HandOver();
   if (!Placed) throw Exception("Error writing file");
 }
 
-void RecoverFolder(const std::string& Folder) {
+void RecoverFolderOf(const std::string& Path) {
+  const std::string Folder = FolderOf(Path);
   const platform::TFolderLock Lock(Folder);
   if (!Lock.Held()) return;
   const TInterruptionsHeld Held;

@@ -147,9 +147,9 @@ class TOutputFile final : public TWriter {
 // completes the pair.
 void CommitPair(TOutputFile& First, TOutputFile& Second);
 
-// Completes the commits that runs no longer alive left interrupted in Folder and removes the
-// temporary files they left. Never touches what a live run is writing.
-void RecoverFolder(const std::string& Folder);
+// Completes the commits that runs no longer alive left interrupted in the folder of Path and
+// removes the temporary files they left. Never touches what a live run is writing.
+void RecoverFolderOf(const std::string& Path);
 
 // Whether a commit of files to these two paths was interrupted and is not yet completed.
 bool IsCommitInterrupted(const std::string& FirstPath, const std::string& SecondPath);

@@ -100,9 +100,7 @@ std::int32_t SizeToExponent(std::uint32_t CellsPerSide) {
 }
 
 TSegmentRows SegmentRows(const TSegment& Segment) {
-  TSegmentRows Rows;
-  for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(&Segment[8 * R]);
-  return Rows;
+  return LoadRows<kSegmentSide>(Segment.data());
 }
 
 bool IsBlocked(const TSegment& Segment, int R, int C) {
@@ -164,27 +162,22 @@ TSegmentRows TLevel0Records::Rows(std::size_t K) const {
       Rows.fill(~std::uint64_t{0});
       break;
     default:
-      const std::uint8_t* Payload = &Bytes[Starts.All()[K] + 4];
-      for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(Payload + 8 * R);
+      Rows = LoadRows<kSegmentSide>(&Bytes[Starts.All()[K] + 4]);
   }
   return Rows;
 }
 
 TSegment TLevel0Records::Segment(std::size_t K) const {
-  const TSegmentRows Rows = this->Rows(K);
   TSegment Segment;
-  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Segment[8 * R], Rows[R]);
+  StoreRows(Segment.data(), Rows(K));
   return Segment;
 }
 
 void WriteInfoRows(TWriter& File, const TInfoRows& Rows) {
-  const auto AllAre = [&Rows](std::uint64_t Word) {
-    return std::all_of(Rows.begin(), Rows.end(), [Word](std::uint64_t W) { return W == Word; });
-  };
-  if (AllAre(0)) return WriteInfoRecord(File, {}, segFilledLow);
-  if (AllAre(~std::uint64_t{0})) return WriteInfoRecord(File, {}, segFilledHigh);
+  if (AllRowsAre(Rows, 0)) return WriteInfoRecord(File, {}, segFilledLow);
+  if (AllRowsAre(Rows, ~std::uint64_t{0})) return WriteInfoRecord(File, {}, segFilledHigh);
   TInfoPayload Payload;
-  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Payload[8 * R], Rows[R]);
+  StoreRows(Payload.data(), Rows);
   WriteInfoRecord(File, Payload, segExplicit);
 }
 
@@ -209,9 +202,8 @@ void WriteInfoSegment(TWriter& File, const TInfoSegment& Info) {
 }
 
 TInfoPayload PackInfoSegment(const TInfoSegment& Info) {
-  const TInfoRows Rows = PackInfoRows(Info);
   TInfoPayload Payload;
-  for (std::size_t R = 0; R < Rows.size(); ++R) StoreLE64(&Payload[8 * R], Rows[R]);
+  StoreRows(Payload.data(), PackInfoRows(Info));
   return Payload;
 }
 
@@ -248,9 +240,7 @@ std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {
 }
 
 TInfoSegment UnpackInfoSegment(const TInfoPayload& Payload) {
-  TInfoRows Rows;
-  for (std::size_t R = 0; R < Rows.size(); ++R) Rows[R] = LoadLE64(&Payload[8 * R]);
-  return UnpackInfoRows(Rows);
+  return UnpackInfoRows(LoadRows<kInfoSide>(Payload.data()));
 }
 
 void ReadInfoSegment(TReader& File, TInfoSegment& Info) {

@@ -3,6 +3,7 @@
 // below are the one place that knows it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,22 @@ void StoreLE64(std::uint8_t* Bytes, std::uint64_t Value);
 constexpr unsigned LinkBit(unsigned A, unsigned B) {
   return 4 * (A - 1) + (B - 1);
 }
+// Rows of bits or values as the files hold them: one little-endian word after another.
+template <std::size_t N>
+std::array<std::uint64_t, N> LoadRows(const std::uint8_t* Bytes) {
+  std::array<std::uint64_t, N> Rows;
+  for (std::size_t R = 0; R < N; ++R) Rows[R] = LoadLE64(Bytes + 8 * R);
+  return Rows;
+}
+template <std::size_t N>
+void StoreRows(std::uint8_t* Bytes, const std::array<std::uint64_t, N>& Rows) {
+  for (std::size_t R = 0; R < N; ++R) StoreLE64(Bytes + 8 * R, Rows[R]);
+}
+template <std::size_t N>
+bool AllRowsAre(const std::array<std::uint64_t, N>& Rows, std::uint64_t Row) {
+  return std::all_of(Rows.begin(), Rows.end(), [Row](std::uint64_t R) { return R == Row; });
+}
+
 std::uint16_t LinkWord(const std::array<std::uint8_t, 2>& Links);
 void StoreLinkWord(std::array<std::uint8_t, 2>& Links, std::uint16_t Word);
 

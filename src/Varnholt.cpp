@@ -112,7 +112,7 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
                 const std::string& WaypointPath, const TPrintLine& PrintLine) {
   PrintLine("Reading " + InputPath + "...");
   // Whatever a run that died in this folder left half done is completed before anything else.
-  RecoverFolder(SplitPath(InfoPath, PathRules()).Dir);
+  RecoverFolderOf(InfoPath);
   TMapRun Run = LoadMap(InputPath, std::array{InfoPath, WaypointPath});
   PrintLine("Calculating...");
   AnalyseMap(Run);
