@@ -1,6 +1,6 @@
 #include "Inspector.h"
 
-#include "Platform.h"
+#include "Commit.h"
 
 namespace varnholt::inspect {
 namespace {
@@ -86,7 +86,7 @@ std::string WritePicture(const std::string& PictureFile, const TPicture& Picture
 // Prints what differs; true when both files hold exactly what the converter writes.
 bool CheckOutputs(const TRunPaths& Paths, const TMapRun& Expected, const TPrintLine& PrintLine) {
   // Both files are well formed then, but they come from two different conversions.
-  if (IsCommitInterrupted(Paths.Info, Paths.Waypoint)) {
+  if (IsCommitInterrupted(std::array{Paths.Info, Paths.Waypoint})) {
     PrintLine("A conversion stopped while putting " + Paths.Info + " and " + Paths.Waypoint +
               " in place: they do not belong together.");
     PrintLine("Run varnholt in that folder again: it completes the pair first.");

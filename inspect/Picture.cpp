@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "AreaUtils.h"
-#include "Platform.h"
+#include "Commit.h"
 
 namespace varnholt::inspect {
 namespace {

@@ -1,9 +1,10 @@
 // The few operating-system services the tool needs: the command line, standard output, files
-// and interruptions. Platform.cpp holds what all platforms share, the protocol that puts a pair
-// of maps in place among it; PlatformPosix.cpp and PlatformWindows.cpp hold the small primitives
-// it is built on, one of them in each build.
+// and interruptions. Platform.cpp holds what all platforms share; PlatformPosix.cpp and
+// PlatformWindows.cpp hold the small primitives, one of them in each build. The protocol that
+// puts finished files in place (Commit.h) is built on the primitives of namespace platform.
 #pragma once
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,11 @@ struct TPathParts {
   std::string Name;  // everything after it
 };
 TPathParts SplitPath(std::string_view Path, const TPathRules& Rules);
+
+// The folder a path is in and its name there, as the file system splits them (on Windows a
+// forward slash separates folders too, though the naming of the outputs leaves it in the name).
+std::string FolderOf(const std::string& Path);
+std::string NameOf(const std::string& Path);
 
 // Splits a command line given as one text: every character from 1 to 32 separates arguments; a
 // double quote opens a stretch, up to the next double quote or the end, in which they do not;
@@ -102,58 +108,6 @@ class TInputFile final : public TReader {
   std::size_t Filled = 0;
 };
 
-// A temporary output that an interruption must remove.
-struct TPendingFile {
-  char Path[4096];
-  volatile std::sig_atomic_t Active;
-};
-
-// A new file that replaces Path only when committed. It is written as a temporary file beside
-// Path and renamed over it at the end, so whatever was at Path stays untouched until the new
-// file is complete; a temporary that is not committed is removed, also by an interruption.
-// Writes go straight to the system: the maps are assembled in memory and written whole.
-class TOutputFile final : public TWriter {
- public:
-  explicit TOutputFile(std::string Path);  // fails with "Error opening file: " + Path
-  ~TOutputFile() override;
-  TOutputFile(const TOutputFile&) = delete;
-  TOutputFile& operator=(const TOutputFile&) = delete;
-
-  std::size_t Write(std::span<const std::uint8_t> Bytes) override;
-  // Makes what was written durable and gives it the permission bits of the file it is to
-  // replace; fails with "Error writing file". The file stays open, and so held, until committed:
-  // a temporary that nobody holds is one that a run which is no longer alive left behind.
-  void Finish();
-  // Puts the finished file alone in place of Path; fails with "Error writing file".
-  void Commit();
-
- private:
-  friend void CommitPair(TOutputFile& First, TOutputFile& Second);
-  void Close();
-  void HandOver();  // the temporary is no longer this object's to remove
-
-  std::string Path;
-  std::string TemporaryPath;
-  TFileHandle Handle = kNoFile;
-  TPendingFile* Pending = nullptr;  // where an interruption finds the temporary
-  bool Failed = false;
-  bool HandedOver = false;
-};
-
-// Puts two finished files in place of their paths, in the same folder, together: once it returns
-// both are in place; when it fails ("Error writing file") the folder holds the old pair again.
-// Runs that share their outputs take turns. The intent is made durable first, in a journal
-// beside the maps, so that if the process dies between the two renames the next run in the folder
-// completes the pair.
-void CommitPair(TOutputFile& First, TOutputFile& Second);
-
-// Completes the commits that runs no longer alive left interrupted in the folder of Path and
-// removes the temporary files they left. Never touches what a live run is writing.
-void RecoverFolderOf(const std::string& Path);
-
-// Whether a commit of files to these two paths was interrupted and is not yet completed.
-bool IsCommitInterrupted(const std::string& FirstPath, const std::string& SecondPath);
-
 // What the platform files provide to the shared part and to each other.
 namespace platform {
 
@@ -170,18 +124,47 @@ unsigned long ProcessId();
 // How the file system itself splits paths: on Windows a forward slash separates folders as well.
 TPathRules FileSystemPathRules();
 
-// The temporary outputs an interruption must remove: fixed storage, since a signal handler can
-// reach nothing else; each path is complete before its slot is marked active.
+// Files that an interruption must remove: temporary outputs and a run's claim on its folder.
+// Fixed storage, since a signal handler can reach nothing else; a slot is taken atomically, so
+// that threads may register files at once, and its path is complete before it is marked active.
+struct TPendingFile {
+  char Path[4096];
+  std::atomic<int> State;  // kFree, kFilling or kActive
+};
+inline constexpr int kFree = 0;
+inline constexpr int kFilling = 1;
+inline constexpr int kActive = 2;
 std::span<TPendingFile> PendingFiles();
+// nullptr when every slot is taken or the path is too long: the file is then not removed.
 TPendingFile* RegisterPendingFile(const std::string& Path);
 void ReleasePendingFile(TPendingFile* File);
 
-// Creates a new file at Path, held for as long as it is open so that other runs can tell that
-// its owner is alive. kNoFile when it cannot; Taken then says whether the name was in use.
+// What a folder holds under a name: the entry itself, not where a symbolic link leads.
+struct TEntry {
+  TFileIdentity Identity;
+  bool Regular = false;  // a plain file: not a folder, link, pipe or device
+  bool Own = false;      // owned by the user the process runs as
+};
+std::optional<TEntry> EntryAt(const std::string& Path);
+std::optional<TFileIdentity> FolderIdentity(const std::string& Folder);
+// The contents of a regular file owned by the user the process runs as, opened without following
+// a link or waiting on a pipe or device; none when it is anything else, cannot be read or holds
+// more than Limit bytes.
+std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit);
+
+// Creates a new file at Path that only its owner can open, held for as long as it is open so
+// that other runs can tell that its owner is alive. kNoFile when it cannot; Taken then says
+// whether the name was in use.
 TFileHandle CreateHeldFile(const std::string& Path, bool& Taken);
+// Lets other users' runs see that the held file is held.
+void ShowHeld(TFileHandle Handle);
+// Whether some process holds the file at Path as CreateHeldFile's files are held. A file that
+// cannot be looked at because another user set it up a moment ago counts as held.
+bool IsHeld(const std::string& Path);
 bool SyncFile(TFileHandle Handle);
 void CloseFile(TFileHandle Handle);
-// Gives the file open at Handle the permission bits of the file at Model, if there is one.
+// Gives the file open at Handle the permission bits of the file at Model, or, where there is
+// none, the bits a new file gets.
 bool TakePermissions(const std::string& Model, TFileHandle Handle);
 std::optional<TFileIdentity> IdentityOf(const std::string& Path);
 TFileIdentity IdentityOf(TFileHandle Handle);
@@ -192,27 +175,13 @@ bool LinkFile(const std::string& Existing, const std::string& Link);
 // Renames From to To, replacing whatever file is at To.
 bool RenameOver(const std::string& From, const std::string& To);
 bool RemoveFile(const std::string& Path);
-// Removes the file at Path unless some process holds it open as CreateHeldFile's files are.
+// Removes the file at Path if it is a regular file of the user the process runs as that no
+// process holds as CreateHeldFile's files are held.
 void RemoveIfAbandoned(const std::string& Path);
 // Makes the renames and removals made so far in Folder survive a crash of the system.
 void SyncFolder(const std::string& Folder);
 // The names in Folder that begin with Prefix.
 std::vector<std::string> FolderEntries(const std::string& Folder, std::string_view Prefix);
-
-// Runs that put files into one folder take turns while they hold this; the system releases it
-// when its holder dies. Where the folder cannot be locked it is not held, and runs go without.
-class TFolderLock {
- public:
-  explicit TFolderLock(const std::string& Folder);
-  ~TFolderLock();
-  TFolderLock(const TFolderLock&) = delete;
-  TFolderLock& operator=(const TFolderLock&) = delete;
-  bool Held() const { return Handle != kNoFile; }
-
- private:
-  TFileHandle Handle = kNoFile;
-  std::string LockFile;  // where a lock file stands in for the folder, removed on release
-};
 
 }  // namespace platform
 }  // namespace varnholt

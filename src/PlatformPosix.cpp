@@ -1,8 +1,7 @@
-// POSIX: file descriptors, signals, flock, /proc/self/exe.
+// POSIX: file descriptors, signals, open file description locks, /proc/self/exe.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -23,8 +23,8 @@ constexpr int kInterruptions[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
                                   SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 extern "C" void RemovePendingFilesAndEnd(int Signal) {
-  for (const TPendingFile& File : platform::PendingFiles()) {
-    if (File.Active != 0) ::unlink(File.Path);
+  for (const platform::TPendingFile& File : platform::PendingFiles()) {
+    if (File.State == platform::kActive) ::unlink(File.Path);
   }
   // End the way the signal ends a process, so that the caller sees what stopped the run.
   std::signal(Signal, SIG_DFL);
@@ -51,12 +51,47 @@ TFileIdentity IdentityFromStatus(const struct stat& Status) {
   return {static_cast<std::uint64_t>(Status.st_dev), static_cast<std::uint64_t>(Status.st_ino)};
 }
 
-bool LockWhole(int Handle) {
-  int Result;
-  do {
-    Result = ::flock(Handle, LOCK_EX);
-  } while (Result != 0 && errno == EINTR);
-  return Result == 0;
+// A lock on the whole file, of the open file description rather than the process, so that the
+// threads of a process are told apart and closing another descriptor of the file keeps it.
+bool LockFile(int Handle, short Type, int Command) {
+  struct flock Whole {};
+  Whole.l_type = Type;
+  Whole.l_whence = SEEK_SET;
+  return ::fcntl(Handle, Command, &Whole) == 0;
+}
+
+// Whether some open file description holds a write lock on the file: read locks, which anyone
+// who can read the file may take, do not count.
+bool IsWriteLocked(int Handle) {
+  struct flock Probe {};
+  Probe.l_type = F_RDLCK;
+  Probe.l_whence = SEEK_SET;
+  return ::fcntl(Handle, F_OFD_GETLK, &Probe) == 0 && Probe.l_type != F_UNLCK;
+}
+
+bool IsOwn(const struct stat& Status) {
+  return Status.st_uid == ::geteuid();
+}
+
+// The permission bits a new file gets: the process's file-creation mask, read without changing
+// it where the system tells it, since other threads may be creating files meanwhile.
+mode_t NewFileMode() {
+  mode_t Mask = 022;
+  bool Known = false;
+  if (std::FILE* Status = std::fopen("/proc/self/status", "re")) {
+    char Line[256];
+    unsigned Value = 0;
+    while (!Known && std::fgets(Line, sizeof Line, Status) != nullptr) {
+      Known = std::sscanf(Line, "Umask: %o", &Value) == 1;
+    }
+    std::fclose(Status);
+    Mask = static_cast<mode_t>(Value);
+  }
+  if (!Known) {
+    Mask = ::umask(022);
+    ::umask(Mask);
+  }
+  return 0666 & ~Mask;
 }
 
 // Waits until Handle takes more bytes: standard output may be a non-blocking pipe that is full.
@@ -167,21 +202,38 @@ TPathRules FileSystemPathRules() {
 }
 
 TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
-  const int Handle = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int Handle = ::open(Path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   Taken = Handle < 0 && errno == EEXIST;
   if (Handle < 0) return kNoFile;
-  // Locked for as long as it is open. A run clearing abandoned files may have caught this one in
-  // the moment before the lock: it then holds the lock itself, or has already removed the file,
-  // and this name is given up. A file system without locks leaves the file unlocked, and such
-  // files are then never taken for abandoned.
+  // Held by a write lock for as long as it is open, which only a process that may write the file
+  // can take and which the system drops when its holder dies. A run clearing abandoned files may
+  // have caught this one in the moment before the lock: it then holds the lock itself, or has
+  // already removed the file, and this name is given up. A file system without locks leaves the
+  // file unheld, and such files are then never taken for abandoned.
   struct stat Status;
-  const bool Caught = ::flock(Handle, LOCK_EX | LOCK_NB) != 0
-                          ? errno == EWOULDBLOCK
+  const bool Caught = !LockFile(Handle, F_WRLCK, F_OFD_SETLK)
+                          ? errno == EAGAIN || errno == EACCES
                           : ::fstat(Handle, &Status) != 0 || Status.st_nlink == 0;
   if (!Caught) return Handle;
   ::close(Handle);
   Taken = true;
   return kNoFile;
+}
+
+void ShowHeld(TFileHandle Handle) {
+  // Readable, so that other users' runs can test the lock; they can take no write lock on it.
+  ::fchmod(Descriptor(Handle), 0644);
+}
+
+bool IsHeld(const std::string& Path) {
+  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  // Another user's file is private only from its creation to ShowHeld.
+  if (Handle < 0) return errno == EACCES;
+  struct stat Status;
+  const bool Held =
+      ::fstat(Handle, &Status) == 0 && S_ISREG(Status.st_mode) && IsWriteLocked(Handle);
+  ::close(Handle);
+  return Held;
 }
 
 bool SyncFile(TFileHandle Handle) {
@@ -194,8 +246,8 @@ void CloseFile(TFileHandle Handle) {
 
 bool TakePermissions(const std::string& Model, TFileHandle Handle) {
   struct stat Status;
-  if (::stat(Model.c_str(), &Status) != 0 || !S_ISREG(Status.st_mode)) return true;
-  return ::fchmod(Descriptor(Handle), Status.st_mode & 07777) == 0;
+  const bool HasModel = ::stat(Model.c_str(), &Status) == 0 && S_ISREG(Status.st_mode);
+  return ::fchmod(Descriptor(Handle), HasModel ? Status.st_mode & 07777 : NewFileMode()) == 0;
 }
 
 std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
@@ -208,6 +260,38 @@ TFileIdentity IdentityOf(TFileHandle Handle) {
   struct stat Status {};
   ::fstat(Descriptor(Handle), &Status);
   return IdentityFromStatus(Status);
+}
+
+std::optional<TEntry> EntryAt(const std::string& Path) {
+  struct stat Status;
+  if (::lstat(Path.c_str(), &Status) != 0) return std::nullopt;
+  return TEntry{IdentityFromStatus(Status), S_ISREG(Status.st_mode), IsOwn(Status)};
+}
+
+std::optional<TFileIdentity> FolderIdentity(const std::string& Folder) {
+  return IdentityOf(FolderPath(Folder));
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit) {
+  // Looked at before it is opened, since opening a device can have effects of its own.
+  const std::optional<TEntry> Entry = EntryAt(Path);
+  if (!Entry || !Entry->Regular || !Entry->Own) return std::nullopt;
+  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (Handle < 0) return std::nullopt;
+  struct stat Status;
+  std::optional<std::string> Text;
+  if (::fstat(Handle, &Status) == 0 && S_ISREG(Status.st_mode) && IsOwn(Status)) {
+    std::string Bytes(Limit + 1, '\0');
+    std::size_t Count = 0;
+    for (std::size_t Got; Count <= Limit; Count += Got) {
+      Got = ReadSome(Handle,
+                     {reinterpret_cast<std::uint8_t*>(Bytes.data()) + Count, Limit + 1 - Count});
+      if (Got == 0) break;
+    }
+    if (Count <= Limit) Text = Bytes.substr(0, Count);
+  }
+  ::close(Handle);
+  return Text;
 }
 
 bool PathExists(const std::string& Path) {
@@ -233,13 +317,13 @@ bool RemoveFile(const std::string& Path) {
 }
 
 void RemoveIfAbandoned(const std::string& Path) {
-  // Open for writing: where locks are byte-range locks (NFS), an exclusive one needs it.
+  // Open for writing, as a write lock needs.
   const int Handle = ::open(Path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (Handle < 0) return;
-  // Unlocked, and still the file at Path: its owner has died.
+  // This user's regular file, unheld, and still the file at Path: its owner has died.
   struct stat Opened, Named;
-  if (::flock(Handle, LOCK_EX | LOCK_NB) == 0 && ::fstat(Handle, &Opened) == 0 &&
-      S_ISREG(Opened.st_mode) && ::lstat(Path.c_str(), &Named) == 0 &&
+  if (::fstat(Handle, &Opened) == 0 && S_ISREG(Opened.st_mode) && IsOwn(Opened) &&
+      LockFile(Handle, F_WRLCK, F_OFD_SETLK) && ::lstat(Path.c_str(), &Named) == 0 &&
       IdentityFromStatus(Opened) == IdentityFromStatus(Named)) {
     ::unlink(Path.c_str());
   }
@@ -263,37 +347,6 @@ std::vector<std::string> FolderEntries(const std::string& Folder, std::string_vi
   }
   ::closedir(Listing);
   return Names;
-}
-
-TFolderLock::TFolderLock(const std::string& Folder) {
-  // The folder itself where it can be locked; where it cannot (NFS locks only files open for
-  // writing), a lock file, which its holder removes on release. A waiter that then gets the lock
-  // of the removed file tries again with a new one.
-  const int Opened = ::open(FolderPath(Folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (Opened >= 0 && LockWhole(Opened)) {
-    Handle = Opened;
-    return;
-  }
-  if (Opened >= 0) ::close(Opened);
-  const std::string Path = Folder + ".varnholt.lock";
-  for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    const int File = ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (File < 0) return;
-    struct stat Locked, Named;
-    if (LockWhole(File) && ::fstat(File, &Locked) == 0 && ::stat(Path.c_str(), &Named) == 0 &&
-        IdentityFromStatus(Locked) == IdentityFromStatus(Named)) {
-      Handle = File;
-      LockFile = Path;
-      return;
-    }
-    ::close(File);
-  }
-}
-
-TFolderLock::~TFolderLock() {
-  if (Handle == kNoFile) return;
-  if (!LockFile.empty()) ::unlink(LockFile.c_str());
-  ::close(Descriptor(Handle));  // which releases the lock
 }
 
 }  // namespace platform

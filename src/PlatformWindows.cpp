@@ -1,9 +1,11 @@
-// Windows: the raw command line, file handles, MoveFileEx, file locks and console control
+// Windows: the raw command line, file handles, MoveFileEx, sharing modes and console control
 // events. Paths and the command line are taken in the ANSI code page, byte for byte, so that the
 // lead-byte rule of double-byte code pages applies to them as it is written.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+//
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,8 +38,8 @@ TFileHandle FromHandle(HANDLE Handle) {
 // opened with delete sharing so that they can be removed while still open.
 BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
   EnterCriticalSection(&InterruptionLock.Section);  // never left: the process ends
-  for (const TPendingFile& File : platform::PendingFiles()) {
-    if (File.Active != 0) DeleteFileA(File.Path);
+  for (const platform::TPendingFile& File : platform::PendingFiles()) {
+    if (File.State == platform::kActive) DeleteFileA(File.Path);
   }
   return FALSE;  // the default handler then ends the process
 }
@@ -51,6 +53,54 @@ TFileIdentity IdentityFromHandle(HANDLE Handle) {
   if (GetFileInformationByHandle(Handle, &Information) == 0) return {};
   return {Information.dwVolumeSerialNumber,
           std::uint64_t{Information.nFileIndexHigh} << 32 | Information.nFileIndexLow};
+}
+
+// The security identifier of the process's user, and the one it gives the files it creates
+// (an administrator's may be the Administrators group's).
+bool IsOwnSid(PSID Owner) {
+  HANDLE Token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token) == 0) return false;
+  bool Own = false;
+  for (const TOKEN_INFORMATION_CLASS Class : {TokenUser, TokenOwner}) {
+    alignas(8) unsigned char Buffer[512];
+    DWORD Size = 0;
+    if (GetTokenInformation(Token, Class, Buffer, sizeof Buffer, &Size) == 0) continue;
+    // Both records begin with the pointer to the security identifier.
+    PSID Sid = Class == TokenUser ? reinterpret_cast<TOKEN_USER*>(Buffer)->User.Sid
+                                  : reinterpret_cast<TOKEN_OWNER*>(Buffer)->Owner;
+    Own = Own || EqualSid(Owner, Sid) != 0;
+  }
+  CloseHandle(Token);
+  return Own;
+}
+
+bool IsOwnFile(HANDLE File) {
+  PSID Owner = nullptr;
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  if (GetSecurityInfo(File, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &Owner, nullptr, nullptr,
+                      nullptr, &Descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool Own = Owner != nullptr && IsOwnSid(Owner);
+  LocalFree(Descriptor);
+  return Own;
+}
+
+// A plain file on a disk: not a folder, a link or junction, a pipe or a device.
+bool IsRegularFile(HANDLE File) {
+  BY_HANDLE_FILE_INFORMATION Information{};
+  return GetFileType(File) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(File, &Information) != 0 &&
+         (Information.dwFileAttributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+// Opens the entry at Path itself, a link rather than where it leads, without standing in the way
+// of anyone else's access.
+HANDLE OpenEntry(const std::string& Path, DWORD Access) {
+  return CreateFileA(Path.c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 std::string ModulePath() {
@@ -175,6 +225,28 @@ void CloseFile(TFileHandle Handle) {
   CloseHandle(AsHandle(Handle));
 }
 
+void ShowHeld(TFileHandle) {
+  // A held file is open without sharing: that others cannot open it is what shows it is held.
+}
+
+bool IsHeld(const std::string& Path) {
+  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES ||
+      (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return false;
+  }
+  const HANDLE Opened = CreateFileA(Path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (Opened != INVALID_HANDLE_VALUE) {
+    CloseHandle(Opened);
+    return false;
+  }
+  // Held without sharing, or being removed by the run that let it go.
+  const DWORD Error = GetLastError();
+  return Error == ERROR_SHARING_VIOLATION || Error == ERROR_ACCESS_DENIED;
+}
+
 bool TakePermissions(const std::string&, TFileHandle) {
   // Access on Windows comes from the folder's inherited ACLs, not from bits of the file.
   return true;
@@ -193,6 +265,34 @@ std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
 
 TFileIdentity IdentityOf(TFileHandle Handle) {
   return IdentityFromHandle(AsHandle(Handle));
+}
+
+std::optional<TEntry> EntryAt(const std::string& Path) {
+  const HANDLE Opened = OpenEntry(Path, FILE_READ_ATTRIBUTES | READ_CONTROL);
+  if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  const TEntry Entry{IdentityFromHandle(Opened), IsRegularFile(Opened), IsOwnFile(Opened)};
+  CloseHandle(Opened);
+  return Entry;
+}
+
+std::optional<TFileIdentity> FolderIdentity(const std::string& Folder) {
+  return IdentityOf(Folder.empty() ? "." : Folder);
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit) {
+  const HANDLE Opened = OpenEntry(Path, GENERIC_READ | READ_CONTROL);
+  if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::string> Text;
+  LARGE_INTEGER Size{};
+  if (IsRegularFile(Opened) && IsOwnFile(Opened) && GetFileSizeEx(Opened, &Size) != 0 &&
+      static_cast<std::uint64_t>(Size.QuadPart) <= Limit) {
+    std::string Bytes(Limit + 1, '\0');
+    const std::size_t Count =
+        ReadSome(FromHandle(Opened), {reinterpret_cast<std::uint8_t*>(Bytes.data()), Bytes.size()});
+    if (Count <= Limit) Text = Bytes.substr(0, Count);
+  }
+  CloseHandle(Opened);
+  return Text;
 }
 
 bool PathExists(const std::string& Path) {
@@ -218,10 +318,15 @@ bool RemoveFile(const std::string& Path) {
 }
 
 void RemoveIfAbandoned(const std::string& Path) {
-  // Opens only if no process has it open, and removes it when closed.
-  const HANDLE Opened = CreateFileA(Path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (Opened != INVALID_HANDLE_VALUE) CloseHandle(Opened);
+  // Opens only if no process has it open; removed once it is known to be this user's file.
+  const HANDLE Opened = CreateFileA(Path.c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (Opened == INVALID_HANDLE_VALUE) return;
+  FILE_DISPOSITION_INFO Remove{TRUE};
+  if (IsRegularFile(Opened) && IsOwnFile(Opened)) {
+    SetFileInformationByHandle(Opened, FileDispositionInfo, &Remove, sizeof Remove);
+  }
+  CloseHandle(Opened);
 }
 
 void SyncFolder(const std::string&) {
@@ -238,35 +343,6 @@ std::vector<std::string> FolderEntries(const std::string& Folder, std::string_vi
   } while (FindNextFileA(Search, &Entry) != 0);
   FindClose(Search);
   return Names;
-}
-
-TFolderLock::TFolderLock(const std::string& Folder) {
-  // A lock on a file in the folder covers every run that reaches the folder, by whatever path
-  // and from whatever session. The file goes when its last holder closes it; one that is going
-  // just then cannot be opened, and is tried again.
-  const std::string Path = Folder + ".varnholt.lock";
-  for (int Attempt = 0; Attempt < 1000; ++Attempt) {
-    const HANDLE File =
-        CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (File == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_ACCESS_DENIED) return;
-      Sleep(1);
-      continue;
-    }
-    OVERLAPPED Whole{};
-    if (LockFileEx(File, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &Whole) != 0) {
-      Handle = FromHandle(File);
-    } else {
-      CloseHandle(File);
-    }
-    return;
-  }
-}
-
-TFolderLock::~TFolderLock() {
-  if (Handle != kNoFile) CloseHandle(AsHandle(Handle));  // which releases the lock
 }
 
 }  // namespace platform

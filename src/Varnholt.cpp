@@ -44,6 +44,15 @@ TSegmentResult ResultOf(std::uint64_t EveryRow) {
   return Result;
 }
 
+// The map being converted, by its name and by the file it leads to: no journal that a run left
+// may have it renamed over or removed.
+std::vector<TFileIdentity> IdentitiesOf(const std::string& InputPath) {
+  std::vector<TFileIdentity> Identities;
+  if (const auto Entry = platform::EntryAt(InputPath)) Identities.push_back(Entry->Identity);
+  if (const auto File = platform::IdentityOf(InputPath)) Identities.push_back(*File);
+  return Identities;
+}
+
 bool IsAsciiDigit(char Character) {
   return Character >= '0' && Character <= '9';
 }
@@ -109,10 +118,12 @@ TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {
 }
 
 void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
-                const std::string& WaypointPath, const TPrintLine& PrintLine) {
+                const std::string& WaypointPath, const TPrintLine& PrintLine,
+                const TNotice& Notice) {
   PrintLine("Reading " + InputPath + "...");
+  const TCommitRules Rules{IdentitiesOf(InputPath), Notice};
   // Whatever a run that died in this folder left half done is completed before anything else.
-  RecoverFolderOf(InfoPath);
+  RecoverFolderOf(InfoPath, Rules);
   TMapRun Run = LoadMap(InputPath, std::array{InfoPath, WaypointPath});
   PrintLine("Calculating...");
   AnalyseMap(Run);
@@ -123,12 +134,12 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   TOutputFile WaypointFile(WaypointPath);
   WriteWaypointMap(Run, WaypointFile);
   // Only now that both are complete do they replace the old pair, together.
-  CommitPair(InfoFile, WaypointFile);
+  CommitFiles(std::array{&InfoFile, &WaypointFile}, Rules);
   PrintLine("Done.");
 }
 
 int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
-                const TPrintLine& PrintLine) {
+                const TPrintLine& PrintLine, const TNotice& Notice) {
   PrintLine("");
   PrintLine("Varnholt 1.0 by Quenlow");
   PrintLine(R"(Create "info" and "waypoint" maps from a level 0 pathfinding map)");
@@ -142,7 +153,7 @@ int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
   }
   const TRunPaths Paths = DeriveRunPaths(Arguments[1], Rules);
   try {
-    ConvertMap(Paths.Input, Paths.Info, Paths.Waypoint, PrintLine);
+    ConvertMap(Paths.Input, Paths.Info, Paths.Waypoint, PrintLine, Notice);
     return 0;
   } catch (const Exception& Failure) {
     PrintLine(Failure.what());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AreaUtils.h"
+#include "Commit.h"
 #include "Platform.h"
 #include "SegUtils.h"
 
@@ -54,13 +55,16 @@ void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer = {});
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.
+// Notice hears what is said outside the console lines: a wait for another run in the folder,
+// what stands in the way of a commit.
 void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
-                const std::string& WaypointPath, const TPrintLine& PrintLine);
+                const std::string& WaypointPath, const TPrintLine& PrintLine,
+                const TNotice& Notice = {});
 
 // The whole program after the platform has collected the arguments (argument 0 the program's
 // own path): banner, usage or conversion. Returns the exit code; a failure of PrintLine itself
 // propagates to the caller.
 int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
-                const TPrintLine& PrintLine);
+                const TPrintLine& PrintLine, const TNotice& Notice = {});
 
 }  // namespace varnholt

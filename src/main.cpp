@@ -12,7 +12,11 @@ int main(int ArgumentCount, char** Arguments) {
     const auto PrintLine = [](std::string_view Line) {
       WriteStandardOutput(std::string(Line) + "\r\n");
     };
-    return RunVarnholt(CommandLineArguments(ArgumentCount, Arguments), PathRules(), PrintLine);
+    const auto Notice = [](std::string_view Text) {
+      std::fprintf(stderr, "varnholt: %.*s\n", static_cast<int>(Text.size()), Text.data());
+    };
+    return RunVarnholt(CommandLineArguments(ArgumentCount, Arguments), PathRules(), PrintLine,
+                       Notice);
   } catch (const std::exception& Failure) {
     // Standard output itself failed: the console cannot carry the report.
     std::fprintf(stderr, "varnholt: %s\n", Failure.what());

@@ -5,8 +5,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +193,18 @@ TEST(PairCommitTest, AWaypointMapThatCannotBeReplacedLeavesTheOldPair) {
   EXPECT_EQ(FilesIn(Folder.Path()), Old);
 }
 
+// Runs the converter on Map1.raw in Folder and sends it Signal at its AtRename-th rename.
+TRunResult SignalAtRename(const fs::path& Folder, int Signal, int AtRename) {
+  TRunOptions Options;
+  Options.Traced = true;
+  Options.While = [&](pid_t Child) {
+    ASSERT_TRUE(StopAtSystemCall(Child, kRenameCalls, AtRename));
+    ::kill(Child, Signal);
+    ReleaseTraced(Child);
+  };
+  return RunTool(Folder, {"Map1.raw"}, Options);
+}
+
 TEST(PairCommitTest, ADeathBetweenTheRenamesIsCompletedByTheNextRun) {
   if (UnderRunner()) GTEST_SKIP() << "traces the tool's own system calls";
   const TBytes Input = EncodeLevel0Map(TerrainMap(2, 5));
@@ -205,14 +220,7 @@ TEST(PairCommitTest, ADeathBetweenTheRenamesIsCompletedByTheNextRun) {
     SCOPED_TRACE(Case.Signal);
     TScratchFolder Folder;
     PrepareOldPair(Folder.Path(), Input);
-    TRunOptions Options;
-    Options.Traced = true;
-    Options.While = [&](pid_t Child) {
-      ASSERT_TRUE(StopAtSystemCall(Child, kRenameCalls, Case.AtRename));
-      ::kill(Child, Case.Signal);
-      ReleaseTraced(Child);
-    };
-    EXPECT_EQ(RunTool(Folder.Path(), {"Map1.raw"}, Options).Signal, Case.Signal);
+    EXPECT_EQ(SignalAtRename(Folder.Path(), Case.Signal, Case.AtRename).Signal, Case.Signal);
     // Any later run in the folder, even one that fails, first completes the pair.
     WriteFile(Folder.Path() / "Other1.raw", {});
     EXPECT_EQ(RunTool(Folder.Path(), {"Other1.raw"}).ExitCode, 1);
@@ -241,17 +249,20 @@ TEST(PairCommitTest, RunsThatShareTheirOutputsTakeTurns) {
     Release.wait();
     if (Held) ReleaseTraced(Child);
   };
-  std::thread FirstRun([&] { RunTool(Folder.Path(), {"Tank1.raw"}, Options); });
+  TRunResult FirstResult;
+  std::thread FirstRun([&] { FirstResult = RunTool(Folder.Path(), {"Tank1.raw"}, Options); });
   FirstHeld.get_future().wait();
   TRunOptions SecondOptions;
   SecondOptions.Traced = true;
   SecondOptions.While = [&](pid_t Child) {
-    // Waiting for a lock, or done.
-    if (StopAtSystemCall(Child, {SYS_flock}, 1)) ReleaseTraced(Child);
+    // Waiting for its turn, or done.
+    if (StopAtSystemCall(Child, {SYS_clock_nanosleep, SYS_nanosleep}, 1)) ReleaseTraced(Child);
     SecondWaiting.set_value();
   };
-  RunTool(Folder.Path(), {"Tank2.raw"}, SecondOptions);
+  const TRunResult SecondResult = RunTool(Folder.Path(), {"Tank2.raw"}, SecondOptions);
   FirstRun.join();
+  EXPECT_EQ(FirstResult.ExitCode, 0);
+  EXPECT_EQ(SecondResult.ExitCode, 0);
   const TBytes Info = ReadFile(Folder.Path() / "TankInfo.raw");
   const TBytes Waypoint = ReadFile(Folder.Path() / "Tank.raw");
   const auto FirstPair = ConvertedPair(First, "Tank1.raw");
@@ -320,6 +331,244 @@ TEST(FaultInjectionTest, AFullNonBlockingConsoleIsWaitedFor) {
   EXPECT_TRUE(
       Run.Output.ends_with(ConsoleText({"Reading Map1.raw...", "Calculating...",
                                         "Writing MapInfo.raw...", "Writing Map.raw...", "Done."})));
+}
+
+// Files of another user, where the tests can make them: they run as root.
+std::optional<uid_t> OtherUser() {
+  const passwd* Nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || Nobody == nullptr) return std::nullopt;
+  return Nobody->pw_uid;
+}
+
+void GiveTo(const fs::path& Path, uid_t User) {
+  ASSERT_EQ(::lchown(Path.c_str(), User, static_cast<gid_t>(-1)), 0) << Path;
+}
+
+void ReplaceInFile(const fs::path& Path, const std::string& From, const std::string& To) {
+  const TBytes Bytes = ReadFile(Path);
+  std::string Text(Bytes.begin(), Bytes.end());
+  for (std::size_t At = 0; (At = Text.find(From, At)) != std::string::npos; At += To.size()) {
+    Text.replace(At, From.size(), To);
+  }
+  WriteFile(Path, TBytes(Text.begin(), Text.end()));
+}
+
+// What a run killed between its renames leaves: its journal, the old info map kept aside and the
+// waypoint map's temporary, beside the new info map and the old waypoint map.
+struct TKilledRun {
+  fs::path Journal;
+  fs::path Kept;
+  fs::path Temporary;
+};
+
+TKilledRun KillBetweenTheRenames(const fs::path& Folder) {
+  EXPECT_EQ(SignalAtRename(Folder, SIGKILL, 2).Signal, SIGKILL);
+  TKilledRun Run;
+  for (const auto& Entry : fs::directory_iterator(Folder)) {
+    const fs::path& Path = Entry.path();
+    if (Path.extension() == ".journal") Run.Journal = Path;
+    if (Path.extension() == ".tmp") (ReadFile(Path) == kOldInfo ? Run.Kept : Run.Temporary) = Path;
+  }
+  EXPECT_FALSE(Run.Journal.empty() || Run.Kept.empty() || Run.Temporary.empty());
+  return Run;
+}
+
+TEST(RecoveryTrustTest, WhatOthersLeaveIsNeitherObeyedNorAReasonToFail) {
+  const std::optional<uid_t> Other = OtherUser();
+  if (!Other || UnderRunner()) GTEST_SKIP() << "gives files to another user as root; traces";
+  const TBytes Input = EncodeLevel0Map(TerrainMap(2, 5));
+  const auto Expected = ConvertedPair(Input, "Map1.raw");
+  // Another user's temporary, live or not, is a victim like any file of the folder.
+  const std::string OthersTemporary = ".varnholt-0123456789abcdef.tmp";
+  using TPlant = std::function<void(const fs::path& Folder, const TKilledRun& Run)>;
+  const struct {
+    const char* Name;
+    TPlant Plant;
+    std::string Argument = "Map1.raw";
+  } Cases[] = {
+      {"another user's journal names a file as the old map kept aside",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, Run.Kept.filename(), "precious.txt");
+         GiveTo(Run.Journal, *Other);
+       }},
+      {"the same, with the run's own map missing",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, Run.Kept.filename(), "precious.txt");
+         GiveTo(Run.Journal, *Other);
+       },
+       "Missing1.raw"},
+      {"another user's journal names files as a temporary and its target",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, Run.Temporary.filename(), "notes.txt");
+         ReplaceInFile(Run.Journal, "Map.raw", "thesis.txt");
+         GiveTo(Run.Journal, *Other);
+       }},
+      {"another user's undo names a file as a target without an old one",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, "MapInfo.raw", "thesis.txt");
+         ReplaceInFile(Run.Journal, Run.Kept.filename(), "");
+         fs::path Undo = Run.Journal;
+         fs::rename(Run.Journal, Undo.replace_extension(".undo"));
+         GiveTo(Undo, *Other);
+       }},
+      {"this user's journal names another user's file as a temporary",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, Run.Temporary.filename(), "evil.txt");
+       }},
+      {"this user's journal names another user's temporary",
+       [&](const fs::path&, const TKilledRun& Run) {
+         ReplaceInFile(Run.Journal, Run.Temporary.filename(), OthersTemporary);
+       }},
+      {"a journal that is a link to a device",
+       [&](const fs::path&, const TKilledRun& Run) {
+         fs::remove(Run.Journal);
+         fs::create_symlink("/proc/kmsg", Run.Journal);
+       }},
+      {"a pipe named as a journal",
+       [&](const fs::path&, const TKilledRun& Run) {
+         fs::remove(Run.Journal);
+         ASSERT_EQ(::mkfifo(Run.Journal.c_str(), 0644), 0);
+       }},
+      {"a folder named as a journal",
+       [&](const fs::path&, const TKilledRun& Run) {
+         fs::remove(Run.Journal);
+         fs::create_directory(Run.Journal);
+       }},
+      {"another user's unreadable journal",
+       [&](const fs::path&, const TKilledRun& Run) {
+         GiveTo(Run.Journal, *Other);
+         fs::permissions(Run.Journal, fs::perms::owner_read | fs::perms::owner_write);
+       }},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TScratchFolder Folder;
+    PrepareOldPair(Folder.Path(), Input);
+    const TKilledRun Killed = KillBetweenTheRenames(Folder.Path());
+    std::map<std::string, TBytes> Victims;
+    for (const std::string Name : {"precious.txt", "notes.txt", "thesis.txt", "evil.txt"}) {
+      Victims[Name] = TBytes(Name.begin(), Name.end());
+    }
+    Victims[OthersTemporary] = kOldWaypoint;
+    for (const auto& [Name, Bytes] : Victims) WriteFile(Folder.Path() / Name, Bytes);
+    GiveTo(Folder.Path() / "evil.txt", *Other);
+    GiveTo(Folder.Path() / OthersTemporary, *Other);
+    Case.Plant(Folder.Path(), Killed);
+    const TRunResult Run = RunTool(Folder.Path(), {Case.Argument});
+    for (const auto& [Name, Bytes] : Victims)
+      EXPECT_EQ(ReadFile(Folder.Path() / Name), Bytes) << Name;
+    if (Case.Argument != "Map1.raw") {
+      EXPECT_EQ(Run.ExitCode, 1);
+      continue;
+    }
+    EXPECT_TRUE(Run.Output.ends_with("Done.\r\n")) << Run.Output;
+    EXPECT_EQ(ReadFile(Folder.Path() / "MapInfo.raw"), Expected.at("MapInfo.raw"));
+    EXPECT_EQ(ReadFile(Folder.Path() / "Map.raw"), Expected.at("Map.raw"));
+  }
+}
+
+TEST(RecoveryTrustTest, AJournalThatComesBackWithACopyOfTheFolderIsStale) {
+  if (UnderRunner()) GTEST_SKIP() << "traces the tool's own system calls";
+  const TBytes Newer = EncodeLevel0Map(NoiseMap(2, 30, 7));
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), EncodeLevel0Map(TerrainMap(2, 5)));
+  KillBetweenTheRenames(Folder.Path());
+  // What a restore or a sync without deletions would bring back: the tool's files, as new files.
+  std::map<std::string, TBytes> Copies;
+  for (const auto& [Name, Bytes] : FilesIn(Folder.Path())) {
+    if (Name.starts_with(".varnholt-")) Copies[Name] = Bytes;
+  }
+  WriteFile(Folder.Path() / "Map2.raw", Newer);
+  ASSERT_EQ(RunTool(Folder.Path(), {"Map2.raw"}).ExitCode, 0);
+  for (const auto& [Name, Bytes] : Copies) WriteFile(Folder.Path() / Name, Bytes);
+  // Any run in the folder looks at them first, even one that then fails.
+  WriteFile(Folder.Path() / "Other1.raw", {});
+  EXPECT_EQ(RunTool(Folder.Path(), {"Other1.raw"}).ExitCode, 1);
+  std::map<std::string, TBytes> Expected = ConvertedPair(Newer, "Map2.raw");
+  Expected["Map1.raw"] = ReadFile(Folder.Path() / "Map1.raw");
+  Expected["Other1.raw"] = {};
+  EXPECT_EQ(FilesIn(Folder.Path()), Expected);
+}
+
+TEST(RecoveryTrustTest, AReaderOfTheFolderCannotHoldItsTurn) {
+  const std::optional<uid_t> Other = OtherUser();
+  if (!Other) GTEST_SKIP() << "needs root, to run as another user";
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), SmallMap());
+  // Another user who can only read the folder locks it and claims its turn as best it can.
+  int Ready[2];
+  ASSERT_EQ(::pipe(Ready), 0);
+  const pid_t Reader = ::fork();
+  if (Reader == 0) {
+    const int Opened = ::open(Folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+    if (::setgid(*Other) != 0 || ::setuid(*Other) != 0 || ::flock(Opened, LOCK_EX) != 0) ::_exit(1);
+    const TOtherRunsClaim Claim(Folder.Path());
+    if (::write(Ready[1], "x", 1) != 1) ::_exit(1);
+    ::pause();
+  }
+  char Byte = 0;
+  ASSERT_EQ(::read(Ready[0], &Byte, 1), 1);
+  TRunOptions Options;
+  Options.While = [](pid_t Child) {  // a run that waits for the reader fails rather than hangs
+    siginfo_t Ended{};
+    for (int K = 0; K < 200 && Ended.si_pid == 0; ++K) {
+      ::waitid(P_PID, static_cast<id_t>(Child), &Ended, WEXITED | WNOWAIT | WNOHANG);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (Ended.si_pid == 0) ::kill(Child, SIGKILL);
+  };
+  const TRunResult Run = RunTool(Folder.Path(), {"Map1.raw"}, Options);
+  ::kill(Reader, SIGKILL);
+  ::waitpid(Reader, nullptr, 0);
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(Run.Errors, "");
+}
+
+TEST(RecoveryTrustTest, AnotherRunsTurnIsWaitedForWithAWord) {
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), SmallMap());
+  TOtherRunsClaim Claim(Folder.Path());
+  ASSERT_TRUE(Claim.Held());
+  TRunOptions Options;
+  Options.While = [&](pid_t) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Claim.Release();
+  };
+  const TRunResult Run = RunTool(Folder.Path(), {"Map1.raw"}, Options);
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(Run.Errors, "varnholt: waiting for another run in .\n");
+}
+
+TEST(PairCommitTest, TemporariesArePrivateUntilTheyTakeTheirMapsPermissions) {
+  if (UnderRunner()) GTEST_SKIP() << "traces the tool's own system calls";
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), SmallMap());
+  fs::remove(Folder.Path() / "Map.raw");
+  const auto Public = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                      fs::perms::others_read;
+  fs::permissions(Folder.Path() / "MapInfo.raw", Public);
+  std::vector<fs::perms> WhileWritten;
+  TRunOptions Options;
+  Options.Traced = true;
+  // The permissions change once the info map is written whole.
+  Options.While = [&](pid_t Child) {
+    while (WhileWritten.empty() && StopAtSystemCall(Child, {SYS_fchmod}, 1)) {
+      for (const auto& Entry : fs::directory_iterator(Folder.Path())) {
+        if (Entry.path().extension() == ".tmp")
+          WhileWritten.push_back(Entry.status().permissions());
+      }
+    }
+    ReleaseTraced(Child);
+  };
+  const mode_t Mask = ::umask(027);
+  const TRunResult Run = RunTool(Folder.Path(), {"Map1.raw"}, Options);
+  ::umask(Mask);
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(WhileWritten, std::vector{fs::perms::owner_read | fs::perms::owner_write});
+  EXPECT_EQ(fs::status(Folder.Path() / "MapInfo.raw").permissions(), Public);
+  // Where there was no map, the new one has the permissions of a new file.
+  EXPECT_EQ(fs::status(Folder.Path() / "Map.raw").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 }  // namespace

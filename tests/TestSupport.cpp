@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "Platform.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -92,6 +94,24 @@ std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder) {
     if (Entry.is_regular_file()) Files[Entry.path().filename().string()] = ReadFile(Entry.path());
   }
   return Files;
+}
+
+TOtherRunsClaim::TOtherRunsClaim(const std::filesystem::path& Folder)
+    : Path((Folder / ".varnholt-0123456789abcdef.lock").string()) {
+  bool Taken = false;
+  Handle = platform::CreateHeldFile(Path, Taken);
+  if (Handle != kNoFile) platform::ShowHeld(Handle);
+}
+
+void TOtherRunsClaim::Release() {
+  if (Handle == kNoFile) return;
+  platform::RemoveFile(Path);
+  platform::CloseFile(Handle);
+  Handle = kNoFile;
+}
+
+bool TOtherRunsClaim::Held() const {
+  return Handle != kNoFile;
 }
 
 std::string ConsoleText(const std::vector<std::string>& Lines) {

@@ -63,6 +63,22 @@ TBytes ReadFile(const std::filesystem::path& Path);
 // Every regular file in Folder (not below it) with its bytes.
 std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder);
 
+// Another run's claim on a folder's turn, made as a run makes it and held for the object's
+// lifetime or until released.
+class TOtherRunsClaim {
+ public:
+  explicit TOtherRunsClaim(const std::filesystem::path& Folder);
+  ~TOtherRunsClaim() { Release(); }
+  TOtherRunsClaim(const TOtherRunsClaim&) = delete;
+  TOtherRunsClaim& operator=(const TOtherRunsClaim&) = delete;
+  void Release();
+  bool Held() const;
+
+ private:
+  std::string Path;
+  std::intptr_t Handle;
+};
+
 // The console text of a run: the banner, then Lines, every line ended by CR LF.
 std::string ConsoleText(const std::vector<std::string>& Lines);
 
