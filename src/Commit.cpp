@@ -271,8 +271,8 @@ std::optional<TCommitPlan> DecodePlan(const std::string& Folder,
     const auto Field = [&](std::size_t F) { return std::string(Fields[3 + 5 * K + F]); };
     TPlacement& File = Plan.Files[K];
     File = {Field(0), {}, Field(2), {}, Field(4)};
-    if (!ParseIdentity(Field(1), File.TemporaryId) || !ParseOptionalIdentity(Field(3), File.OldId) ||
-        !IsSoundPlacement(File)) {
+    if (!ParseIdentity(Field(1), File.TemporaryId) ||
+        !ParseOptionalIdentity(Field(3), File.OldId) || !IsSoundPlacement(File)) {
       return std::nullopt;
     }
   }
