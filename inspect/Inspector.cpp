@@ -61,18 +61,6 @@ std::string PictureText(const std::string& PictureFile, const TPicture& Picture)
                              : "scaled down to one pixel per " + Scale + " x " + Scale + " cells");
 }
 
-// A short or malformed file is named in the failure: there are two of them.
-std::string DifferenceIn(const std::string& Path, const auto& Compare) {
-  TInputFile File(Path);
-  std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(File.Size()));
-  Bytes.resize(File.Read(Bytes));
-  try {
-    return Compare(std::span<const std::uint8_t>(Bytes));
-  } catch (const Exception& Failure) {
-    throw Exception(std::string(Failure.what()) + ": " + Path);
-  }
-}
-
 // Writes the picture; the failure, if it cannot be, so that the report comes first.
 std::string WritePicture(const std::string& PictureFile, const TPicture& Picture) {
   try {
@@ -93,15 +81,10 @@ bool CheckOutputs(const TRunPaths& Paths, const TMapRun& Expected, const TPrintL
     return false;
   }
   PrintLine("Checking " + Paths.Info + "...");
-  const std::string InfoDifference = DifferenceIn(
-      Paths.Info,
-      [&](std::span<const std::uint8_t> File) { return CompareInfoMap(File, Expected.InfoMap); });
+  const std::string InfoDifference = InfoMapDifference(Paths.Info, Expected.InfoMap);
   if (!InfoDifference.empty()) PrintLine(Paths.Info + " does not match: " + InfoDifference);
   PrintLine("Checking " + Paths.Waypoint + "...");
-  const std::string WaypointDifference =
-      DifferenceIn(Paths.Waypoint, [&](std::span<const std::uint8_t> File) {
-        return CompareWaypointMap(File, Expected.Waypoints);
-      });
+  const std::string WaypointDifference = WaypointMapDifference(Paths.Waypoint, Expected.Waypoints);
   if (!WaypointDifference.empty()) {
     PrintLine(Paths.Waypoint + " does not match: " + WaypointDifference);
   }
@@ -163,10 +146,9 @@ int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
   // One labelling of each segment serves the check, the survey and the picture.
   TSurveyBuilder Survey(Map.SegmentsPerSide);
   TPicture Picture = NewPicture(Map.SegmentsPerSide);
-  AnalyseMap(Map, [&](std::size_t K, const TAreaMasks& Masks) {
-    const TSegmentRows Blocked = Map.Level0.Rows(K);
-    Survey.Add(K, Blocked, Masks);
-    PaintSegment(K, Blocked, Masks, Picture);
+  AnalyseMap(Map, [&](std::size_t K, const TSegmentAnalysis& Segment) {
+    Survey.Add(K, Segment.Blocked, Segment.Masks);
+    PaintSegment(K, Segment.Blocked, Segment.Masks, Picture);
   });
   if (!CheckOutputs(Paths, Map, PrintLine)) return 1;
   const TSurvey Result = Survey.Finish(Map.Waypoints);

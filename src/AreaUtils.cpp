@@ -431,6 +431,15 @@ TAreaBorders AreaBorders(const TAreaMasks& Masks) {
   return Borders;
 }
 
+void AnalyseSegment(const TSegmentRows& Blocked, TSegmentAnalysis& Result) {
+  Result.Blocked = Blocked;
+  LabelAreaMasks(Blocked, Result.Masks);
+  ReduceMasksToInfo(Result.Masks, Result.Info);
+  Result.Waypoint = {};
+  PlaceWaypoints(Result.Masks, Result.Waypoint);
+  Result.Borders = AreaBorders(Result.Masks);
+}
+
 void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record) {
   AddLinks(Record.DownLinks, Contacts(Upper.Bottom, Lower.Top));
 }
@@ -452,6 +461,82 @@ void TSegmentLinker::Add(std::size_t K, const TAreaBorders& Borders, TWaypointSe
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
   TSegmentLinker Linker(Borders.Size());
   for (std::size_t K = 0; K < Borders.All().size(); ++K) Linker.Add(K, Borders.All()[K], Records);
+}
+
+void TComponents::Clear() {
+  RunCount = 0;
+  ComponentCount = 0;
+  RowStart.fill(0);
+}
+
+void TComponents::Label(const TSegmentRows& Cells) {
+  RunCount = 0;
+  ComponentCount = 0;
+  for (int R = 0; R < kSegmentSide; ++R) AddRow(R, Cells[static_cast<std::size_t>(R)]);
+  RowStart[kSegmentSide] = static_cast<std::uint16_t>(RunCount);
+  Number();
+}
+
+int TComponents::ComponentAt(int Cell) const {
+  const int R = Cell / kSegmentSide;
+  const std::uint64_t Bit = std::uint64_t{1} << (Cell % kSegmentSide);
+  for (int Run = RowStart[R]; Run < RowStart[R + 1]; ++Run) {
+    if ((Mask[Run] & Bit) != 0) return ComponentOf[Run];
+  }
+  return -1;
+}
+
+void TComponents::AddRow(int R, std::uint64_t Row) {
+  RowStart[R] = static_cast<std::uint16_t>(RunCount);
+  const int AboveEnd = RunCount;
+  int Above = R > 0 ? RowStart[R - 1] : AboveEnd;
+  for (std::uint64_t Left = Row; Left != 0;) {
+    const int Begin = std::countr_zero(Left);
+    const int End = Begin + std::countr_one(Left >> Begin);
+    const int Here = RunCount++;
+    Mask[Here] = (End == kSegmentSide ? ~std::uint64_t{0} : (std::uint64_t{1} << End) - 1) &
+                 (~std::uint64_t{0} << Begin);
+    Left &= ~Mask[Here];
+    Parent[Here] = static_cast<std::uint16_t>(Here);
+    Start[Here] = static_cast<std::uint16_t>(R * kSegmentSide + Begin);
+    // Both rows' runs go left to right: those above that end before this one begins are past.
+    for (; Above < AboveEnd && EndOf(Above) <= Begin; ++Above) {
+    }
+    for (int Other = Above; Other < AboveEnd && BeginOf(Other) < End; ++Other) Join(Here, Other);
+  }
+}
+
+int TComponents::BeginOf(int Run) const {
+  return std::countr_zero(Mask[Run]);
+}
+
+int TComponents::EndOf(int Run) const {
+  return kSegmentSide - std::countl_zero(Mask[Run]);
+}
+
+int TComponents::Find(int Run) {
+  while (Parent[Run] != Run) Run = Parent[Run] = Parent[Parent[Run]];
+  return Run;
+}
+
+void TComponents::Join(int A, int B) {
+  A = Find(A);
+  B = Find(B);
+  if (A != B) Parent[std::max(A, B)] = static_cast<std::uint16_t>(std::min(A, B));
+}
+
+void TComponents::Number() {
+  for (int Run = 0; Run < RunCount; ++Run) {
+    const int Root = Find(Run);
+    if (Root == Run) {
+      First[ComponentCount] = Start[Run];
+      Size[ComponentCount] = 0;
+      ComponentOf[Run] = static_cast<std::uint16_t>(ComponentCount++);
+    }
+    ComponentOf[Run] = ComponentOf[Root];
+    Size[ComponentOf[Run]] =
+        static_cast<std::uint16_t>(Size[ComponentOf[Run]] + EndOf(Run) - BeginOf(Run));
+  }
 }
 
 void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {

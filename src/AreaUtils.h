@@ -53,6 +53,17 @@ TAreaBorders AreaBorders(const TAreaMasks& Masks);
 // links, and of Left touching Right (column 63 against column 0) into the right links.
 void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record);
 void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSegment& Record);
+// Everything one segment's areas give: its cells, the kept areas, the info values, the waypoint
+// record (links aside) and the borders.
+struct TSegmentAnalysis {
+  TSegmentRows Blocked;
+  TAreaMasks Masks;
+  TInfoRows Info;
+  TWaypointSegment Waypoint;
+  TAreaBorders Borders;
+};
+void AnalyseSegment(const TSegmentRows& Blocked, TSegmentAnalysis& Result);
+
 // Links the segments of a grid as they come, in grid order, each with the segment above it and
 // the one to its left, so that only a row of borders is ever kept. A segment without areas has
 // empty borders, and so neither gets nor gives links.
@@ -67,6 +78,47 @@ class TSegmentLinker {
 };
 // Links every segment of the grid with its neighbours below and to the right.
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records);
+
+// The 4-connected components of any set of cells, with their runs: each row's runs joined with
+// the runs above that they touch, through a union-find in which the earlier run survives, so that
+// components come in the row-major order of their first cells. The converter keeps four areas of
+// a segment; the regions a pathfinder searches and the inspector's survey need the others too,
+// which are the components of the open cells it did not keep.
+class TComponents {
+ public:
+  void Clear();
+  void Label(const TSegmentRows& Cells);
+  int Count() const { return ComponentCount; }
+  std::uint16_t FirstCell(int Component) const { return First[Component]; }  // r * 64 + c
+  std::uint16_t Cells(int Component) const { return Size[Component]; }
+  // The component of the cell at r * 64 + c; -1 for a cell not in the set.
+  int ComponentAt(int Cell) const;
+  // Calls Visit(Component, Mask) for every run of row R.
+  template <typename F>
+  void ForRunsOfRow(int R, F Visit) const {
+    for (int Run = RowStart[R]; Run < RowStart[R + 1]; ++Run) Visit(ComponentOf[Run], Mask[Run]);
+  }
+
+ private:
+  static constexpr int kMaxRuns = kSegmentSide * kSegmentSide / 2;
+
+  void AddRow(int R, std::uint64_t Row);
+  int BeginOf(int Run) const;
+  int EndOf(int Run) const;
+  int Find(int Run);
+  void Join(int A, int B);
+  void Number();
+
+  std::array<std::uint64_t, kMaxRuns> Mask;
+  std::array<std::uint16_t, kMaxRuns> Parent;
+  std::array<std::uint16_t, kMaxRuns> Start;  // r * 64 + c of its first cell
+  std::array<std::uint16_t, kMaxRuns> ComponentOf;
+  std::array<std::uint16_t, kMaxRuns> First;
+  std::array<std::uint16_t, kMaxRuns> Size;
+  std::array<std::uint16_t, kSegmentSide + 1> RowStart{};
+  int RunCount = 0;
+  int ComponentCount = 0;
+};
 
 // The same steps on 4096-byte area maps (cell (r, c) at byte r * 64 + c, 0 for no area), for
 // the tests, the fuzz targets and the tools that look at single cells.

@@ -167,6 +167,12 @@ TSegmentRows TLevel0Records::Rows(std::size_t K) const {
   return Rows;
 }
 
+bool TLevel0Records::IsBlocked(std::size_t K, int R, int C) const {
+  const std::int32_t Kind = Tag(K);
+  if (Kind == segFilledLow || Kind == segFilledHigh) return Kind == segFilledHigh;
+  return (Bytes[Starts.All()[K] + 4 + static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) != 0;
+}
+
 TSegment TLevel0Records::Segment(std::size_t K) const {
   TSegment Segment;
   StoreRows(Segment.data(), Rows(K));

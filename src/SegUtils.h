@@ -105,6 +105,7 @@ class TLevel0Records {
   std::int32_t Tag(std::size_t K) const { return LoadLE32(&Bytes.get()[Starts.All()[K]]); }
   TSegmentRows Rows(std::size_t K) const;  // a filled record's too
   TSegment Segment(std::size_t K) const;
+  bool IsBlocked(std::size_t K, int R, int C) const;
 
  private:
   std::unique_ptr<std::uint8_t[], TFreeMemory> Bytes;

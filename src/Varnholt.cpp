@@ -20,26 +20,10 @@ void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
   File.Finish();
 }
 
-// What one segment's areas give the maps.
-struct TSegmentResult {
-  TAreaMasks Masks;
-  TInfoRows Info;
-  TWaypointSegment Waypoint;
-  TAreaBorders Borders;
-};
-
-void AnalyseSegment(const TSegmentRows& Blocked, TSegmentResult& Result) {
-  LabelAreaMasks(Blocked, Result.Masks);
-  ReduceMasksToInfo(Result.Masks, Result.Info);
-  Result.Waypoint = {};
-  PlaceWaypoints(Result.Masks, Result.Waypoint);
-  Result.Borders = AreaBorders(Result.Masks);
-}
-
-TSegmentResult ResultOf(std::uint64_t EveryRow) {
+TSegmentAnalysis AnalysisOf(std::uint64_t EveryRow) {
   TSegmentRows Blocked;
   Blocked.fill(EveryRow);
-  TSegmentResult Result;
+  TSegmentAnalysis Result;
   AnalyseSegment(Blocked, Result);
   return Result;
 }
@@ -93,21 +77,30 @@ TMapRun ReadMap(TReader& File, std::uint64_t Size) {
 void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer) {
   WriteMapHeader(Run.InfoMap, Run.CellsPerSide, 0, 1);
   // Filled segments, most of a real map, always give the same: they are analysed once.
-  const TSegmentResult Open = ResultOf(0);
-  const TSegmentResult Blocked = ResultOf(~std::uint64_t{0});
-  TSegmentResult Explicit;
+  const TSegmentAnalysis Open = AnalysisOf(0);
+  const TSegmentAnalysis Blocked = AnalysisOf(~std::uint64_t{0});
+  TSegmentAnalysis Explicit;
   TSegmentLinker Linker(Run.SegmentsPerSide);
   for (std::size_t K = 0; K < Run.Level0.Count(); ++K) {
     const std::int32_t Tag = Run.Level0.Tag(K);
     if (Tag != segFilledLow && Tag != segFilledHigh) AnalyseSegment(Run.Level0.Rows(K), Explicit);
-    const TSegmentResult& Result = Tag == segFilledLow    ? Open
-                                   : Tag == segFilledHigh ? Blocked
-                                                          : Explicit;
+    const TSegmentAnalysis& Result = Tag == segFilledLow    ? Open
+                                     : Tag == segFilledHigh ? Blocked
+                                                            : Explicit;
     WriteInfoRows(Run.InfoMap, Result.Info);
     Run.Waypoints.All()[K] = Result.Waypoint;
     Linker.Add(K, Result.Borders, Run.Waypoints);
-    if (Observer) Observer(K, Result.Masks);
+    if (Observer) Observer(K, Result);
   }
+}
+
+TRegionMap AnalyseRegions(TMapRun& Run, const TSegmentObserver& Observer) {
+  TRegionBuilder Builder(Run.SegmentsPerSide);
+  AnalyseMap(Run, [&](std::size_t K, const TSegmentAnalysis& Segment) {
+    Builder.Add(K, Segment);
+    if (Observer) Observer(K, Segment);
+  });
+  return Builder.Finish(std::move(Run.Level0));
 }
 
 TRunPaths DeriveRunPaths(std::string_view Argument, const TPathRules& Rules) {

@@ -9,6 +9,7 @@
 
 #include "AreaUtils.h"
 #include "Commit.h"
+#include "PathSearch.h"
 #include "Platform.h"
 #include "SegUtils.h"
 
@@ -50,8 +51,11 @@ TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outpu
 // Loading from a file already open, whose Size bytes are all there is to read.
 TMapRun ReadMap(TReader& File, std::uint64_t Size);
 // Sees every segment's kept areas as they are worked out, K counting the segments in grid order.
-using TSegmentObserver = std::function<void(std::size_t K, const TAreaMasks& Masks)>;
+using TSegmentObserver = std::function<void(std::size_t K, const TSegmentAnalysis& Segment)>;
 void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer = {});
+// The analysis of a loaded map as the regions that paths are searched on, which take the map's
+// cells from the run; Observer as above.
+TRegionMap AnalyseRegions(TMapRun& Run, const TSegmentObserver& Observer = {});
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.

@@ -117,6 +117,50 @@ TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed
   return Map;
 }
 
+TLevel0Map MazeMap(std::uint32_t Exponent, std::uint64_t Seed) {
+  constexpr std::uint32_t kPitch = 4;  // a corridor of three cells and a wall
+  TLevel0Map Map = OpenMap(Exponent);
+  const std::uint32_t Side = Map.SegmentsPerSide() * kSegmentSide;
+  const std::uint32_t Rooms = Side / kPitch;
+  // Every wall stands at first: the last row and column of each room's square.
+  for (std::uint32_t Row = 0; Row < Side; ++Row) {
+    for (std::uint32_t Column = 0; Column < Side; ++Column) {
+      if (Row % kPitch == kPitch - 1 || Column % kPitch == kPitch - 1)
+        Map.SetBlocked(Row, Column, true);
+    }
+  }
+  const auto Open = [&](std::uint32_t Room, std::uint32_t Next) {
+    const std::uint32_t Row = std::max(Room / Rooms, Next / Rooms) * kPitch;
+    const std::uint32_t Column = std::max(Room % Rooms, Next % Rooms) * kPitch;
+    const bool Across = Room / Rooms == Next / Rooms;  // the wall between them is a column
+    for (std::uint32_t K = 0; K + 1 < kPitch; ++K) {
+      Map.SetBlocked(Across ? Row + K : Row - 1, Across ? Column - 1 : Column + K, false);
+    }
+  };
+  TRandom Random(Seed);
+  std::vector<bool> Visited(std::size_t{Rooms} * Rooms);
+  std::vector<std::uint32_t> Walk{0};
+  Visited[0] = true;
+  while (!Walk.empty()) {
+    const std::uint32_t Room = Walk.back();
+    std::uint32_t Choices[4];
+    int Count = 0;
+    if (Room / Rooms > 0 && !Visited[Room - Rooms]) Choices[Count++] = Room - Rooms;
+    if (Room / Rooms + 1 < Rooms && !Visited[Room + Rooms]) Choices[Count++] = Room + Rooms;
+    if (Room % Rooms > 0 && !Visited[Room - 1]) Choices[Count++] = Room - 1;
+    if (Room % Rooms + 1 < Rooms && !Visited[Room + 1]) Choices[Count++] = Room + 1;
+    if (Count == 0) {
+      Walk.pop_back();
+      continue;
+    }
+    const std::uint32_t Next = Choices[Random.Next() % static_cast<std::uint64_t>(Count)];
+    Open(Room, Next);
+    Visited[Next] = true;
+    Walk.push_back(Next);
+  }
+  return Map;
+}
+
 std::vector<std::uint8_t> EncodeLevel0Map(const TLevel0Map& Map) {
   TMapBuffer File(kHeaderBytes + Map.Segments.size() * (4 + sizeof(TSegment)));
   WriteMapHeader(File, Map.SegmentsPerSide() * kSegmentSide, 0, 0);

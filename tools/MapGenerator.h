@@ -31,6 +31,11 @@ TLevel0Map RoughTerrainMap(std::uint32_t Exponent, std::uint64_t Seed);
 // Every cell blocked with probability Percent / 100, independently.
 TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed);
 
+// A maze with a single path between any two of its places: corridors three cells wide between
+// walls one cell thick, dug by a randomised depth-first walk. Most segments hold many pieces of
+// corridor, so most of its areas are erased ones.
+TLevel0Map MazeMap(std::uint32_t Exponent, std::uint64_t Seed);
+
 // The file bytes: header, then one record per segment, filled records where a segment is uniform.
 std::vector<std::uint8_t> EncodeLevel0Map(const TLevel0Map& Map);
 

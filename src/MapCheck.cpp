@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
-namespace varnholt::inspect {
+#include "Platform.h"
+
+namespace varnholt {
 namespace {
 
 // Reads the expected file from memory, so that both sides of a comparison go through the same
@@ -160,4 +163,30 @@ std::string CompareWaypointMap(std::span<const std::uint8_t> Bytes,
   return CompareEnd(File);
 }
 
-}  // namespace varnholt::inspect
+namespace {
+
+// A short or malformed file is named in the failure: there are two of them.
+std::string DifferenceIn(const std::string& Path, const auto& Compare) {
+  TInputFile File(Path);
+  std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(File.Size()));
+  Bytes.resize(File.Read(Bytes));
+  try {
+    return Compare(std::span<const std::uint8_t>(Bytes));
+  } catch (const Exception& Failure) {
+    throw Exception(std::string(Failure.what()) + ": " + Path);
+  }
+}
+
+}  // namespace
+
+std::string InfoMapDifference(const std::string& Path, const TMapBuffer& Expected) {
+  return DifferenceIn(
+      Path, [&](std::span<const std::uint8_t> File) { return CompareInfoMap(File, Expected); });
+}
+
+std::string WaypointMapDifference(const std::string& Path, const TWaypointSegments& Expected) {
+  return DifferenceIn(
+      Path, [&](std::span<const std::uint8_t> File) { return CompareWaypointMap(File, Expected); });
+}
+
+}  // namespace varnholt

@@ -1,5 +1,6 @@
 // The comparison of the converter's two outputs, as its own phases rebuild them in memory
-// (LoadMap, AnalyseMap), with the files found beside the map.
+// (LoadMap, AnalyseMap), with the files found beside the map: for the inspector and for the
+// library that opens a converted map.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include "SegUtils.h"
 #include "UTypes.h"
 
-namespace varnholt::inspect {
+namespace varnholt {
 
 // The first difference between a file and the bytes it should hold, in words for the report
 // ("segment (2, 5), DownLinks: ..."); empty when the file matches. A short or malformed file
@@ -17,4 +18,9 @@ std::string CompareInfoMap(std::span<const std::uint8_t> File, const TMapBuffer&
 std::string CompareWaypointMap(std::span<const std::uint8_t> File,
                                const TWaypointSegments& Expected);
 
-}  // namespace varnholt::inspect
+// The same for the file at Path; a missing, short or malformed file fails with the readers'
+// messages and the path ("Error reading file: PATH").
+std::string InfoMapDifference(const std::string& Path, const TMapBuffer& Expected);
+std::string WaypointMapDifference(const std::string& Path, const TWaypointSegments& Expected);
+
+}  // namespace varnholt

@@ -1,0 +1,613 @@
+#include "PathSearch.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <numeric>
+#include <queue>
+#include <string>
+
+namespace varnholt {
+namespace {
+
+constexpr int kCells = kSegmentSide * kSegmentSide;
+constexpr std::uint16_t kNoRegion = UINT16_MAX;
+
+std::uint64_t Distance(std::uint64_t RowA, std::uint64_t ColumnA, std::uint64_t RowB,
+                       std::uint64_t ColumnB) {
+  return (RowA > RowB ? RowA - RowB : RowB - RowA) +
+         (ColumnA > ColumnB ? ColumnA - ColumnB : ColumnB - ColumnA);
+}
+
+std::string CellText(TMapCell Cell) {
+  return std::to_string(Cell.Row) + ", " + std::to_string(Cell.Column);
+}
+
+// ---- Building the regions ----
+
+// The region of every cell along one side of a segment, kNoRegion where none.
+using TSide = std::array<std::uint16_t, kSegmentSide>;
+
+struct TSides {
+  TSide Top;
+  TSide Bottom;
+  TSide Left;
+  TSide Right;
+};
+
+void MarkRow(std::uint64_t Cells, std::uint16_t Region, TSide& Side) {
+  if (Cells == ~std::uint64_t{0}) return Side.fill(Region);  // a whole row, as in open segments
+  for (; Cells != 0; Cells &= Cells - 1)
+    Side[static_cast<std::size_t>(std::countr_zero(Cells))] = Region;
+}
+
+void MarkColumns(std::size_t R, std::uint64_t Cells, std::uint16_t Region, TSides& Sides) {
+  if ((Cells & 1) != 0) Sides.Left[R] = Region;
+  if ((Cells >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Region;
+}
+
+void MarkKeptSides(const TAreaBorders& Borders, int Kept, TSides& Sides) {
+  for (std::size_t A = 0; A < static_cast<std::size_t>(Kept); ++A) {
+    const auto Region = static_cast<std::uint16_t>(A);
+    MarkRow(Borders.Top[A], Region, Sides.Top);
+    MarkRow(Borders.Bottom[A], Region, Sides.Bottom);
+    MarkRow(Borders.Left[A], Region, Sides.Left);
+    MarkRow(Borders.Right[A], Region, Sides.Right);
+  }
+}
+
+void MarkErasedSides(const TComponents& Erased, int Kept, TSides& Sides) {
+  for (int R = 0; R < kSegmentSide; ++R) {
+    Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+      const auto Region = static_cast<std::uint16_t>(Kept + Component);
+      if (R == 0) MarkRow(Run, Region, Sides.Top);
+      if (R == kSegmentSide - 1) MarkRow(Run, Region, Sides.Bottom);
+      MarkColumns(static_cast<std::size_t>(R), Run, Region, Sides);
+    });
+  }
+}
+
+// Appends the pairs of regions that meet along a border, once each.
+void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& List) {
+  const std::size_t First = List.size();
+  for (std::size_t K = 0; K < Own.size(); ++K) {
+    if (Own[K] == kNoRegion || Other[K] == kNoRegion) continue;
+    const TContact Contact{Own[K], Other[K]};
+    if (List.size() == First || List.back() != Contact) List.push_back(Contact);
+  }
+  // Along a border the same two regions mostly meet in one stretch: few are left to sort.
+  if (List.size() - First < 2) return;
+  std::sort(List.begin() + static_cast<std::ptrdiff_t>(First), List.end());
+  List.erase(std::unique(List.begin() + static_cast<std::ptrdiff_t>(First), List.end()),
+             List.end());
+}
+
+TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks) {
+  TSegmentRows Cells;
+  for (std::size_t R = 0; R < Cells.size(); ++R) {
+    Cells[R] =
+        ~Blocked[R] & ~(Masks.Rows[0][R] | Masks.Rows[1][R] | Masks.Rows[2][R] | Masks.Rows[3][R]);
+  }
+  return Cells;
+}
+
+std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
+  while (Parent[Node] != Node) Node = Parent[Node] = Parent[Parent[Node]];
+  return Node;
+}
+
+}  // namespace
+
+bool TCellStore::IsOpen(TMapCell Cell) const {
+  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide;
+  return !Level0.IsBlocked(K, static_cast<int>(Cell.Row % kSegmentSide),
+                           static_cast<int>(Cell.Column % kSegmentSide));
+}
+
+struct TRegionBuilder::TSweep {
+  explicit TSweep(std::uint32_t Side) : Bottoms(Side) {
+    const std::size_t Segments = std::size_t{Side} * Side;
+    Map.PlaceStart.reserve(Segments + 1);
+    Map.Kept.reserve(Segments);
+    Map.DownStart.reserve(Segments + 1);
+    Map.RightStart.reserve(Segments + 1);
+    Map.PlaceStart.push_back(0);
+  }
+  TRegionMap Map;
+  std::vector<TSide> Bottoms;  // per segment column: the regions along row 63 of the segment above
+  TSide Right{};               // along column 63 of the segment to the left
+  TComponents Erased;          // room for one segment's erased areas, taken once
+};
+
+TRegionBuilder::TRegionBuilder(std::uint32_t SegmentsPerSide)
+    : Sweep(std::make_unique<TSweep>(SegmentsPerSide)) {}
+
+TRegionBuilder::~TRegionBuilder() = default;
+
+void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
+  const std::size_t N = Sweep->Bottoms.size();
+  TRegionMap& Map = Sweep->Map;
+  const TAreaMasks& Masks = Segment.Masks;
+  Map.Kept.push_back(static_cast<std::uint8_t>(Masks.Count));
+  for (int A = 0; A < Masks.Count; ++A) {
+    const auto& Point = Segment.Waypoint.Points[static_cast<std::size_t>(A)];  // column, row
+    Map.Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
+  }
+  TSides Sides;
+  for (TSide* Side : {&Sides.Top, &Sides.Bottom, &Sides.Left, &Sides.Right}) Side->fill(kNoRegion);
+  MarkKeptSides(Segment.Borders, Masks.Count, Sides);
+  const TSegmentRows Erased = ErasedCells(Segment.Blocked, Masks);
+  // Most segments have no area beyond the fourth: nothing to label then.
+  if (!AllRowsAre(Erased, 0)) {
+    Sweep->Erased.Label(Erased);
+    for (int C = 0; C < Sweep->Erased.Count(); ++C)
+      Map.Places.push_back(Sweep->Erased.FirstCell(C));
+    MarkErasedSides(Sweep->Erased, Masks.Count, Sides);
+  }
+  Map.PlaceStart.push_back(static_cast<std::uint32_t>(Map.Places.size()));
+  // The contacts of the segment above and of the one to the left are complete now; both come in
+  // grid order.
+  if (K >= N) {
+    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
+    AddContacts(Sweep->Bottoms[K % N], Sides.Top, Map.Down);
+  }
+  if (K % N > 0) {
+    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
+    AddContacts(Sweep->Right, Sides.Left, Map.Right);
+  } else if (K > 0) {
+    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));  // the row's last
+  }
+  Sweep->Bottoms[K % N] = Sides.Bottom;
+  Sweep->Right = Sides.Right;
+}
+
+TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
+  TRegionMap& Map = Sweep->Map;
+  const std::size_t N = Sweep->Bottoms.size();
+  // The last row of segments has nothing below, the last segment nothing to its right.
+  while (Map.DownStart.size() < Map.Kept.size() + 1) {
+    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
+  }
+  while (Map.RightStart.size() < Map.Kept.size() + 1) {
+    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
+  }
+  Map.Store = TCellStore(std::move(Cells), static_cast<std::uint32_t>(N));
+  std::vector<std::uint32_t> Parent(Map.Places.size());
+  std::iota(Parent.begin(), Parent.end(), std::uint32_t{0});
+  const auto Join = [&](std::size_t K, std::size_t Neighbour, std::span<const TContact> Found) {
+    for (const TContact& Contact : Found) {
+      const std::uint32_t A = FindRoot(Parent, Map.PlaceStart[K] + Contact.Own);
+      const std::uint32_t B = FindRoot(Parent, Map.PlaceStart[Neighbour] + Contact.Other);
+      Parent[std::max(A, B)] = std::min(A, B);
+    }
+  };
+  for (std::size_t K = 0; K < Map.Kept.size(); ++K) {
+    Join(K, K + N, Map.DownOf(K));
+    Join(K, K + 1, Map.RightOf(K));
+  }
+  Map.Component.resize(Parent.size());
+  for (std::uint32_t Region = 0; Region < Parent.size(); ++Region) {
+    Map.Component[Region] = FindRoot(Parent, Region);
+  }
+  return std::move(Map);
+}
+
+namespace {
+
+// ---- Finding a cell's region ----
+
+struct TSegmentCell {
+  std::uint64_t Segment;
+  int Cell;  // r * 64 + c
+};
+
+TSegmentCell Locate(const TCellStore& Cells, TMapCell Cell) {
+  return {
+      std::uint64_t{Cell.Row / kSegmentSide} * Cells.SegmentsPerSide() + Cell.Column / kSegmentSide,
+      static_cast<int>(Cell.Row % kSegmentSide * kSegmentSide + Cell.Column % kSegmentSide)};
+}
+
+bool HasCell(const TSegmentRows& Rows, int Cell) {
+  return (Rows[static_cast<std::size_t>(Cell / kSegmentSide)] >> (Cell % kSegmentSide) & 1) != 0;
+}
+
+// The region of an open cell, by labelling its segment again as the map was built.
+std::uint16_t RegionOf(const TRegionMap& Map, TSegmentCell At) {
+  const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
+  TAreaMasks Masks;
+  LabelAreaMasks(Blocked, Masks);
+  for (int A = 0; A < Masks.Count; ++A) {
+    if (HasCell(Masks.Rows[static_cast<std::size_t>(A)], At.Cell))
+      return static_cast<std::uint16_t>(A);
+  }
+  const auto Erased = std::make_unique<TComponents>();
+  Erased->Label(ErasedCells(Blocked, Masks));
+  return static_cast<std::uint16_t>(Masks.Count + Erased->ComponentAt(At.Cell));
+}
+
+void CheckCell(const TCellStore& Cells, TMapCell Cell) {
+  if (!Cells.IsInside(Cell)) throw Exception("Cell outside the map: " + CellText(Cell));
+  if (!Cells.IsOpen(Cell)) throw Exception("Cell blocked: " + CellText(Cell));
+}
+
+// ---- Searching the regions ----
+
+// A region of the map: its segment and its number there.
+using TNode = std::uint64_t;
+constexpr int kRegionBits = 12;  // a segment has at most 2048 regions
+
+TNode NodeOf(std::uint64_t Segment, unsigned Region) {
+  return Segment << kRegionBits | Region;
+}
+std::uint64_t SegmentOf(TNode Node) {
+  return Node >> kRegionBits;
+}
+unsigned RegionNumber(TNode Node) {
+  return static_cast<unsigned>(Node & ((1u << kRegionBits) - 1));
+}
+
+// Dense numbers for the keys a search meets, in the order it meets them: its cost grows with
+// what it visits, not with the map.
+class TKeyTable {
+ public:
+  static constexpr std::uint32_t kMissing = UINT32_MAX;
+  std::uint32_t Find(std::uint64_t Key) const {
+    if (Keys.empty()) return kMissing;
+    for (std::size_t Slot = Hash(Key);; Slot = (Slot + 1) & (Keys.size() - 1)) {
+      if (Keys[Slot] == 0) return kMissing;
+      if (Keys[Slot] == Key + 1) return Values[Slot];
+    }
+  }
+  // Key's number, numbering it next if it is new.
+  std::uint32_t Add(std::uint64_t Key) {
+    if (2 * (Count + 1) > Keys.size()) Grow();
+    std::size_t Slot = Hash(Key);
+    for (; Keys[Slot] != 0; Slot = (Slot + 1) & (Keys.size() - 1)) {
+      if (Keys[Slot] == Key + 1) return Values[Slot];
+    }
+    Keys[Slot] = Key + 1;
+    Values[Slot] = Count;
+    return Count++;
+  }
+  std::uint32_t Size() const { return Count; }
+
+ private:
+  std::size_t Hash(std::uint64_t Key) const {
+    return static_cast<std::size_t>((Key * 0x9E3779B97F4A7C15ull) >> Shift);
+  }
+  void Grow() {
+    std::vector<std::uint64_t> OldKeys = std::move(Keys);
+    std::vector<std::uint32_t> OldValues = std::move(Values);
+    const std::size_t Size = std::max<std::size_t>(64, 2 * OldKeys.size());
+    Keys.assign(Size, 0);
+    Values.assign(Size, 0);
+    Shift = 64 - std::countr_zero(Size);
+    for (std::size_t Slot = 0; Slot < OldKeys.size(); ++Slot) {
+      if (OldKeys[Slot] == 0) continue;
+      std::size_t To = Hash(OldKeys[Slot] - 1);
+      while (Keys[To] != 0) To = (To + 1) & (Size - 1);
+      Keys[To] = OldKeys[Slot];
+      Values[To] = OldValues[Slot];
+    }
+  }
+
+  std::vector<std::uint64_t> Keys;  // key + 1; 0 marks a free slot
+  std::vector<std::uint32_t> Values;
+  std::uint32_t Count = 0;
+  int Shift = 64;
+};
+
+// Calls Visit(Node) for every region that touches the region Node.
+template <typename F>
+void ForNeighbours(const TRegionMap& Map, TNode Node, F Visit) {
+  const std::uint64_t K = SegmentOf(Node);
+  const std::uint64_t N = Map.Cells().SegmentsPerSide();
+  const unsigned Region = RegionNumber(Node);
+  for (const TContact& Contact : Map.DownOf(K)) {
+    if (Contact.Own == Region) Visit(NodeOf(K + N, Contact.Other));
+  }
+  for (const TContact& Contact : Map.RightOf(K)) {
+    if (Contact.Own == Region) Visit(NodeOf(K + 1, Contact.Other));
+  }
+  if (K >= N) {
+    for (const TContact& Contact : Map.DownOf(K - N)) {
+      if (Contact.Other == Region) Visit(NodeOf(K - N, Contact.Own));
+    }
+  }
+  if (K % N > 0) {
+    for (const TContact& Contact : Map.RightOf(K - 1)) {
+      if (Contact.Other == Region) Visit(NodeOf(K - 1, Contact.Own));
+    }
+  }
+}
+
+TMapCell PlaceOf(const TRegionMap& Map, TNode Node) {
+  const std::uint64_t K = SegmentOf(Node);
+  const std::uint64_t N = Map.Cells().SegmentsPerSide();
+  const std::uint16_t Place = Map.PlacesOf(K)[RegionNumber(Node)];
+  return {static_cast<std::uint32_t>(K / N * kSegmentSide + Place / kSegmentSide),
+          static_cast<std::uint32_t>(K % N * kSegmentSide + Place % kSegmentSide)};
+}
+
+std::uint64_t Distance(TMapCell A, TMapCell B) {
+  return Distance(A.Row, A.Column, B.Row, B.Column);
+}
+
+std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
+  return Map.ComponentOf(Map.FirstRegion(SegmentOf(Node)) + RegionNumber(Node));
+}
+
+// A* over the regions, each standing at its place, a step costing the distance between places
+// and the distance to the goal cell as the estimate. Start and Goal are connected.
+std::vector<TNode> RegionPath(const TRegionMap& Map, TNode Start, TNode Goal, TMapCell GoalCell,
+                              TMapCell StartCell) {
+  struct TVisit {
+    TNode Node;
+    std::uint64_t Cost;
+    std::uint32_t Parent;
+    bool Closed;
+  };
+  struct TOpen {
+    std::uint64_t Estimate;
+    std::uint64_t Cost;
+    std::uint32_t Visit;
+    // Least estimate first; among equal ones the farther along, then the earlier met.
+    bool operator<(const TOpen& Other) const {
+      if (Estimate != Other.Estimate) return Estimate > Other.Estimate;
+      if (Cost != Other.Cost) return Cost < Other.Cost;
+      return Visit > Other.Visit;
+    }
+  };
+  TKeyTable Index;
+  std::vector<TVisit> Visits;
+  std::priority_queue<TOpen> Open;
+  const auto Reach = [&](TNode Node, std::uint64_t Cost, std::uint32_t Parent) {
+    const std::uint32_t Number = Index.Add(Node);
+    if (Number == Visits.size()) Visits.push_back({Node, UINT64_MAX, 0, false});
+    TVisit& Visit = Visits[Number];
+    if (Visit.Closed || Cost >= Visit.Cost) return;
+    Visit.Cost = Cost;
+    Visit.Parent = Parent;
+    Open.push({Cost + Distance(PlaceOf(Map, Node), GoalCell), Cost, Number});
+  };
+  Reach(Start, Distance(StartCell, PlaceOf(Map, Start)), 0);
+  while (!Open.empty()) {
+    const TOpen Top = Open.top();
+    Open.pop();
+    if (Visits[Top.Visit].Closed) continue;
+    Visits[Top.Visit].Closed = true;
+    const TNode Node = Visits[Top.Visit].Node;
+    if (Node == Goal) break;
+    const TMapCell Place = PlaceOf(Map, Node);
+    ForNeighbours(Map, Node, [&](TNode Next) {
+      Reach(Next, Top.Cost + Distance(Place, PlaceOf(Map, Next)), Top.Visit);
+    });
+  }
+  std::vector<TNode> Path;
+  for (std::uint32_t Visit = Index.Find(Goal);; Visit = Visits[Visit].Parent) {
+    Path.push_back(Visits[Visit].Node);
+    if (Visit == 0) break;
+  }
+  std::reverse(Path.begin(), Path.end());
+  return Path;
+}
+
+// The segments the cells are searched in: those of the regions found and their eight
+// neighbours, so that the path can cut corners the regions' places do not, and go round small
+// obstacles on whichever side is shorter.
+TKeyTable CorridorOf(const TCellStore& Cells, const std::vector<TNode>& Regions) {
+  const auto N = static_cast<std::int64_t>(Cells.SegmentsPerSide());
+  TKeyTable Corridor;
+  for (const TNode Node : Regions) {
+    const auto K = static_cast<std::int64_t>(SegmentOf(Node));
+    for (std::int64_t I = std::max<std::int64_t>(K / N - 1, 0); I <= std::min(K / N + 1, N - 1);
+         ++I) {
+      for (std::int64_t J = std::max<std::int64_t>(K % N - 1, 0); J <= std::min(K % N + 1, N - 1);
+           ++J) {
+        Corridor.Add(static_cast<std::uint64_t>(I * N + J));
+      }
+    }
+  }
+  return Corridor;
+}
+
+// ---- Searching the cells ----
+
+constexpr std::uint32_t kUnknown = UINT32_MAX;
+constexpr std::uint32_t kNone = UINT32_MAX - 1;
+
+// Steps up, down, left and right, and the opposite of each.
+constexpr int kRowStep[4] = {-1, 1, 0, 0};
+constexpr int kColumnStep[4] = {0, 0, -1, 1};
+constexpr std::uint8_t kOpposite[4] = {1, 0, 3, 2};
+
+// A* over the cells of the segments admitted (all of them, or a corridor), 4-connected, a step
+// costing 1 and the Manhattan distance to the goal as the estimate. A step changes the estimated
+// length f by 0 or 2, so the open cells wait in two stacks, f and f + 2; last in first out within
+// f takes the cells farthest along first, which keeps the search narrow where many paths are
+// equally short. A cell is closed when it is first taken from a stack, and keeps the step it was
+// reached by, so that the path can be walked back.
+class TCellSearch {
+ public:
+  TCellSearch(const TCellStore& Store, const TKeyTable* Admitted)
+      : Cells(Store), Corridor(Admitted) {}
+  // The number of steps of the path found, -1 when there is none; Path gets its cells.
+  std::int64_t Run(TMapCell Start, TMapCell Goal, std::vector<TMapCell>* Path);
+
+ private:
+  struct TSlot {
+    std::uint64_t Segment;
+    TMapCell Origin;                            // its cell (0, 0) on the map
+    TSegmentRows Open;                          // cells open and not yet closed
+    std::array<std::uint8_t, kCells / 4> From;  // per cell, 2 bits: the step it was reached by
+    std::array<std::uint32_t, 4> Neighbours;    // slots up, down, left, right
+  };
+  struct TEntry {
+    std::uint32_t Slot;
+    std::uint16_t Cell;
+    std::uint8_t From;
+  };
+
+  std::uint32_t SlotOf(std::uint64_t Segment);
+  std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
+  std::uint64_t Estimate(const TSlot& Slot, int Cell) const {
+    return Distance(Slot.Origin.Row + static_cast<std::uint32_t>(Cell / kSegmentSide),
+                    Slot.Origin.Column + static_cast<std::uint32_t>(Cell % kSegmentSide), Goal.Row,
+                    Goal.Column);
+  }
+  void Expand(const TEntry& Entry, std::uint64_t Cost, std::uint64_t Bound);
+  void WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapCell>& Path);
+
+  const TCellStore& Cells;
+  const TKeyTable* Corridor;
+  TMapCell Goal;
+  std::uint32_t StartSlot = 0;
+  int StartCell = 0;
+  TKeyTable SlotIndex;
+  std::vector<TSlot> Slots;
+  std::vector<TEntry> Now;    // estimate f
+  std::vector<TEntry> Later;  // estimate f + 2
+};
+
+std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
+  const std::uint32_t Number = SlotIndex.Add(Segment);
+  if (Number < Slots.size()) return Number;
+  const std::uint64_t N = Cells.SegmentsPerSide();
+  TSlot& Slot = Slots.emplace_back();
+  Slot.Segment = Segment;
+  Slot.Origin = {static_cast<std::uint32_t>(Segment / N * kSegmentSide),
+                 static_cast<std::uint32_t>(Segment % N * kSegmentSide)};
+  const TSegmentRows Blocked = Cells.Rows(Segment);
+  for (std::size_t R = 0; R < Blocked.size(); ++R) Slot.Open[R] = ~Blocked[R];
+  Slot.Neighbours.fill(kUnknown);
+  return Number;
+}
+
+std::uint32_t TCellSearch::Neighbour(std::uint32_t Slot, int Direction) {
+  if (Slots[Slot].Neighbours[static_cast<std::size_t>(Direction)] != kUnknown) {
+    return Slots[Slot].Neighbours[static_cast<std::size_t>(Direction)];
+  }
+  const std::uint64_t N = Cells.SegmentsPerSide();
+  const std::uint64_t K = Slots[Slot].Segment;
+  const bool Inside = Direction == 0   ? K >= N
+                      : Direction == 1 ? K + N < N * N
+                      : Direction == 2 ? K % N > 0
+                                       : K % N + 1 < N;
+  const std::uint64_t Next = K + static_cast<std::uint64_t>(kRowStep[Direction]) * N +
+                             static_cast<std::uint64_t>(kColumnStep[Direction]);
+  const bool Admitted =
+      Inside && (Corridor == nullptr || Corridor->Find(Next) != TKeyTable::kMissing);
+  const std::uint32_t Found = Admitted ? SlotOf(Next) : kNone;
+  Slots[Slot].Neighbours[static_cast<std::size_t>(Direction)] = Found;
+  return Found;
+}
+
+void TCellSearch::Expand(const TEntry& Entry, std::uint64_t Cost, std::uint64_t Bound) {
+  const int Row = Entry.Cell / kSegmentSide;
+  const int Column = Entry.Cell % kSegmentSide;
+  for (int Direction = 0; Direction < 4; ++Direction) {
+    int NextRow = Row + kRowStep[Direction];
+    int NextColumn = Column + kColumnStep[Direction];
+    std::uint32_t Slot = Entry.Slot;
+    if (NextRow < 0 || NextRow >= kSegmentSide || NextColumn < 0 || NextColumn >= kSegmentSide) {
+      Slot = Neighbour(Entry.Slot, Direction);
+      if (Slot == kNone) continue;
+      NextRow = (NextRow + kSegmentSide) % kSegmentSide;
+      NextColumn = (NextColumn + kSegmentSide) % kSegmentSide;
+    }
+    const TSlot& Target = Slots[Slot];
+    if ((Target.Open[static_cast<std::size_t>(NextRow)] >> NextColumn & 1) == 0) continue;
+    const auto Cell = static_cast<std::uint16_t>(NextRow * kSegmentSide + NextColumn);
+    const std::uint64_t Estimate = Cost + 1 + this->Estimate(Target, Cell);
+    (Estimate == Bound ? Now : Later).push_back({Slot, Cell, static_cast<std::uint8_t>(Direction)});
+  }
+}
+
+std::int64_t TCellSearch::Run(TMapCell Start, TMapCell GoalCell, std::vector<TMapCell>* Path) {
+  Goal = GoalCell;
+  const TSegmentCell From = Locate(Cells, Start);
+  const TSegmentCell To = Locate(Cells, GoalCell);
+  StartSlot = SlotOf(From.Segment);
+  StartCell = From.Cell;
+  std::uint64_t Bound = Estimate(Slots[StartSlot], From.Cell);
+  Now.push_back({StartSlot, static_cast<std::uint16_t>(From.Cell), 0});
+  for (;;) {
+    if (Now.empty()) {
+      if (Later.empty()) return -1;
+      std::swap(Now, Later);
+      Bound += 2;
+    }
+    const TEntry Entry = Now.back();
+    Now.pop_back();
+    TSlot& Slot = Slots[Entry.Slot];
+    std::uint64_t& Row = Slot.Open[Entry.Cell / kSegmentSide];
+    const std::uint64_t Bit = std::uint64_t{1} << (Entry.Cell % kSegmentSide);
+    if ((Row & Bit) == 0) continue;
+    Row &= ~Bit;
+    const int Shift = 2 * (Entry.Cell % 4);
+    Slot.From[Entry.Cell / 4] = static_cast<std::uint8_t>(
+        (Slot.From[Entry.Cell / 4] & ~(3 << Shift)) | ((Entry.From & 3) << Shift));
+    const std::uint64_t Cost = Bound - Estimate(Slot, Entry.Cell);
+    if (Slot.Segment == To.Segment && Entry.Cell == To.Cell) {
+      if (Path != nullptr) WalkBack(Entry.Slot, Entry.Cell, *Path);
+      return static_cast<std::int64_t>(Cost);
+    }
+    Expand(Entry, Cost, Bound);
+  }
+}
+
+void TCellSearch::WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapCell>& Path) {
+  for (;;) {
+    const TSlot& Slot = Slots[SlotNumber];
+    Path.push_back({Slot.Origin.Row + static_cast<std::uint32_t>(Cell / kSegmentSide),
+                    Slot.Origin.Column + static_cast<std::uint32_t>(Cell % kSegmentSide)});
+    if (SlotNumber == StartSlot && Cell == StartCell) break;
+    const int Back =
+        kOpposite[Slot.From[static_cast<std::size_t>(Cell / 4)] >> (2 * (Cell % 4)) & 3];
+    int Row = Cell / kSegmentSide + kRowStep[Back];
+    int Column = Cell % kSegmentSide + kColumnStep[Back];
+    if (Row < 0 || Row >= kSegmentSide || Column < 0 || Column >= kSegmentSide) {
+      SlotNumber = Neighbour(SlotNumber, Back);
+      Row = (Row + kSegmentSide) % kSegmentSide;
+      Column = (Column + kSegmentSide) % kSegmentSide;
+    }
+    Cell = Row * kSegmentSide + Column;
+  }
+  std::reverse(Path.begin(), Path.end());
+}
+
+}  // namespace
+
+int AreaOf(const TRegionMap& Map, TMapCell Cell) {
+  if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
+  const TSegmentCell At = Locate(Map.Cells(), Cell);
+  TAreaMasks Masks;
+  LabelAreaMasks(Map.Cells().Rows(At.Segment), Masks);
+  for (int A = 0; A < Masks.Count; ++A) {
+    if (HasCell(Masks.Rows[static_cast<std::size_t>(A)], At.Cell)) return A + 1;
+  }
+  return 0;
+}
+
+std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+  CheckCell(Map.Cells(), Start);
+  CheckCell(Map.Cells(), Goal);
+  const TSegmentCell From = Locate(Map.Cells(), Start);
+  const TSegmentCell To = Locate(Map.Cells(), Goal);
+  const TNode StartNode = NodeOf(From.Segment, RegionOf(Map, From));
+  const TNode GoalNode = NodeOf(To.Segment, RegionOf(Map, To));
+  if (ComponentOf(Map, StartNode) != ComponentOf(Map, GoalNode)) return {};
+  const TKeyTable Corridor =
+      CorridorOf(Map.Cells(), RegionPath(Map, StartNode, GoalNode, Goal, Start));
+  std::vector<TMapCell> Path;
+  TCellSearch(Map.Cells(), &Corridor).Run(Start, Goal, &Path);
+  return Path;
+}
+
+std::int64_t ShortestPathLength(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+  CheckCell(Map.Cells(), Start);
+  CheckCell(Map.Cells(), Goal);
+  return TCellSearch(Map.Cells(), nullptr).Run(Start, Goal, nullptr);
+}
+
+}  // namespace varnholt

@@ -1,0 +1,209 @@
+// Paths on every kind of generated map, checked against a plain breadth-first search of the whole
+// grid: a path exactly when the grid connects the cells, every path a chain of 4-adjacent open
+// cells from the start to the goal and no shorter than the shortest, the exact search exactly as
+// long; the same through the C interface and from several threads at once.
+#include "PathSearch.h"
+
+#include <gtest/gtest.h>
+#include <varnholt/varnholt.h>
+
+#include <algorithm>
+#include <deque>
+#include <fstream>
+#include <thread>
+
+#include "MapGenerator.h"
+#include "TestSupport.h"
+#include "Varnholt.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TRegionMap RegionsOf(const TBytes& File) {
+  TMemoryReader Reader(File);
+  TMapRun Run = ReadMap(Reader, File.size());
+  return AnalyseRegions(Run);
+}
+
+// The model: steps from Start to every cell by breadth-first search, -1 where it cannot go.
+std::vector<std::int64_t> Distances(const TCellStore& Cells, TMapCell Start) {
+  const std::uint32_t Side = Cells.CellsPerSide();
+  std::vector<std::int64_t> Steps(std::size_t{Side} * Side, -1);
+  std::deque<TMapCell> Queue{Start};
+  Steps[std::size_t{Start.Row} * Side + Start.Column] = 0;
+  while (!Queue.empty()) {
+    const TMapCell Cell = Queue.front();
+    Queue.pop_front();
+    const std::int64_t Here = Steps[std::size_t{Cell.Row} * Side + Cell.Column];
+    const TMapCell Next[] = {{Cell.Row - 1, Cell.Column},
+                             {Cell.Row + 1, Cell.Column},
+                             {Cell.Row, Cell.Column - 1},
+                             {Cell.Row, Cell.Column + 1}};
+    for (const TMapCell& To : Next) {
+      if (!Cells.IsInside(To) || !Cells.IsOpen(To)) continue;
+      std::int64_t& There = Steps[std::size_t{To.Row} * Side + To.Column];
+      if (There >= 0) continue;
+      There = Here + 1;
+      Queue.push_back(To);
+    }
+  }
+  return Steps;
+}
+
+// Open cells at random, half of them in erased areas where there are such.
+std::vector<TMapCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
+  std::vector<TMapCell> Open, Erased;
+  const std::uint32_t Side = Map.Cells().CellsPerSide();
+  for (std::uint32_t Row = 0; Row < Side; ++Row) {
+    for (std::uint32_t Column = 0; Column < Side; ++Column) {
+      if (!Map.Cells().IsOpen({Row, Column})) continue;
+      (AreaOf(Map, {Row, Column}) == 0 ? Erased : Open).push_back({Row, Column});
+    }
+  }
+  TRandom Random(Seed);
+  std::vector<TMapCell> Chosen;
+  for (std::size_t K = 0; K < Count; ++K) {
+    const std::vector<TMapCell>& From = K % 2 == 1 && !Erased.empty() ? Erased : Open;
+    if (!From.empty()) Chosen.push_back(From[Random.Next() % From.size()]);
+  }
+  return Chosen;
+}
+
+bool AreNeighbours(TMapCell A, TMapCell B) {
+  const std::uint32_t Rows = A.Row > B.Row ? A.Row - B.Row : B.Row - A.Row;
+  const std::uint32_t Columns = A.Column > B.Column ? A.Column - B.Column : B.Column - A.Column;
+  return Rows + Columns == 1;
+}
+
+// Checks one query against the model; returns the path's length over the shortest (1 when none).
+double CheckPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal, std::int64_t Shortest) {
+  const std::vector<TMapCell> Path = FindPath(Map, Start, Goal);
+  EXPECT_EQ(ShortestPathLength(Map, Start, Goal), Shortest);
+  if (Shortest < 0) {
+    EXPECT_TRUE(Path.empty());
+    return 1;
+  }
+  EXPECT_FALSE(Path.empty());
+  if (Path.empty()) return 1;
+  EXPECT_EQ(Path.front(), Start);
+  EXPECT_EQ(Path.back(), Goal);
+  for (std::size_t K = 0; K < Path.size(); ++K) {
+    EXPECT_TRUE(Map.Cells().IsOpen(Path[K]));
+    if (K > 0) {
+      EXPECT_TRUE(AreNeighbours(Path[K - 1], Path[K])) << K;
+    }
+  }
+  const auto Steps = static_cast<std::int64_t>(Path.size()) - 1;
+  EXPECT_GE(Steps, Shortest);
+  return Shortest == 0 ? 1 : static_cast<double>(Steps) / static_cast<double>(Shortest);
+}
+
+// Every pair of Cells: found exactly where the grid connects them, valid, and within Bound of
+// the shortest.
+void CheckPairs(const TRegionMap& Map, const std::vector<TMapCell>& Cells, double Bound) {
+  const std::uint32_t Side = Map.Cells().CellsPerSide();
+  double Worst = 1;
+  for (std::size_t A = 0; A < Cells.size(); A += 4) {
+    const std::vector<std::int64_t> Steps = Distances(Map.Cells(), Cells[A]);
+    for (std::size_t B = 0; B < Cells.size(); ++B) {
+      const TMapCell Goal = Cells[B];
+      const double Ratio =
+          CheckPath(Map, Cells[A], Goal, Steps[std::size_t{Goal.Row} * Side + Goal.Column]);
+      Worst = std::max(Worst, Ratio);
+    }
+  }
+  EXPECT_LE(Worst, Bound);
+}
+
+TEST(PathSearchTest, PathsOnEveryKindOfMapAgreeWithTheGrid) {
+  const struct {
+    const char* Name;
+    TLevel0Map (*Make)();
+  } Kinds[] = {
+      {"open", [] { return OpenMap(2); }},
+      {"terrain", [] { return TerrainMap(3, 11); }},
+      {"rough", [] { return RoughTerrainMap(3, 12); }},
+      {"noise 30 %", [] { return NoiseMap(2, 30, 13); }},
+      {"noise 45 %, split everywhere", [] { return NoiseMap(2, 45, 14); }},
+      {"maze", [] { return MazeMap(2, 15); }},
+  };
+  for (const auto& Kind : Kinds) {
+    SCOPED_TRACE(Kind.Name);
+    const TRegionMap Map = RegionsOf(EncodeLevel0Map(Kind.Make()));
+    CheckPairs(Map, SomeOpenCells(Map, 48, 7), 1.5);
+  }
+}
+
+#if !defined(_WIN32)
+TEST(PathSearchTest, PathsOnTheFuzzCorpusAgreeWithTheGrid) {
+  for (const auto& Entry : fs::directory_iterator(VARNHOLT_CONVERT_CORPUS)) {
+    SCOPED_TRACE(Entry.path().filename().string());
+    TRegionMap Map;
+    const TBytes File = ReadFile(Entry.path());
+    if (FailureOf([&] { Map = RegionsOf(File); }) != "no failure") continue;
+    CheckPairs(Map, SomeOpenCells(Map, 24, 3), 3);
+  }
+}
+#endif
+
+TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
+  const TRegionMap Map = RegionsOf(EncodeLevel0Map(RoughTerrainMap(3, 21)));
+  const std::vector<TMapCell> Cells = SomeOpenCells(Map, 64, 5);
+  const auto AllPaths = [&] {
+    std::vector<std::vector<TMapCell>> Paths;
+    for (std::size_t K = 0; K + 1 < Cells.size(); ++K)
+      Paths.push_back(FindPath(Map, Cells[K], Cells[K + 1]));
+    return Paths;
+  };
+  const auto Alone = AllPaths();
+  std::vector<std::vector<std::vector<TMapCell>>> Together(4);
+  std::vector<std::thread> Threads;
+  for (auto& Paths : Together) Threads.emplace_back([&] { Paths = AllPaths(); });
+  for (std::thread& Thread : Threads) Thread.join();
+  for (const auto& Paths : Together) EXPECT_EQ(Paths, Alone);
+}
+
+// The C interface on a file: paths written up to the room given, failures in words, and a pair
+// beside the map checked by varnholt_open.
+TEST(PathSearchTest, TheCInterfaceFindsPathsAndSaysWhatFails) {
+  TScratchFolder Folder;
+  const std::string Level0 = (Folder.Path() / "Maze1Level0Map.raw").string();
+  WriteFile(Level0, EncodeLevel0Map(MazeMap(1, 4)));
+  EXPECT_EQ(varnholt_open(Level0.c_str()), nullptr);
+  EXPECT_EQ(std::string(varnholt_error()),
+            "Error opening file: " + (Folder.Path() / "MazeInfo.raw").string());
+  varnholt_map* Map = varnholt_analyse(Level0.c_str());
+  ASSERT_NE(Map, nullptr);
+  EXPECT_EQ(varnholt_cells_per_side(Map), 128);
+  EXPECT_EQ(varnholt_area_of(Map, 128, 0), -1);
+  EXPECT_EQ(varnholt_area_of(Map, 3, 3), 0);  // a wall
+  const std::int64_t Count = varnholt_find_path(Map, 0, 0, 126, 126, nullptr, 0);
+  ASSERT_GT(Count, 253);
+  std::vector<std::int32_t> Cells(static_cast<std::size_t>(2 * Count) + 2, -7);
+  EXPECT_EQ(varnholt_find_path(Map, 0, 0, 126, 126, Cells.data(), 3), Count);
+  EXPECT_EQ(std::count(Cells.begin(), Cells.end(), -7),
+            static_cast<std::ptrdiff_t>(Cells.size() - 6));
+  EXPECT_EQ(varnholt_find_path(Map, 0, 0, 126, 126, Cells.data(), Count), Count);
+  EXPECT_EQ(std::vector(Cells.end() - 4, Cells.end()),
+            (std::vector<std::int32_t>{126, 126, -7, -7}));
+  EXPECT_EQ(varnholt_find_path(Map, 0, 0, 3, 3, nullptr, 0), -1);
+  EXPECT_EQ(std::string(varnholt_error()), "Cell blocked: 3, 3");
+  EXPECT_EQ(varnholt_find_path(Map, -1, 0, 3, 3, nullptr, 0), -1);
+  EXPECT_EQ(std::string(varnholt_error()), "Cell outside the map: -1, 0");
+  varnholt_close(Map);
+
+  ConvertMap(Level0, (Folder.Path() / "MazeInfo.raw").string(),
+             (Folder.Path() / "Maze.raw").string(), [](std::string_view) {});
+  Map = varnholt_open(Level0.c_str());
+  EXPECT_NE(Map, nullptr) << varnholt_error();
+  varnholt_close(Map);
+  WriteFile(Level0, EncodeLevel0Map(MazeMap(1, 5)));
+  EXPECT_EQ(varnholt_open(Level0.c_str()), nullptr);
+  EXPECT_TRUE(std::string(varnholt_error()).find("does not match: segment") != std::string::npos)
+      << varnholt_error();
+}
+
+}  // namespace
+}  // namespace varnholt::test
