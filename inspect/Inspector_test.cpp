@@ -204,7 +204,7 @@ TEST(InspectorRunTest, NamesAPairLeftHalfReplaced) {
   varnholt::test::TRunOptions Options;
   Options.Traced = true;
   Options.While = [](pid_t Child) {
-    ASSERT_TRUE(varnholt::test::StopAtSystemCall(Child, varnholt::test::kRenameCalls, 2));
+    ASSERT_TRUE(varnholt::test::StopAtRenameOnto(Child, "Test.raw"));
     ::kill(Child, SIGKILL);
   };
   varnholt::test::RunProgram(VARNHOLT_EXE, Scratch.Path(), {"Test1Level0Map.raw"}, Options);

@@ -57,14 +57,14 @@ bool IsPlainName(const std::string& Name) {
 }
 
 // Creates a new file of the tool in Folder under a free name; Path gets its path.
-TFileHandle CreateToolFile(const std::string& Folder, std::string_view Suffix, std::string& Path) {
+platform::TCreatedFile CreateToolFile(const std::string& Folder, std::string_view Suffix,
+                                      std::string& Path, bool RemovedWhenLetGo = false) {
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
     Path = Folder + ToolFileName(Suffix);
-    bool Taken = false;
-    const TFileHandle Handle = platform::CreateHeldFile(Path, Taken);
-    if (Handle != kNoFile || !Taken) return Handle;
+    const platform::TCreatedFile Created = platform::CreateHeldFile(Path, RemovedWhenLetGo);
+    if (Created.Handle != kNoFile || !Created.NameTaken) return Created;
   }
-  return kNoFile;
+  return {};
 }
 
 std::string FolderName(const std::string& Folder) {
@@ -80,20 +80,21 @@ void Tell(const TCommitRules& Rules, const std::string& Text) {
 // are let go, and tries again. Of two runs that claim at once at least one sees the other's
 // claim, so no two ever have the turn together. Only those who may write the folder can place a
 // claim, and a claim counts only while its run holds it, so neither a reader of the folder nor a
-// run that died can keep others waiting. Where no claim can be placed (a file system without
-// locks, say) runs go without turns.
+// run that died can keep others waiting. A claim is made under a temporary's name and renamed
+// once others can see that it is held. On a file system without locks runs go without turns.
 class TFolderTurn {
  public:
+  enum TState { Held, Busy, Lockless, Failed };
   // Waits for the turn when Patient, failing with "Error writing file" once Rules.Patience has
   // passed; otherwise leaves a busy folder at once, without the turn.
   TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool Patient);
   ~TFolderTurn() { Withdraw(); }
   TFolderTurn(const TFolderTurn&) = delete;
   TFolderTurn& operator=(const TFolderTurn&) = delete;
-  bool Held() const { return Claim != kNoFile; }
+  TState State() const { return Now; }
 
  private:
-  bool Place();
+  TState Place();
   void Withdraw();
   std::vector<std::string> OtherClaims() const;
   bool AwaitRelease(std::vector<std::string> Others, const TCommitRules& Rules,
@@ -103,6 +104,7 @@ class TFolderTurn {
   std::string ClaimPath;
   TFileHandle Claim = kNoFile;
   platform::TPendingFile* Pending = nullptr;  // an interruption removes the claim
+  TState Now = Failed;
   bool Said = false;
 };
 
@@ -111,10 +113,12 @@ TFolderTurn::TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool
   const TClock::time_point Start = TClock::now();
   std::minstd_rand Jitter(static_cast<unsigned>(RandomToken()));
   for (;;) {
-    if (!Place()) return;
+    Now = Place();
+    if (Now != Held) return;
     const std::vector<std::string> Others = OtherClaims();
     if (Others.empty()) return;
     Withdraw();
+    Now = Busy;
     if (!Patient) return;
     if (!AwaitRelease(Others, Rules, Start)) {
       Tell(Rules, "gave up waiting for another run in " + FolderName(Folder));
@@ -125,18 +129,26 @@ TFolderTurn::TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool
   }
 }
 
-bool TFolderTurn::Place() {
-  const TInterruptionsHeld Held;  // no interruption between creating and registering it
-  Claim = CreateToolFile(Folder, kClaimSuffix, ClaimPath);
-  if (Claim == kNoFile) return false;
+TFolderTurn::TState TFolderTurn::Place() {
+  const TInterruptionsHeld Interruptions;  // none between creating and registering it
+  std::string Made;
+  const platform::TCreatedFile Created = CreateToolFile(Folder, kTemporarySuffix, Made, true);
+  Claim = Created.Handle;
+  if (Claim == kNoFile) return Failed;
   platform::ShowHeld(Claim);
+  ClaimPath = Made.substr(0, Made.size() - kTemporarySuffix.size()) + std::string(kClaimSuffix);
+  if (!Created.Held || !platform::RenameOver(Made, ClaimPath)) {
+    ClaimPath = Made;
+    Withdraw();
+    return Created.Held ? Failed : Lockless;
+  }
   Pending = platform::RegisterPendingFile(ClaimPath);
-  return true;
+  return Held;
 }
 
 void TFolderTurn::Withdraw() {
   if (Claim == kNoFile) return;
-  const TInterruptionsHeld Held;
+  const TInterruptionsHeld Interruptions;
   // Removed before it is let go, so that nobody takes it for the claim of a run that died.
   platform::RemoveFile(ClaimPath);
   platform::CloseFile(Claim);
@@ -237,8 +249,9 @@ std::string EncodeJournal(const TCommitPlan& Plan) {
 }
 
 enum class TJournalKind {
-  Foreign,   // not one a run of the tool wrote: ignored
-  CutShort,  // its run died while writing it, so nothing was renamed
+  Foreign,     // not one a run of the tool wrote: ignored
+  Unreadable,  // this user's, but it could not be read: what it names is not known
+  CutShort,    // its run died while writing it, so nothing was renamed
   Whole,
 };
 
@@ -301,17 +314,19 @@ TJournal DecodeJournal(const std::string& Folder, std::string_view Text) {
   return {TJournalKind::Whole, std::move(*Plan)};
 }
 
-// Only a regular file of this user's, read without following a link or waiting on a pipe.
+// Only a file that this user's run alone can have written, read without following a link or
+// waiting on a pipe.
 TJournal ReadJournal(const std::string& Folder, const std::string& Name) {
-  const std::optional<std::string> Text = platform::ReadOwnFile(Folder + Name, kJournalLimit);
-  if (!Text) return {};
-  return DecodeJournal(Folder, *Text);
+  const platform::TPrivateFile File = platform::ReadPrivateFile(Folder + Name, kJournalLimit);
+  if (!File.Private) return {};
+  if (!File.Read) return {TJournalKind::Unreadable, {}};
+  return DecodeJournal(Folder, File.Text);
 }
 
 // Writes the journal durably, its name in the folder included; the path, or empty on failure.
 std::string WriteJournal(const TCommitPlan& Plan) {
   std::string Path;
-  const TFileHandle Handle = CreateToolFile(Plan.Folder, kJournalSuffix, Path);
+  const TFileHandle Handle = CreateToolFile(Plan.Folder, kJournalSuffix, Path).Handle;
   if (Handle == kNoFile) return {};
   const std::string Text = EncodeJournal(Plan);
   const bool Written =
@@ -346,10 +361,11 @@ TStage StageOf(const TCommitPlan& Plan, const TPlacement& File) {
   const bool HasBackup = !File.Backup.empty();
   const auto Backup = HasBackup ? platform::EntryAt(Plan.At(File.Backup)) : std::nullopt;
   if (Backup && !IsFile(Backup, File.OldId)) return TStage::Unknown;
-  // The old file at the target, at the backup, or both; or none at all where none was found.
-  const bool OldAtHand = File.OldId ? Backup || IsFile(Target, File.OldId) : !Target;
+  // The old file at the target, or moved aside to the backup; or none where none was found.
+  const bool OldAtHand = File.OldId ? IsFile(Target, File.OldId) || (Backup && !Target) : !Target;
   if (Temporary) {
-    const bool Ours = Temporary->Regular && Temporary->Own && IsFile(Temporary, File.TemporaryId);
+    const bool Ours = Temporary->Regular && Temporary->Own && Temporary->Links == 1 &&
+                      IsFile(Temporary, File.TemporaryId);
     return Ours && OldAtHand ? TStage::Pending : TStage::Unknown;
   }
   if (IsFile(Target, File.TemporaryId)) {
@@ -394,21 +410,40 @@ bool IsUntouchable(const std::string& Path, const TCommitRules& Rules) {
                       Rules.Untouchable.end();
 }
 
+// Whether the target still holds what the plan found there: its old file, or nothing; the old
+// file may have been moved aside to the backup already.
+bool IsAsFound(const TCommitPlan& Plan, const TPlacement& File) {
+  const auto Target = platform::EntryAt(Plan.At(File.Target));
+  if (!File.OldId) return !Target;
+  return IsFile(Target, File.OldId) ||
+         (!Target && !File.Backup.empty() &&
+          IsFile(platform::EntryAt(Plan.At(File.Backup)), File.OldId));
+}
+
 bool KeepOld(const TCommitPlan& Plan, const TPlacement& File) {
   if (File.Backup.empty() || platform::PathExists(Plan.At(File.Backup))) return true;
-  // A hard link keeps the old file in place meanwhile; where there are none it moves aside.
-  return platform::LinkFile(Plan.At(File.Target), Plan.At(File.Backup)) ||
+  // A hard link keeps the old file in place meanwhile; where there are none a plain file moves
+  // aside, never anything else.
+  if (platform::LinkFile(Plan.At(File.Target), Plan.At(File.Backup))) {
+    if (IsFile(platform::EntryAt(Plan.At(File.Backup)), File.OldId)) return true;
+    platform::RemoveFile(Plan.At(File.Backup));  // another file came in between
+    return false;
+  }
+  const auto Target = platform::EntryAt(Plan.At(File.Target));
+  return Target && Target->Regular &&
          platform::RenameOver(Plan.At(File.Target), Plan.At(File.Backup));
 }
 
-// Puts the files from the First on in place, in order; true once all are. Otherwise InTheWay
-// names the target that could not be replaced.
+// Puts the files from the First on in place, in order, each only while its target still holds
+// what the plan found there; true once all are. Otherwise InTheWay names the target that could
+// not be replaced.
 bool PlaceFiles(const TCommitPlan& Plan, std::size_t First, const TCommitRules& Rules,
                 std::string& InTheWay) {
   for (std::size_t K = First; K < Plan.Files.size(); ++K) {
     const TPlacement& File = Plan.Files[K];
     InTheWay = File.Target;
-    if (IsUntouchable(Plan.At(File.Target), Rules) || !KeepOld(Plan, File) ||
+    if (IsUntouchable(Plan.At(File.Target), Rules) || !IsAsFound(Plan, File) ||
+        !KeepOld(Plan, File) ||
         !platform::RenameOver(Plan.At(File.Temporary), Plan.At(File.Target))) {
       return false;
     }
@@ -450,14 +485,17 @@ bool Undo(const TCommitPlan& Plan, std::string& Journal, const TCommitRules& Rul
 
 // Once the plan is carried out or undone: the renames are made durable before the journal goes,
 // with what else the plan left that is still the run's.
-void ClearUp(const TCommitPlan& Plan, const std::string& Journal) {
+void ClearUp(const TCommitPlan& Plan, const std::string& Journal, const TCommitRules& Rules) {
   platform::SyncFolder(Plan.Folder);
+  const auto RemoveIf = [&](const std::string& Name, const std::optional<TFileIdentity>& Id) {
+    const std::string Path = Plan.At(Name);
+    if (!Name.empty() && IsFile(platform::EntryAt(Path), Id) && !IsUntouchable(Path, Rules)) {
+      platform::RemoveFile(Path);
+    }
+  };
   for (const TPlacement& File : Plan.Files) {
-    const auto Temporary = platform::EntryAt(Plan.At(File.Temporary));
-    if (IsFile(Temporary, File.TemporaryId)) platform::RemoveFile(Plan.At(File.Temporary));
-    const auto Backup =
-        File.Backup.empty() ? std::nullopt : platform::EntryAt(Plan.At(File.Backup));
-    if (IsFile(Backup, File.OldId)) platform::RemoveFile(Plan.At(File.Backup));
+    RemoveIf(File.Temporary, File.TemporaryId);
+    RemoveIf(File.Backup, File.OldId);
   }
   platform::RemoveFile(Journal);
 }
@@ -472,13 +510,13 @@ TOutcome Settle(const TCommitPlan& Plan, std::string& Journal, bool Undoing,
   const std::vector<TStage> Stages = StagesOf(Plan);
   if (IsStale(Plan, Stages, Undoing)) return TOutcome::Stale;
   if (!Undoing && PlaceFiles(Plan, PlacedCount(Stages), Rules, InTheWay)) {
-    ClearUp(Plan, Journal);
+    ClearUp(Plan, Journal, Rules);
     return TOutcome::Settled;
   }
   if (!(Undoing ? PutBack(Plan, Rules, InTheWay) : Undo(Plan, Journal, Rules, InTheWay))) {
     return TOutcome::Blocked;
   }
-  ClearUp(Plan, Journal);
+  ClearUp(Plan, Journal, Rules);
   return TOutcome::Settled;
 }
 
@@ -499,23 +537,25 @@ bool IsJournalName(const std::string& Name) {
 // Removes the temporaries and claims that runs of this user left when they died, but for those a
 // journal still needs; a live run's are held, and other users' are theirs.
 void Sweep(const std::string& Folder, const std::vector<std::string>& Names,
-           const std::vector<std::string>& StillNeeded) {
+           const std::vector<std::string>& StillNeeded, const TCommitRules& Rules) {
   for (const std::string& Name : Names) {
     const bool Left = IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kClaimSuffix);
-    if (Left && std::find(StillNeeded.begin(), StillNeeded.end(), Name) == StillNeeded.end()) {
+    if (Left && std::find(StillNeeded.begin(), StillNeeded.end(), Name) == StillNeeded.end() &&
+        !IsUntouchable(Folder + Name, Rules)) {
       platform::RemoveIfAbandoned(Folder + Name);
     }
   }
 }
 
 // Called with the folder's turn, so that every journal in it is one whose run has died: no live
-// run has a journal outside its turn. False when a journal stays that concerns Targets: files put
-// in place now would be overtaken when that journal is settled later.
+// run has a journal outside its turn. False when a journal stays that concerns Targets, or may:
+// files put in place now would be overtaken when that journal is settled later.
 bool SettleFolder(const std::string& Folder, std::span<const std::string> Targets,
                   const TCommitRules& Rules) {
   const std::vector<std::string> Names = platform::FolderEntries(Folder, kToolPrefix);
   std::vector<std::string> StillNeeded;
   bool Clear = true;
+  bool Known = true;  // what every journal of this user's needs
   for (const std::string& Name : Names) {
     if (!IsJournalName(Name)) continue;
     std::string Journal = Folder + Name;
@@ -523,21 +563,25 @@ bool SettleFolder(const std::string& Folder, std::span<const std::string> Target
     if (Read.Kind == TJournalKind::Foreign) continue;
     std::string InTheWay;
     const TOutcome Outcome =
-        Read.Kind == TJournalKind::CutShort
+        Read.Kind == TJournalKind::Unreadable ? TOutcome::Blocked
+        : Read.Kind == TJournalKind::CutShort
             ? TOutcome::Stale
             : Settle(Read.Plan, Journal, IsToolName(Name, kUndoSuffix), Rules, InTheWay);
     if (Outcome == TOutcome::Stale) platform::RemoveFile(Journal);
     if (Outcome != TOutcome::Blocked) continue;
+    Known = Known && Read.Kind != TJournalKind::Unreadable;
     for (const TPlacement& File : Read.Plan.Files) {
       StillNeeded.insert(StillNeeded.end(), {File.Temporary, File.Backup});
     }
-    if (SharesTarget(Read.Plan, Targets)) {
-      Clear = false;
+    if (Read.Kind == TJournalKind::Unreadable || SharesTarget(Read.Plan, Targets)) {
+      Clear = Clear && Targets.empty();
+      const std::string Why =
+          InTheWay.empty() ? "it cannot be read" : InTheWay + " stands in the way";
       Tell(Rules, "cannot complete what a stopped run left in " + FolderName(Folder) + " (" + Name +
-                      "): " + InTheWay + " stands in the way");
+                      "): " + Why);
     }
   }
-  Sweep(Folder, Names, StillNeeded);
+  if (Known) Sweep(Folder, Names, StillNeeded, Rules);
   return Clear;
 }
 
@@ -555,7 +599,7 @@ TOutputFile::TOutputFile(std::string TargetPath) : Path(std::move(TargetPath)) {
   if (platform::IsDirectory(Path)) throw Exception("Error opening file: " + Path);
   // Held, so that an interruption never falls between creating the file and registering it.
   const TInterruptionsHeld Held;
-  Handle = CreateToolFile(FolderOf(Path), kTemporarySuffix, TemporaryPath);
+  Handle = CreateToolFile(FolderOf(Path), kTemporarySuffix, TemporaryPath).Handle;
   if (Handle == kNoFile) throw Exception("Error opening file: " + Path);
   Pending = platform::RegisterPendingFile(TemporaryPath);
 }
@@ -623,8 +667,16 @@ TCommitPlan PlanOf(const std::string& Folder, std::vector<TPlacement> Files) {
 
 void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules) {
   const std::string Folder = FolderOf(Files.front()->Path);
+  const bool OneFolder = std::all_of(Files.begin(), Files.end(), [&](const TOutputFile* File) {
+    return FolderOf(File->Path) == Folder;
+  });
+  if (Files.size() > kMostFiles || !OneFolder) throw Exception("Error writing file");
   // Taken before interruptions are held, so that a run waiting for its turn can still be stopped.
   const TFolderTurn Turn(Folder, Rules, true);
+  if (Turn.State() == TFolderTurn::Failed) {
+    Tell(Rules, "cannot take a turn in " + FolderName(Folder));
+    throw Exception("Error writing file");
+  }
   const TInterruptionsHeld Held;
   std::vector<TPlacement> Placements;
   for (const TOutputFile* File : Files) {
@@ -635,7 +687,7 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
                           {}});
   }
   // What runs that died here left is settled first, so that it never overtakes these files later.
-  if (Turn.Held() && !SettleFolder(Folder, TargetsOf(Placements), Rules)) {
+  if (Turn.State() == TFolderTurn::Held && !SettleFolder(Folder, TargetsOf(Placements), Rules)) {
     throw Exception("Error writing file");
   }
   const TCommitPlan Plan = PlanOf(Folder, std::move(Placements));
@@ -644,7 +696,7 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
   if (Journal.empty()) throw Exception("Error writing file");
   std::string InTheWay;
   const bool Placed = PlaceFiles(Plan, 0, Rules, InTheWay);
-  if (Placed || Undo(Plan, Journal, Rules, InTheWay)) ClearUp(Plan, Journal);
+  if (Placed || Undo(Plan, Journal, Rules, InTheWay)) ClearUp(Plan, Journal, Rules);
   // In place, removed, or left for the journal to settle: no longer theirs to remove.
   for (TOutputFile* File : Files) File->HandOver();
   if (!Placed) throw Exception("Error writing file");
@@ -653,7 +705,7 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
 void RecoverFolderOf(const std::string& Path, const TCommitRules& Rules) {
   const std::string Folder = FolderOf(Path);
   const TFolderTurn Turn(Folder, Rules, false);
-  if (!Turn.Held()) return;
+  if (Turn.State() != TFolderTurn::Held) return;
   const TInterruptionsHeld Held;
   SettleFolder(Folder, {}, Rules);
 }

@@ -142,29 +142,41 @@ void ReleasePendingFile(TPendingFile* File);
 // What a folder holds under a name: the entry itself, not where a symbolic link leads.
 struct TEntry {
   TFileIdentity Identity;
-  bool Regular = false;  // a plain file: not a folder, link, pipe or device
-  bool Own = false;      // owned by the user the process runs as
+  bool Regular = false;     // a plain file: not a folder, link, pipe or device
+  bool Own = false;         // owned by the user the process runs as
+  std::uint64_t Links = 0;  // names the file has
 };
 std::optional<TEntry> EntryAt(const std::string& Path);
 std::optional<TFileIdentity> FolderIdentity(const std::string& Folder);
-// The contents of a regular file owned by the user the process runs as, opened without following
-// a link or waiting on a pipe or device; none when it is anything else, cannot be read or holds
-// more than Limit bytes.
-std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit);
 
+// A file that only its owner can have written: regular, the running user's, with no other name
+// (another user cannot have linked it from elsewhere) and writable by its owner alone.
+struct TPrivateFile {
+  bool Private = false;  // false: anything else, which is left alone
+  bool Read = false;     // false: private, but reading it failed
+  std::string Text;
+};
+// Opened without following a link or waiting on a pipe or device; read up to Limit bytes (a
+// larger file is not private to the tool).
+TPrivateFile ReadPrivateFile(const std::string& Path, std::size_t Limit);
+
+struct TCreatedFile {
+  TFileHandle Handle = kNoFile;  // kNoFile when it cannot be created
+  bool NameTaken = false;        // why it could not: the name was in use
+  bool Held = false;             // held, which a file system without locks cannot do
+};
 // Creates a new file at Path that only its owner can open, held for as long as it is open so
-// that other runs can tell that its owner is alive. kNoFile when it cannot; Taken then says
-// whether the name was in use.
-TFileHandle CreateHeldFile(const std::string& Path, bool& Taken);
+// that other runs can tell that its owner is alive. Where RemovedWhenLetGo, the system removes
+// it when its holder dies, if it can (Windows).
+TCreatedFile CreateHeldFile(const std::string& Path, bool RemovedWhenLetGo = false);
 // Lets other users' runs see that the held file is held.
 void ShowHeld(TFileHandle Handle);
-// Whether some process holds the file at Path as CreateHeldFile's files are held. A file that
-// cannot be looked at because another user set it up a moment ago counts as held.
+// Whether some process holds the file at Path as CreateHeldFile's files are held.
 bool IsHeld(const std::string& Path);
 bool SyncFile(TFileHandle Handle);
 void CloseFile(TFileHandle Handle);
-// Gives the file open at Handle the permission bits of the file at Model, or, where there is
-// none, the bits a new file gets.
+// Gives the file open at Handle the permission bits of the regular file at Model, or, where
+// there is none, the bits a new file gets.
 bool TakePermissions(const std::string& Model, TFileHandle Handle);
 std::optional<TFileIdentity> IdentityOf(const std::string& Path);
 TFileIdentity IdentityOf(TFileHandle Handle);
@@ -176,7 +188,7 @@ bool LinkFile(const std::string& Existing, const std::string& Link);
 bool RenameOver(const std::string& From, const std::string& To);
 bool RemoveFile(const std::string& Path);
 // Removes the file at Path if it is a regular file of the user the process runs as that no
-// process holds as CreateHeldFile's files are held.
+// process holds as CreateHeldFile's files are held, whatever its permission bits.
 void RemoveIfAbandoned(const std::string& Path);
 // Makes the renames and removals made so far in Folder survive a crash of the system.
 void SyncFolder(const std::string& Folder);

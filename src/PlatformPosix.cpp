@@ -201,23 +201,23 @@ TPathRules FileSystemPathRules() {
   return PathRules();
 }
 
-TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
+TCreatedFile CreateHeldFile(const std::string& Path, bool) {
   const int Handle = ::open(Path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  Taken = Handle < 0 && errno == EEXIST;
-  if (Handle < 0) return kNoFile;
+  if (Handle < 0) return {kNoFile, errno == EEXIST, false};
   // Held by a write lock for as long as it is open, which only a process that may write the file
   // can take and which the system drops when its holder dies. A run clearing abandoned files may
-  // have caught this one in the moment before the lock: it then holds the lock itself, or has
+  // have caught this one in the moment before the lock: it then holds a lock itself, or has
   // already removed the file, and this name is given up. A file system without locks leaves the
-  // file unheld, and such files are then never taken for abandoned.
+  // file unheld; such files are never taken for abandoned.
+  if (!LockFile(Handle, F_WRLCK, F_OFD_SETLK)) {
+    if (errno != EAGAIN && errno != EACCES) return {Handle, false, false};
+    ::close(Handle);
+    return {kNoFile, true, false};
+  }
   struct stat Status;
-  const bool Caught = !LockFile(Handle, F_WRLCK, F_OFD_SETLK)
-                          ? errno == EAGAIN || errno == EACCES
-                          : ::fstat(Handle, &Status) != 0 || Status.st_nlink == 0;
-  if (!Caught) return Handle;
+  if (::fstat(Handle, &Status) == 0 && Status.st_nlink > 0) return {Handle, false, true};
   ::close(Handle);
-  Taken = true;
-  return kNoFile;
+  return {kNoFile, true, false};
 }
 
 void ShowHeld(TFileHandle Handle) {
@@ -227,8 +227,7 @@ void ShowHeld(TFileHandle Handle) {
 
 bool IsHeld(const std::string& Path) {
   const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  // Another user's file is private only from its creation to ShowHeld.
-  if (Handle < 0) return errno == EACCES;
+  if (Handle < 0) return false;
   struct stat Status;
   const bool Held =
       ::fstat(Handle, &Status) == 0 && S_ISREG(Status.st_mode) && IsWriteLocked(Handle);
@@ -245,9 +244,10 @@ void CloseFile(TFileHandle Handle) {
 }
 
 bool TakePermissions(const std::string& Model, TFileHandle Handle) {
+  // The entry itself: a link planted in the map's place lends it nothing.
   struct stat Status;
-  const bool HasModel = ::stat(Model.c_str(), &Status) == 0 && S_ISREG(Status.st_mode);
-  return ::fchmod(Descriptor(Handle), HasModel ? Status.st_mode & 07777 : NewFileMode()) == 0;
+  const bool HasModel = ::lstat(Model.c_str(), &Status) == 0 && S_ISREG(Status.st_mode);
+  return ::fchmod(Descriptor(Handle), HasModel ? Status.st_mode & 0777 : NewFileMode()) == 0;
 }
 
 std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
@@ -265,33 +265,37 @@ TFileIdentity IdentityOf(TFileHandle Handle) {
 std::optional<TEntry> EntryAt(const std::string& Path) {
   struct stat Status;
   if (::lstat(Path.c_str(), &Status) != 0) return std::nullopt;
-  return TEntry{IdentityFromStatus(Status), S_ISREG(Status.st_mode), IsOwn(Status)};
+  return TEntry{IdentityFromStatus(Status), S_ISREG(Status.st_mode), IsOwn(Status),
+                static_cast<std::uint64_t>(Status.st_nlink)};
 }
 
 std::optional<TFileIdentity> FolderIdentity(const std::string& Folder) {
   return IdentityOf(FolderPath(Folder));
 }
 
-std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit) {
+TPrivateFile ReadPrivateFile(const std::string& Path, std::size_t Limit) {
+  const auto IsPrivate = [Limit](const struct stat& Status) {
+    return S_ISREG(Status.st_mode) && IsOwn(Status) && Status.st_nlink == 1 &&
+           (Status.st_mode & 022) == 0 && static_cast<std::uint64_t>(Status.st_size) <= Limit;
+  };
   // Looked at before it is opened, since opening a device can have effects of its own.
-  const std::optional<TEntry> Entry = EntryAt(Path);
-  if (!Entry || !Entry->Regular || !Entry->Own) return std::nullopt;
-  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (Handle < 0) return std::nullopt;
   struct stat Status;
-  std::optional<std::string> Text;
-  if (::fstat(Handle, &Status) == 0 && S_ISREG(Status.st_mode) && IsOwn(Status)) {
-    std::string Bytes(Limit + 1, '\0');
-    std::size_t Count = 0;
-    for (std::size_t Got; Count <= Limit; Count += Got) {
-      Got = ReadSome(Handle,
-                     {reinterpret_cast<std::uint8_t*>(Bytes.data()) + Count, Limit + 1 - Count});
-      if (Got == 0) break;
-    }
-    if (Count <= Limit) Text = Bytes.substr(0, Count);
+  if (::lstat(Path.c_str(), &Status) != 0 || !IsPrivate(Status)) return {};
+  const int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (Handle < 0) return {true, false, {}};
+  TPrivateFile File;
+  File.Private = ::fstat(Handle, &Status) == 0 && IsPrivate(Status);
+  std::string Bytes(Limit + 1, '\0');
+  std::size_t Count = 0;
+  for (std::size_t Got = 1; File.Private && Got > 0 && Count <= Limit; Count += Got) {
+    errno = 0;
+    Got = ReadSome(Handle,
+                   {reinterpret_cast<std::uint8_t*>(Bytes.data()) + Count, Limit + 1 - Count});
   }
+  File.Read = File.Private && errno == 0 && Count <= Limit;
+  if (File.Read) File.Text = Bytes.substr(0, Count);
   ::close(Handle);
-  return Text;
+  return File;
 }
 
 bool PathExists(const std::string& Path) {
@@ -317,13 +321,19 @@ bool RemoveFile(const std::string& Path) {
 }
 
 void RemoveIfAbandoned(const std::string& Path) {
-  // Open for writing, as a write lock needs.
-  const int Handle = ::open(Path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  // Any lock that conflicts with its holder's write lock will do: a read lock on a file that can
+  // be read, a write lock on one that can only be written.
+  int Handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  short Lock = F_RDLCK;
+  if (Handle < 0 && errno == EACCES) {
+    Handle = ::open(Path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    Lock = F_WRLCK;
+  }
   if (Handle < 0) return;
   // This user's regular file, unheld, and still the file at Path: its owner has died.
   struct stat Opened, Named;
   if (::fstat(Handle, &Opened) == 0 && S_ISREG(Opened.st_mode) && IsOwn(Opened) &&
-      LockFile(Handle, F_WRLCK, F_OFD_SETLK) && ::lstat(Path.c_str(), &Named) == 0 &&
+      LockFile(Handle, Lock, F_OFD_SETLK) && ::lstat(Path.c_str(), &Named) == 0 &&
       IdentityFromStatus(Opened) == IdentityFromStatus(Named)) {
     ::unlink(Path.c_str());
   }

@@ -206,15 +206,15 @@ TPathRules FileSystemPathRules() {
   return TPathRules("\\/:", IsAnsiLeadByte);
 }
 
-TFileHandle CreateHeldFile(const std::string& Path, bool& Taken) {
+TCreatedFile CreateHeldFile(const std::string& Path, bool RemovedWhenLetGo) {
   // Open without sharing but for deletion: while it is open nobody else can open it to remove
   // it as abandoned, and it can still be renamed and removed through this handle's process.
-  const HANDLE Created = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD Flags = FILE_ATTRIBUTE_NORMAL | (RemovedWhenLetGo ? FILE_FLAG_DELETE_ON_CLOSE : 0);
+  const HANDLE Created = CreateFileA(Path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                                     nullptr, CREATE_NEW, Flags, nullptr);
+  if (Created != INVALID_HANDLE_VALUE) return {FromHandle(Created), false, true};
   const DWORD Error = GetLastError();
-  Taken = Created == INVALID_HANDLE_VALUE &&
-          (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS);
-  return Created == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(Created);
+  return {kNoFile, Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS, false};
 }
 
 bool SyncFile(TFileHandle Handle) {
@@ -242,9 +242,8 @@ bool IsHeld(const std::string& Path) {
     CloseHandle(Opened);
     return false;
   }
-  // Held without sharing, or being removed by the run that let it go.
-  const DWORD Error = GetLastError();
-  return Error == ERROR_SHARING_VIOLATION || Error == ERROR_ACCESS_DENIED;
+  // Open without sharing; a file being removed (access denied) has been let go.
+  return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool TakePermissions(const std::string&, TFileHandle) {
@@ -270,7 +269,10 @@ TFileIdentity IdentityOf(TFileHandle Handle) {
 std::optional<TEntry> EntryAt(const std::string& Path) {
   const HANDLE Opened = OpenEntry(Path, FILE_READ_ATTRIBUTES | READ_CONTROL);
   if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
-  const TEntry Entry{IdentityFromHandle(Opened), IsRegularFile(Opened), IsOwnFile(Opened)};
+  BY_HANDLE_FILE_INFORMATION Information{};
+  GetFileInformationByHandle(Opened, &Information);
+  const TEntry Entry{IdentityFromHandle(Opened), IsRegularFile(Opened), IsOwnFile(Opened),
+                     Information.nNumberOfLinks};
   CloseHandle(Opened);
   return Entry;
 }
@@ -279,20 +281,26 @@ std::optional<TFileIdentity> FolderIdentity(const std::string& Folder) {
   return IdentityOf(Folder.empty() ? "." : Folder);
 }
 
-std::optional<std::string> ReadOwnFile(const std::string& Path, std::size_t Limit) {
+TPrivateFile ReadPrivateFile(const std::string& Path, std::size_t Limit) {
   const HANDLE Opened = OpenEntry(Path, GENERIC_READ | READ_CONTROL);
-  if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::optional<std::string> Text;
+  if (Opened == INVALID_HANDLE_VALUE) return {};
+  TPrivateFile File;
+  BY_HANDLE_FILE_INFORMATION Information{};
   LARGE_INTEGER Size{};
-  if (IsRegularFile(Opened) && IsOwnFile(Opened) && GetFileSizeEx(Opened, &Size) != 0 &&
-      static_cast<std::uint64_t>(Size.QuadPart) <= Limit) {
+  File.Private = IsRegularFile(Opened) && IsOwnFile(Opened) &&
+                 GetFileInformationByHandle(Opened, &Information) != 0 &&
+                 Information.nNumberOfLinks == 1 && GetFileSizeEx(Opened, &Size) != 0 &&
+                 static_cast<std::uint64_t>(Size.QuadPart) <= Limit;
+  if (File.Private) {
     std::string Bytes(Limit + 1, '\0');
-    const std::size_t Count =
-        ReadSome(FromHandle(Opened), {reinterpret_cast<std::uint8_t*>(Bytes.data()), Bytes.size()});
-    if (Count <= Limit) Text = Bytes.substr(0, Count);
+    DWORD Count = 0;
+    File.Read =
+        ReadFile(Opened, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Count, nullptr) != 0 &&
+        Count <= Limit;
+    if (File.Read) File.Text = Bytes.substr(0, Count);
   }
   CloseHandle(Opened);
-  return Text;
+  return File;
 }
 
 bool PathExists(const std::string& Path) {

@@ -193,12 +193,12 @@ TEST(PairCommitTest, AWaypointMapThatCannotBeReplacedLeavesTheOldPair) {
   EXPECT_EQ(FilesIn(Folder.Path()), Old);
 }
 
-// Runs the converter on Map1.raw in Folder and sends it Signal at its AtRename-th rename.
-TRunResult SignalAtRename(const fs::path& Folder, int Signal, int AtRename) {
+// Runs the converter on Map1.raw in Folder and sends it Signal as it renames a map onto Onto.
+TRunResult SignalAtRename(const fs::path& Folder, int Signal, const char* Onto) {
   TRunOptions Options;
   Options.Traced = true;
   Options.While = [&](pid_t Child) {
-    ASSERT_TRUE(StopAtSystemCall(Child, kRenameCalls, AtRename));
+    ASSERT_TRUE(StopAtRenameOnto(Child, Onto));
     ::kill(Child, Signal);
     ReleaseTraced(Child);
   };
@@ -214,8 +214,12 @@ TEST(PairCommitTest, ADeathBetweenTheRenamesIsCompletedByTheNextRun) {
   // rename; one that cannot be caught, at the second.
   const struct {
     int Signal;
-    int AtRename;
-  } Cases[] = {{SIGKILL, 2}, {SIGQUIT, 1}, {SIGUSR1, 1}, {SIGALRM, 1}, {SIGTERM, 1}};
+    const char* AtRename;
+  } Cases[] = {{SIGKILL, "Map.raw"},
+               {SIGQUIT, "MapInfo.raw"},
+               {SIGUSR1, "MapInfo.raw"},
+               {SIGALRM, "MapInfo.raw"},
+               {SIGTERM, "MapInfo.raw"}};
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Signal);
     TScratchFolder Folder;
@@ -243,7 +247,7 @@ TEST(PairCommitTest, RunsThatShareTheirOutputsTakeTurns) {
   TRunOptions Options;
   Options.Traced = true;
   Options.While = [&](pid_t Child) {
-    const bool Held = StopAtSystemCall(Child, kRenameCalls, 2);
+    const bool Held = StopAtRenameOnto(Child, "Tank.raw");
     FirstHeld.set_value();
     EXPECT_TRUE(Held);
     Release.wait();
@@ -362,7 +366,7 @@ struct TKilledRun {
 };
 
 TKilledRun KillBetweenTheRenames(const fs::path& Folder) {
-  EXPECT_EQ(SignalAtRename(Folder, SIGKILL, 2).Signal, SIGKILL);
+  EXPECT_EQ(SignalAtRename(Folder, SIGKILL, "Map.raw").Signal, SIGKILL);
   TKilledRun Run;
   for (const auto& Entry : fs::directory_iterator(Folder)) {
     const fs::path& Path = Entry.path();
@@ -488,6 +492,82 @@ TEST(RecoveryTrustTest, AJournalThatComesBackWithACopyOfTheFolderIsStale) {
   Expected["Map1.raw"] = ReadFile(Folder.Path() / "Map1.raw");
   Expected["Other1.raw"] = {};
   EXPECT_EQ(FilesIn(Folder.Path()), Expected);
+}
+
+TEST(RecoveryTrustTest, AnOrdinaryUserIsNotHeldUpByWhatOthersOrDeadRunsLeft) {
+  const std::optional<uid_t> Other = OtherUser();
+  if (!Other || UnderRunner()) GTEST_SKIP() << "runs the tool as another user; traces";
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), SmallMap());
+  // Maps that only their owner may read, and the run's own leftovers of that kind: a run killed
+  // once both temporaries had their maps' permissions, before its journal.
+  for (const char* Name : {"Map1.raw", "MapInfo.raw", "Map.raw"})
+    GiveTo(Folder.Path() / Name, *Other);
+  for (const char* Name : {"MapInfo.raw", "Map.raw"}) {
+    fs::permissions(Folder.Path() / Name, fs::perms::owner_read);
+  }
+  GiveTo(Folder.Path(), *Other);
+  TRunOptions Options;
+  Options.User = *Other;
+  Options.Traced = true;
+  Options.While = [](pid_t Child) {
+    ASSERT_TRUE(StopAtSystemCall(Child, {SYS_fsync}, 2));
+    ::kill(Child, SIGKILL);
+    ReleaseTraced(Child);
+  };
+  ASSERT_EQ(RunTool(Folder.Path(), {"Map1.raw"}, Options).Signal, SIGKILL);
+  // Another user's claim, left private by a run that died as it made it.
+  WriteFile(Folder.Path() / ".varnholt-0123456789abcdef.lock", {});
+  fs::permissions(Folder.Path() / ".varnholt-0123456789abcdef.lock", fs::perms::owner_read);
+  TRunOptions AsOther;
+  AsOther.User = *Other;
+  const TRunResult Run = RunTool(Folder.Path(), {"Map1.raw"}, AsOther);
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(Run.Errors, "");
+  std::vector<std::string> Left;
+  for (const auto& Entry : fs::directory_iterator(Folder.Path())) {
+    Left.push_back(Entry.path().filename().string());
+  }
+  std::sort(Left.begin(), Left.end());
+  EXPECT_EQ(Left, (std::vector<std::string>{".varnholt-0123456789abcdef.lock", "Map.raw",
+                                            "Map1.raw", "MapInfo.raw"}));
+}
+
+TEST(RecoveryTrustTest, WhatTakesAMapsPlaceAfterTheRunFoundItIsLeftAlone) {
+  if (UnderRunner()) GTEST_SKIP() << "traces the tool's own system calls";
+  const TBytes Mine = HexBytes("6d 69 6e 65");
+  // A map put back by its user after a run died keeping the old one aside.
+  TScratchFolder Restored;
+  PrepareOldPair(Restored.Path(), SmallMap());
+  ASSERT_EQ(SignalAtRename(Restored.Path(), SIGKILL, "MapInfo.raw").Signal, SIGKILL);
+  fs::remove(Restored.Path() / "MapInfo.raw");
+  WriteFile(Restored.Path() / "MapInfo.raw", Mine);
+  WriteFile(Restored.Path() / "Other1.raw", {});
+  EXPECT_EQ(RunTool(Restored.Path(), {"Other1.raw"}).ExitCode, 1);
+  EXPECT_EQ(ReadFile(Restored.Path() / "MapInfo.raw"), Mine);
+  EXPECT_EQ(ReadFile(Restored.Path() / "Map.raw"), kOldWaypoint);
+  // A folder that comes in the info map's place while a run puts its maps in place.
+  TScratchFolder Raced;
+  PrepareOldPair(Raced.Path(), SmallMap());
+  TRunOptions Options;
+  Options.Traced = true;
+  Options.While = [&](pid_t Child) {
+    ASSERT_TRUE(StopAtSystemCall(Child, {SYS_link, SYS_linkat}, 1));
+    fs::remove(Raced.Path() / "MapInfo.raw");
+    fs::create_directory(Raced.Path() / "MapInfo.raw");
+    WriteFile(Raced.Path() / "MapInfo.raw" / "inside", Mine);
+    ReleaseTraced(Child);
+  };
+  const TRunResult Run = RunTool(Raced.Path(), {"Map1.raw"}, Options);
+  EXPECT_TRUE(Run.Output.ends_with("Error writing file\r\n")) << Run.Output;
+  EXPECT_EQ(ReadFile(Raced.Path() / "MapInfo.raw" / "inside"), Mine);
+  EXPECT_EQ(FilesIn(Raced.Path()).size(), 2u);  // the map and the old waypoint map
+  // A map named as the tool names its temporaries is converted, and stays.
+  TScratchFolder Named;
+  const std::string Odd = ".varnholt-00000000000000aa.tmp";
+  WriteFile(Named.Path() / Odd, SmallMap());
+  EXPECT_EQ(RunTool(Named.Path(), {Odd}).ExitCode, 0);
+  EXPECT_EQ(ReadFile(Named.Path() / Odd), SmallMap());
 }
 
 TEST(RecoveryTrustTest, AReaderOfTheFolderCannotHoldItsTurn) {

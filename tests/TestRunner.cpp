@@ -4,12 +4,14 @@
 #include <poll.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -66,15 +68,13 @@ void FillPipe(int WriteEnd, std::size_t Room) {
 
 }  // namespace
 
-const std::initializer_list<long> kRenameCalls = {
-#if defined(SYS_rename)
-    SYS_rename,
-#endif
-    SYS_renameat, SYS_renameat2};
+namespace {
 
-bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count) {
+// Runs the child to the entry of its next system call; false when it ends first (it is then left
+// for RunProgram to collect).
+bool NextSystemCall(pid_t Child, __ptrace_syscall_info& Call) {
   int Signal = 0;
-  for (int Seen = 0;;) {
+  for (;;) {
     ::ptrace(PTRACE_SYSCALL, Child, nullptr, Signal);
     Signal = 0;
     // Looked at first without collecting it, so that an end stays for RunProgram.
@@ -90,14 +90,55 @@ bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count)
       if (WSTOPSIG(Status) != SIGTRAP) Signal = WSTOPSIG(Status);
       continue;
     }
-    __ptrace_syscall_info Call{};
+    Call = {};
     ::ptrace(PTRACE_GET_SYSCALL_INFO, Child, sizeof Call, &Call);
-    if (Call.op != PTRACE_SYSCALL_INFO_ENTRY) continue;
+    if (Call.op == PTRACE_SYSCALL_INFO_ENTRY) return true;
+  }
+}
+
+// A path the child passed to a system call.
+std::string PathArgument(pid_t Child, std::uint64_t Address) {
+  std::string Path(4096, '\0');
+  iovec Local{Path.data(), Path.size()};
+  iovec Remote{reinterpret_cast<void*>(Address), Path.size()};
+  const ssize_t Read = ::process_vm_readv(Child, &Local, 1, &Remote, 1, 0);
+  Path.resize(Read > 0 ? std::strlen(Path.c_str()) : 0);
+  return Path;
+}
+
+// The path a rename moves a file onto, or empty for any other call.
+std::string RenamedOnto(pid_t Child, const __ptrace_syscall_info& Call) {
+  const auto Number = static_cast<long>(Call.entry.nr);
+#if defined(SYS_rename)
+  if (Number == SYS_rename) return PathArgument(Child, Call.entry.args[1]);
+#endif
+  if (Number == SYS_renameat || Number == SYS_renameat2) {
+    return PathArgument(Child, Call.entry.args[3]);
+  }
+  return {};
+}
+
+}  // namespace
+
+bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count) {
+  __ptrace_syscall_info Call{};
+  for (int Seen = 0; NextSystemCall(Child, Call);) {
     const auto Number = static_cast<long>(Call.entry.nr);
     const bool Counted =
         Calls.size() == 0 || std::find(Calls.begin(), Calls.end(), Number) != Calls.end();
     if (Counted && ++Seen == Count) return true;
   }
+  return false;
+}
+
+bool StopAtRenameOnto(pid_t Child, std::string_view Name) {
+  __ptrace_syscall_info Call{};
+  while (NextSystemCall(Child, Call)) {
+    const std::string Onto = RenamedOnto(Child, Call);
+    const std::size_t Folder = Onto.size() - Name.size();  // where a folder would end
+    if (Onto.ends_with(Name) && (Folder == 0 || Onto[Folder - 1] == '/')) return true;
+  }
+  return false;
 }
 
 void ReleaseTraced(pid_t Child) {
@@ -142,6 +183,8 @@ TRunResult RunProgram(const std::string& Program, const std::filesystem::path& F
       ::_exit(126);
     }
     if (::dup2(ErrorPipe[1], STDERR_FILENO) < 0) ::_exit(126);
+    if (Options.User && (::setgid(*Options.User) != 0 || ::setuid(*Options.User) != 0))
+      ::_exit(126);
     if (Options.Traced && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(126);
     ::execvp(Argv[0], Argv.data());
     ::_exit(127);

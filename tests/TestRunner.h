@@ -24,6 +24,7 @@ struct TRunOptions {
   bool NonBlockingConsole =
       false;            // the console pipe in non-blocking mode, as some callers leave it
   bool Traced = false;  // the child stops after its start, for While to trace its system calls
+  std::optional<uid_t> User;  // the user (and group of the same number) it runs as
   std::function<void(pid_t Child)> While;
 };
 struct TRunResult {
@@ -47,10 +48,10 @@ bool UnderRunner();
 // Calls (any call when Calls is empty) and leaves it stopped there, before the call takes effect.
 // False when it ends first (it is then left for RunProgram to collect).
 bool StopAtSystemCall(pid_t Child, std::initializer_list<long> Calls, int Count);
+// The same, until the entry of the call that renames a file onto a path whose name is Name.
+bool StopAtRenameOnto(pid_t Child, std::string_view Name);
 // Lets a stopped traced child run on, no longer traced. A signal sent to it while it was stopped
 // stays pending, to be delivered as soon as it is not blocked.
 void ReleaseTraced(pid_t Child);
-// The system calls that rename a file, however the C library makes them.
-extern const std::initializer_list<long> kRenameCalls;
 
 }  // namespace varnholt::test

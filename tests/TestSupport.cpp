@@ -98,8 +98,7 @@ std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder) {
 
 TOtherRunsClaim::TOtherRunsClaim(const std::filesystem::path& Folder)
     : Path((Folder / ".varnholt-0123456789abcdef.lock").string()) {
-  bool Taken = false;
-  Handle = platform::CreateHeldFile(Path, Taken);
+  Handle = platform::CreateHeldFile(Path, true).Handle;
   if (Handle != kNoFile) platform::ShowHeld(Handle);
 }
 
