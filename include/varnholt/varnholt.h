@@ -57,27 +57,27 @@ typedef struct varnholt_map varnholt_map;
 /* Reads a level-0 map and analyses it in memory as the varnholt program does; writes nothing.
  * NULL on failure: the file cannot be read, is not a level-0 map, or the map does not fit in
  * memory ("Out of memory"). */
-VARNHOLT_API varnholt_map *varnholt_analyse(const char *level0_path);
+VARNHOLT_API varnholt_map* varnholt_analyse(const char* level0_path);
 
 /* The same, and checks that the info map and waypoint map beside it (named as the varnholt
  * program names them: Infantry1Level0Map.raw has InfantryInfo.raw and Infantry.raw) are the ones
  * the program makes of it. NULL on a missing, damaged or stale pair, with the first difference in
  * varnholt_error() ("Infantry.raw does not match: segment (3, 5), DownLinks: ..."). */
-VARNHOLT_API varnholt_map *varnholt_open(const char *level0_path);
+VARNHOLT_API varnholt_map* varnholt_open(const char* level0_path);
 
 /* Releases the map; NULL is allowed. */
-VARNHOLT_API void varnholt_close(varnholt_map *map);
+VARNHOLT_API void varnholt_close(varnholt_map* map);
 
 /* Why the last failed call on this thread failed; "" if none has. The text stays valid until the
  * next failing call on this thread. */
-VARNHOLT_API const char *varnholt_error(void);
+VARNHOLT_API const char* varnholt_error(void);
 
 /* Cells per side of the map: 64 times its segments per side. */
-VARNHOLT_API int32_t varnholt_cells_per_side(const varnholt_map *map);
+VARNHOLT_API int32_t varnholt_cells_per_side(const varnholt_map* map);
 
 /* The kept area (1 to 4) of the cell within its segment; 0 for a blocked cell or a cell of an
  * erased area; -1 outside the map. Labels the cell's segment: about a microsecond. */
-VARNHOLT_API int varnholt_area_of(const varnholt_map *map, int32_t row, int32_t column);
+VARNHOLT_API int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t column);
 
 /* A path of 4-adjacent open cells from (row0, column0) to (row1, column1), both included,
  * written as row, column pairs to cells[0 .. 2 * capacity). Returns the number of cells of the
@@ -86,8 +86,8 @@ VARNHOLT_API int varnholt_area_of(const varnholt_map *map, int32_t row, int32_t 
  * outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN"), when a cell is outside the map or
  * blocked. cells may be NULL when capacity is 0. The same query on the same map gives the same
  * path on every machine and thread. Queries on one map may run on several threads at once. */
-VARNHOLT_API int64_t varnholt_find_path(const varnholt_map *map, int32_t row0, int32_t column0,
-                                        int32_t row1, int32_t column1, int32_t *cells,
+VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column0,
+                                        int32_t row1, int32_t column1, int32_t* cells,
                                         int64_t capacity);
 
 #ifdef __cplusplus
