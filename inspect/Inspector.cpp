@@ -102,6 +102,7 @@ std::string PicturePath(std::string_view Level0Path, const TPathRules& Rules) {
 }
 
 std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
+                                     const std::vector<std::string>& Paths,
                                      const std::string& PictureFile, const TPicture& Picture) {
   const TMapCensus& Census = Survey.Census;
   const TReachability& Reachability = Survey.Reachability;
@@ -131,6 +132,7 @@ std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
                              Counted(Reachability.LostCells, "open cell", "open cells")),
   };
   for (std::string& Line : SplitLines(Reachability)) Lines.push_back(std::move(Line));
+  Lines.insert(Lines.end(), Paths.begin(), Paths.end());
   Lines.push_back(Row("Picture", PictureText(PictureFile, Picture)));
   Lines.push_back(Row("Result", Reachability.SplitComponents == 0
                                     ? "healthy"
@@ -138,26 +140,35 @@ std::vector<std::string> ReportLines(const TMapRun& Map, const TSurvey& Survey,
   return Lines;
 }
 
-int InspectMap(const std::string& Level0Path, const TPathRules& Rules,
-               const TPrintLine& PrintLine) {
+int InspectMap(const std::string& Level0Path, const TPathRules& Rules, const TPrintLine& PrintLine,
+               const std::optional<TPathQuery>& Query) {
   const TRunPaths Paths = DeriveRunPaths(Level0Path, Rules);
   PrintLine("Reading " + Paths.Input + "...");
   TMapRun Map = LoadMap(Paths.Input);
-  // One labelling of each segment serves the check, the survey and the picture.
+  // One labelling of each segment serves the check, the survey, the paths and the picture.
   TSurveyBuilder Survey(Map.SegmentsPerSide);
   TPicture Picture = NewPicture(Map.SegmentsPerSide);
-  AnalyseMap(Map, [&](std::size_t K, const TSegmentAnalysis& Segment) {
-    Survey.Add(K, Segment.Blocked, Segment.Masks);
-    PaintSegment(K, Segment.Blocked, Segment.Masks, Picture);
-  });
+  const TRegionMap Regions =
+      AnalyseRegions(Map, [&](std::size_t K, const TSegmentAnalysis& Segment) {
+        Survey.Add(K, Segment.Blocked, Segment.Masks);
+        PaintSegment(K, Segment.Blocked, Segment.Masks, Picture);
+      });
   if (!CheckOutputs(Paths, Map, PrintLine)) return 1;
   const TSurvey Result = Survey.Finish(Map.Waypoints);
+  const std::optional<TPathAnswer> Answer =
+      Query ? std::optional(AnswerQuery(Regions, *Query)) : std::nullopt;
+  std::vector<std::string> PathLines{
+      Row("Paths", ReportLine(ReportPaths(Regions, kReportPairs, 1)))};
+  if (Answer) PathLines.push_back(Row("Path", AnswerLine(*Query, *Answer)));
   const std::string PictureFile = PicturePath(Level0Path, Rules);
   PrintLine("Writing " + PictureFile + "...");
   FinishPicture(Map.Waypoints, Picture);
+  if (Answer) DrawPath(Answer->Path, Picture);
   const std::string PictureFailure = WritePicture(PictureFile, Picture);
   PrintLine("");
-  for (const std::string& Line : ReportLines(Map, Result, PictureFile, Picture)) PrintLine(Line);
+  for (const std::string& Line : ReportLines(Map, Result, PathLines, PictureFile, Picture)) {
+    PrintLine(Line);
+  }
   if (!PictureFailure.empty()) PrintLine(PictureFailure);
   return Result.Reachability.SplitComponents == 0 && PictureFailure.empty() ? 0 : 1;
 }

@@ -70,6 +70,8 @@ TEST(InspectorRunTest, HealthyMap) {
            "Grid components   4 (open cells 4-connected across the whole map)",
            "Graph components  4 (kept areas joined by links)",
            "Splits            none: the graph connects everything the grid connects",
+           "Paths             32 of 32 random connected pairs found; length over the shortest: "
+           "median 1.000, 95th percentile 1.000, worst 1.000 from (56, 94) to (22, 115)",
            "Picture           TestInspect.png, 128 x 128 pixels, one pixel per cell",
            "Result            healthy",
        }) {
@@ -216,14 +218,40 @@ TEST(InspectorRunTest, NamesAPairLeftHalfReplaced) {
       << Run.Output;
 }
 
-TEST(InspectorRunTest, WrongArgumentCountPrintsUsage) {
+TEST(InspectorRunTest, OptionsAndTheirMistakes) {
   TScratchFolder Scratch;
-  for (const std::vector<std::string>& Arguments :
-       {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
-    const TInspectorRun Run = RunInspector(Scratch.Path(), Arguments);
-    EXPECT_EQ(Run.ExitCode, 1);
-    const std::string Program = fs::path(InspectorPath()).filename().string();
-    EXPECT_TRUE(Run.Output.starts_with("Usage: " + Program + " <Level0PathFile>\n")) << Run.Output;
+  ConvertInFolder(Scratch.Path(), test::CornerBridgeMap(3));
+  const std::string Program = fs::path(InspectorPath()).filename().string();
+  const std::string Usage = "Usage: " + Program + " <Level0PathFile> [--path ROW,COL ROW,COL]";
+  const std::string Map = "Test1Level0Map.raw";
+  const struct {
+    std::vector<std::string> Arguments;
+    int ExitCode;
+    std::string Line;  // a line of the output
+  } Cases[] = {
+      {{}, 1, Usage},
+      {{"a", "b"}, 1, Usage},
+      {{"--help"}, 0, Usage},
+      {{Map, "--help"}, 0, Usage},
+      {{Map, "--bogus"}, 1, "Unknown option: --bogus"},
+      {{Map, "--path", "1,2"}, 1, "--path needs two cells: --path ROW,COL ROW,COL"},
+      {{Map, "--path", "1;2", "3,4"}, 1, "Invalid cell: 1;2"},
+      {{Map, "--path", "32,64", "-1,0"}, 1, "Invalid cell: -1,0"},
+      {{Map, "--path", "32,64", "100,100"}, 1, "Cell blocked: 100, 100"},
+      {{Map, "--path", "32,64", "128,0"}, 1, "Cell outside the map: 128, 0"},
+      // Through the one cell that joins the two open segments: as short as can be.
+      {{Map, "--path", "32,64", "96,32"},
+       0,
+       "Path              (32, 64) to (96, 32): 96 steps, the shortest 96 (1.000)"},
+      {{Map, "--path", "32,64", "8,8"},
+       0,
+       "Path              (32, 64) to (8, 8): none, the grid connects no path between them"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Line);
+    const TInspectorRun Run = RunInspector(Scratch.Path(), Case.Arguments);
+    EXPECT_EQ(Run.ExitCode, Case.ExitCode);
+    EXPECT_TRUE(HasLine(Run.Output, Case.Line)) << Run.Output;
   }
 }
 

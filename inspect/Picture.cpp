@@ -177,7 +177,7 @@ const std::array<TColour, kPaletteSize>& Palette() {
       {206, 168, 78},
       {172, 110, 190},
       {200, 28, 28},
-      {0, 0, 0},
+      {255, 64, 255},  // a path asked for
       {0, 0, 0},
   }};
   return kColours;
@@ -248,6 +248,13 @@ TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Wayp
   }
   FinishPicture(Waypoints, Picture);
   return Picture;
+}
+
+void DrawPath(const std::vector<TMapCell>& Path, TPicture& Picture) {
+  for (const TMapCell& Cell : Path) {
+    PixelAt(Picture, static_cast<int>(Cell.Column / Picture.Scale),
+            static_cast<int>(Cell.Row / Picture.Scale)) = kPath;
+  }
 }
 
 std::vector<std::uint8_t> EncodePng(const TPicture& Picture) {

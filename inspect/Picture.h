@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AreaUtils.h"
+#include "PathSearch.h"
 #include "SegUtils.h"
 
 namespace varnholt::inspect {
@@ -21,6 +22,7 @@ enum TPaint : std::uint8_t {
   kLink = 6,
   kWaypoint = 7,
   kBorder = 8,  // added to a cell colour on the first row and column of a segment
+  kPath = 14,   // a path asked for, over everything else
 };
 inline constexpr int kPaletteSize = 16;
 using TColour = std::array<std::uint8_t, 3>;  // red, green, blue
@@ -42,6 +44,8 @@ TPicture NewPicture(std::uint32_t SegmentsPerSide);
 void PaintSegment(std::size_t K, const TSegmentRows& Blocked, const TAreaMasks& Masks,
                   TPicture& Picture);
 void FinishPicture(const TWaypointSegments& Waypoints, TPicture& Picture);
+// A path over the finished picture.
+void DrawPath(const std::vector<TMapCell>& Path, TPicture& Picture);
 // All of it for a whole map at once.
 TPicture DrawPicture(const TLevel0Records& Level0, const TWaypointSegments& Waypoints);
 

@@ -337,6 +337,11 @@ std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
   return Map.ComponentOf(Map.FirstRegion(SegmentOf(Node)) + RegionNumber(Node));
 }
 
+TNode NodeAt(const TRegionMap& Map, TMapCell Cell) {
+  const TSegmentCell At = Locate(Map.Cells(), Cell);
+  return NodeOf(At.Segment, RegionOf(Map, At));
+}
+
 // A* over the regions, each standing at its place, a step costing the distance between places
 // and the distance to the goal cell as the estimate. Start and Goal are connected.
 std::vector<TNode> RegionPath(const TRegionMap& Map, TNode Start, TNode Goal, TMapCell GoalCell,
@@ -589,13 +594,17 @@ int AreaOf(const TRegionMap& Map, TMapCell Cell) {
   return 0;
 }
 
+bool AreConnected(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+  CheckCell(Map.Cells(), Start);
+  CheckCell(Map.Cells(), Goal);
+  return ComponentOf(Map, NodeAt(Map, Start)) == ComponentOf(Map, NodeAt(Map, Goal));
+}
+
 std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
   CheckCell(Map.Cells(), Start);
   CheckCell(Map.Cells(), Goal);
-  const TSegmentCell From = Locate(Map.Cells(), Start);
-  const TSegmentCell To = Locate(Map.Cells(), Goal);
-  const TNode StartNode = NodeOf(From.Segment, RegionOf(Map, From));
-  const TNode GoalNode = NodeOf(To.Segment, RegionOf(Map, To));
+  const TNode StartNode = NodeAt(Map, Start);
+  const TNode GoalNode = NodeAt(Map, Goal);
   if (ComponentOf(Map, StartNode) != ComponentOf(Map, GoalNode)) return {};
   const TKeyTable Corridor =
       CorridorOf(Map.Cells(), RegionPath(Map, StartNode, GoalNode, Goal, Start));

@@ -109,6 +109,9 @@ int AreaOf(const TRegionMap& Map, TMapCell Cell);
 // query gives the same path every time; queries may run on several threads at once.
 std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
 
+// Whether the grid connects two open cells, as the map knows since it was analysed.
+bool AreConnected(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
+
 // The number of steps of a shortest path, by a search of the whole grid; -1 when there is none.
 std::int64_t ShortestPathLength(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
 

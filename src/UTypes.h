@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <varnholt/exception.hpp>
 
 namespace varnholt {
 
@@ -43,11 +44,8 @@ inline constexpr std::int32_t segFilledLow = 0;   // every cell open / every inf
 inline constexpr std::int32_t segFilledHigh = 1;  // every cell blocked / every info value 3
 inline constexpr std::int32_t segExplicit = -1;   // a payload follows
 
-// The one failure type of the tool: a one-line message for the user, printed once at the top.
-class Exception : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// The one failure type, Exception, is the library's own (a one-line message for the user,
+// printed once at the top of a tool, or a return value of the C interface).
 
 // Allocates N x N zeroed elements of ElementSize bytes without touching the memory, so that a
 // header claiming a huge map fails at once instead of exhausting the machine. Fails with "Range
