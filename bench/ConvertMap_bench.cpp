@@ -5,39 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "MapGenerator.h"
+#include "BenchMaps.h"
 #include "Varnholt.h"
 
 namespace varnholt {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TBenchMap {
-  const char* Name;
-  std::int64_t CellsPerSide;
-  TLevel0Map (*Make)();
-};
-
-// Smooth terrain, terrain as real maps have it (ragged shores, woods), and noise.
-const TBenchMap kMaps[] = {
-    {"terrain16384", 16384, [] { return TerrainMap(8, 1); }},
-    {"rough16384", 16384, [] { return RoughTerrainMap(8, 1); }},
-    {"noise30-4096", 4096, [] { return NoiseMap(6, 30, 1); }},
-};
-
-fs::path MapFile(const TBenchMap& Map) {
-  const fs::path Folder = fs::current_path() / "bench-maps";
-  const fs::path File = Folder / (std::string(Map.Name) + "1Level0Map.raw");
-  if (!fs::exists(File)) {
-    fs::create_directories(Folder);
-    const std::vector<std::uint8_t> Bytes = EncodeLevel0Map(Map.Make());
-    std::ofstream(File, std::ios::binary)
-        .write(reinterpret_cast<const char*>(Bytes.data()),
-               static_cast<std::streamsize>(Bytes.size()));
-  }
-  return File;
-}
 
 void BM_ConvertMap(benchmark::State& State) {
   const TBenchMap& Map = kMaps[State.range(0)];
@@ -50,7 +24,7 @@ void BM_ConvertMap(benchmark::State& State) {
   State.SetLabel(Map.Name);
   State.SetItemsProcessed(State.iterations() * Map.CellsPerSide * Map.CellsPerSide);
 }
-BENCHMARK(BM_ConvertMap)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ConvertMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // Labelling alone, over the same maps' explicit segments: what a whole run costs beyond it is the
 // rest of the analysis and the files.

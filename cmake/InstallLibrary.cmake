@@ -28,5 +28,6 @@ install(FILES ${PROJECT_BINARY_DIR}/VarnholtConfig.cmake
 # another prefix than the build was configured with still points at its own files.
 set(VARNHOLT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH VARNHOLT_PKGCONFIG_TO_PREFIX /root/${VARNHOLT_PKGCONFIG_DIR} /root)
+string(REGEX REPLACE "/$" "" VARNHOLT_PKGCONFIG_TO_PREFIX "${VARNHOLT_PKGCONFIG_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/varnholt.pc.in ${PROJECT_BINARY_DIR}/varnholt.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/varnholt.pc DESTINATION ${VARNHOLT_PKGCONFIG_DIR})

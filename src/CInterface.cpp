@@ -1,6 +1,6 @@
 // The C interface: every failure is caught here, once, and becomes a return value and the text of
-// varnholt_error() on the calling thread.
-#define VARNHOLT_BUILDING
+// varnholt_error() on the calling thread. The shared library's build defines VARNHOLT_BUILDING,
+// so that it exports these functions and nothing else.
 #include <varnholt/varnholt.h>
 
 #include <algorithm>

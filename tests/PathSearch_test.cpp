@@ -5,7 +5,7 @@
 #include "PathSearch.h"
 
 #include <gtest/gtest.h>
-#include <varnholt/varnholt.h>
+#include <varnholt/varnholt.hpp>
 
 #include <algorithm>
 #include <deque>
@@ -199,6 +199,12 @@ TEST(PathSearchTest, TheCInterfaceFindsPathsAndSaysWhatFails) {
   Map = varnholt_open(Level0.c_str());
   EXPECT_NE(Map, nullptr) << varnholt_error();
   varnholt_close(Map);
+  // The same through the C++ interface, which asks again with room for the whole path.
+  const TMap Opened = TMap::Open(Level0);
+  const std::vector<TCell> Path = Opened.FindPath({0, 0}, {126, 126});
+  EXPECT_EQ(static_cast<std::int64_t>(Path.size()), Count);
+  EXPECT_EQ(Path.back(), (TCell{126, 126}));
+  EXPECT_EQ(FailureOf([&] { Opened.FindPath({0, 0}, {3, 3}); }), "Cell blocked: 3, 3");
   WriteFile(Level0, EncodeLevel0Map(MazeMap(1, 5)));
   EXPECT_EQ(varnholt_open(Level0.c_str()), nullptr);
   EXPECT_TRUE(std::string(varnholt_error()).find("does not match: segment") != std::string::npos)

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the two release packages with README's commands and checks what they hold: the .deb's
 # files, unpacked with dpkg-deb, and the zip's, under Wine, each convert and inspect the sample
-# map, with the same maps, report and picture.
+# map, with the same maps, report and picture; and a small C program (examples/engine) built
+# against each package's library (the .deb's through its CMake package and through pkg-config,
+# the zip's with its import library) finds the same path on it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/need-packages.sh build-essential cmake zlib1g-dev dpkg-dev unzip groff-base \
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine pkg-config
 
 echo "== varnholt_1.0_amd64.deb"
 cmake -S . -B build-release -DVARNHOLT_TESTS=OFF && cmake --build build-release --parallel &&
@@ -28,12 +30,24 @@ for Page in varnholt varnholt-inspect; do test -s "$Work/deb/usr/share/man/man1/
 cp examples/Sample1Level0Map.raw "$Work/linux/"
 (cd "$Work/linux" && ../deb/usr/bin/varnholt Sample1Level0Map.raw | tr -d '\r' | tail -n 1 &&
   ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt)
+Query=(10 10 470 40)
+echo "== a C program against the .deb's library, through CMake and through pkg-config"
+cmake -S examples/engine -B "$Work/engine-cmake" -DCMAKE_PREFIX_PATH="$Work/deb/usr" > /dev/null
+cmake --build "$Work/engine-cmake" > /dev/null
+"$Work/engine-cmake/find_path" "$Work/linux/Sample1Level0Map.raw" "${Query[@]}" | tee "$Work/linux/path.txt"
+export PKG_CONFIG_PATH="$Work/deb/usr/lib/pkgconfig"
+# shellcheck disable=SC2046 # the flags are words
+cc -std=c99 -Wall -Werror examples/engine/find_path.c $(pkg-config --cflags --libs varnholt) \
+  -o "$Work/find_path_pc"
+LD_LIBRARY_PATH="$Work/deb/usr/lib" "$Work/find_path_pc" "$Work/linux/Sample1Level0Map.raw" \
+  "${Query[@]}" | cmp - "$Work/linux/path.txt"
 
 echo "== the zip's files"
 unzip -q build-release-windows/varnholt-1.0-win64.zip -d "$Work/zip"
 (cd "$Work/zip" && find . -type f | sort)
 Unpacked="$Work/zip/varnholt-1.0-win64"
-for File in varnholt.exe varnholt-inspect.exe README.md varnholt.txt varnholt-inspect.txt; do
+for File in varnholt.exe varnholt-inspect.exe README.md varnholt.txt varnholt-inspect.txt \
+  varnholt.dll lib/varnholt.dll.a lib/varnholt.def include/varnholt/varnholt.h; do
   test -s "$Unpacked/$File"
 done
 cp examples/Sample1Level0Map.raw "$Work/windows/"
@@ -42,7 +56,15 @@ wine "$Unpacked/varnholt-inspect.exe" 'C:\packages\windows\Sample1Level0Map.raw'
   sed 's/C:\\packages\\windows\\//' > "$Work/windows/report.txt"
 tail -n 1 "$Work/windows/report.txt"
 
-for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt; do
+echo "== a C program against the zip's library, under Wine"
+x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Werror examples/engine/find_path.c \
+  -I"$Unpacked/include" "$Unpacked/lib/varnholt.dll.a" -o "$Work/windows/find_path.exe"
+cp "$Unpacked/varnholt.dll" "$Work/windows/"
+wine "$Work/windows/find_path.exe" 'C:\packages\windows\Sample1Level0Map.raw' "${Query[@]}" |
+  tr -d '\r' > "$Work/windows/path.txt"
+cat "$Work/windows/path.txt"
+
+for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt path.txt; do
   cmp "$Work/linux/$File" "$Work/windows/$File"
 done
-echo "== both packages run, with the same maps, report and picture"
+echo "== both packages run, with the same maps, report, picture and path"

@@ -34,9 +34,11 @@
 #define VARNHOLT_VERSION_MINOR 0
 
 /* Define VARNHOLT_STATIC when linking the static library on Windows. */
-#if defined(_WIN32) && !defined(VARNHOLT_STATIC)
+#if defined(_WIN32)
 #if defined(VARNHOLT_BUILDING)
 #define VARNHOLT_API __declspec(dllexport)
+#elif defined(VARNHOLT_STATIC)
+#define VARNHOLT_API
 #else
 #define VARNHOLT_API __declspec(dllimport)
 #endif
