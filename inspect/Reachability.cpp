@@ -14,7 +14,7 @@ constexpr int kCells = kSegmentSide * kSegmentSide;
 constexpr std::uint16_t kNoArea = UINT16_MAX;
 constexpr std::uint32_t kNoNode = UINT32_MAX;
 
-using TBorder = std::array<std::uint32_t, kSegmentSide>;  // grid nodes along a segment's side
+using TBorder = TSegmentSides<std::uint32_t>::TSide;  // grid nodes along a segment's side
 
 class TUnionFind {
  public:
@@ -53,27 +53,11 @@ struct TErasedArea {
 };
 
 // A segment's four sides: the grid node of every cell along them, kNoNode where blocked.
-struct TSides {
-  TBorder Top;
-  TBorder Bottom;
-  TBorder Left;
-  TBorder Right;
-};
-
-void MarkRow(std::uint64_t Cells, std::uint32_t Node, TBorder& Side) {
-  if (Cells == ~std::uint64_t{0}) return Side.fill(Node);  // a whole row, as in open segments
-  for (; Cells != 0; Cells &= Cells - 1)
-    Side[static_cast<std::size_t>(std::countr_zero(Cells))] = Node;
-}
+using TSides = TSegmentSides<std::uint32_t>;
 
 // Marks the cells of one area, given as its rows, on the sides with Node.
 void MarkSides(const TSegmentRows& Rows, std::uint32_t Node, TSides& Sides) {
-  MarkRow(Rows.front(), Node, Sides.Top);
-  MarkRow(Rows.back(), Node, Sides.Bottom);
-  for (std::size_t R = 0; R < Rows.size(); ++R) {
-    if ((Rows[R] & 1) != 0) Sides.Left[R] = Node;
-    if ((Rows[R] >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Node;
-  }
+  for (std::size_t R = 0; R < Rows.size(); ++R) Sides.MarkRow(R, Rows[R], Node);
 }
 
 // An area of a segment as the survey numbers it: kept ones by their area number, erased ones by
@@ -154,26 +138,11 @@ void AreasInOrder(const TAreaMasks& Masks, const TComponents& Erased,
             [](const TAreaEntry& X, const TAreaEntry& Y) { return X.FirstCell < Y.FirstCell; });
 }
 
-TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks) {
-  TSegmentRows Cells;
-  for (std::size_t R = 0; R < Cells.size(); ++R) {
-    Cells[R] =
-        ~Blocked[R] & ~(Masks.Rows[0][R] | Masks.Rows[1][R] | Masks.Rows[2][R] | Masks.Rows[3][R]);
-  }
-  return Cells;
-}
-
 void MarkErasedSides(const TComponents& Erased, const std::vector<std::uint32_t>& Nodes,
                      TSides& Sides) {
-  for (const int R : {0, kSegmentSide - 1}) {
-    TBorder& Side = R == 0 ? Sides.Top : Sides.Bottom;
-    Erased.ForRunsOfRow(
-        R, [&](int Component, std::uint64_t Run) { MarkRow(Run, Nodes[Component], Side); });
-  }
   for (int R = 0; R < kSegmentSide; ++R) {
     Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
-      if ((Run & 1) != 0) Sides.Left[R] = Nodes[Component];
-      if ((Run >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Nodes[Component];
+      Sides.MarkRow(static_cast<std::size_t>(R), Run, Nodes[Component]);
     });
   }
 }
@@ -197,8 +166,7 @@ void TSurveyBuilder::Add(std::size_t K, const TSegmentRows& Blocked, const TArea
     Erased.Label(ErasedRows);
   }
   CountSegment(Blocked, Masks, Erased.Count(), Sweep->Census);
-  TSides Sides;
-  for (TBorder* Side : {&Sides.Top, &Sides.Bottom, &Sides.Left, &Sides.Right}) Side->fill(kNoNode);
+  TSides Sides(kNoNode);
   std::vector<std::uint32_t>& ErasedNodes = Sweep->ErasedNodes;
   ErasedNodes.resize(static_cast<std::size_t>(Erased.Count()));
   AreasInOrder(Masks, Erased, Sweep->Areas);

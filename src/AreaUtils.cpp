@@ -411,6 +411,15 @@ void PlaceWaypoints(const TAreaMasks& Masks, TWaypointSegment& Record) {
   }
 }
 
+TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks) {
+  TSegmentRows Cells;
+  for (std::size_t R = 0; R < Cells.size(); ++R) {
+    Cells[R] =
+        ~Blocked[R] & ~(Masks.Rows[0][R] | Masks.Rows[1][R] | Masks.Rows[2][R] | Masks.Rows[3][R]);
+  }
+  return Cells;
+}
+
 TAreaBorders AreaBorders(const TAreaMasks& Masks) {
   TAreaBorders Borders;
   const auto Count = static_cast<std::size_t>(std::clamp(Masks.Count, 0, kKeptAreas));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,37 @@ TAreaBorders AreaBorders(const TAreaMasks& Masks);
 // links, and of Left touching Right (column 63 against column 0) into the right links.
 void LinkDown(const TAreaBorders& Upper, const TAreaBorders& Lower, TWaypointSegment& Record);
 void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSegment& Record);
+// The open cells of a segment that no kept area holds: those of the areas beyond the fourth.
+TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks);
+
+// What stands on each cell along the four sides of a segment (a region, a node of a graph), for
+// joining what touches across borders.
+template <typename T>
+struct TSegmentSides {
+  using TSide = std::array<T, kSegmentSide>;
+  TSide Top;
+  TSide Bottom;
+  TSide Left;
+  TSide Right;
+
+  explicit TSegmentSides(T Nothing) {
+    for (TSide* Side : {&Top, &Bottom, &Left, &Right}) Side->fill(Nothing);
+  }
+  // Marks Value on every cell of Cells, a row of bits along Side.
+  static void Mark(std::uint64_t Cells, T Value, TSide& Side) {
+    if (Cells == ~std::uint64_t{0}) return Side.fill(Value);  // a whole row, as in open segments
+    for (; Cells != 0; Cells &= Cells - 1)
+      Side[static_cast<std::size_t>(std::countr_zero(Cells))] = Value;
+  }
+  // Marks Value on the cells of row R of the segment, given as bits, that lie on a side.
+  void MarkRow(std::size_t R, std::uint64_t Cells, T Value) {
+    if (R == 0) Mark(Cells, Value, Top);
+    if (R == kSegmentSide - 1) Mark(Cells, Value, Bottom);
+    if ((Cells & 1) != 0) Left[R] = Value;
+    if ((Cells >> (kSegmentSide - 1)) != 0) Right[R] = Value;
+  }
+};
+
 // Everything one segment's areas give: its cells, the kept areas, the info values, the waypoint
 // record (links aside) and the borders.
 struct TSegmentAnalysis {

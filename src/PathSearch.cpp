@@ -25,44 +25,24 @@ std::string CellText(TMapCell Cell) {
 
 // ---- Building the regions ----
 
-// The region of every cell along one side of a segment, kNoRegion where none.
-using TSide = std::array<std::uint16_t, kSegmentSide>;
-
-struct TSides {
-  TSide Top;
-  TSide Bottom;
-  TSide Left;
-  TSide Right;
-};
-
-void MarkRow(std::uint64_t Cells, std::uint16_t Region, TSide& Side) {
-  if (Cells == ~std::uint64_t{0}) return Side.fill(Region);  // a whole row, as in open segments
-  for (; Cells != 0; Cells &= Cells - 1)
-    Side[static_cast<std::size_t>(std::countr_zero(Cells))] = Region;
-}
-
-void MarkColumns(std::size_t R, std::uint64_t Cells, std::uint16_t Region, TSides& Sides) {
-  if ((Cells & 1) != 0) Sides.Left[R] = Region;
-  if ((Cells >> (kSegmentSide - 1)) != 0) Sides.Right[R] = Region;
-}
+// The region of every cell along the sides of a segment, kNoRegion where none.
+using TSides = TSegmentSides<std::uint16_t>;
+using TSide = TSides::TSide;
 
 void MarkKeptSides(const TAreaBorders& Borders, int Kept, TSides& Sides) {
   for (std::size_t A = 0; A < static_cast<std::size_t>(Kept); ++A) {
     const auto Region = static_cast<std::uint16_t>(A);
-    MarkRow(Borders.Top[A], Region, Sides.Top);
-    MarkRow(Borders.Bottom[A], Region, Sides.Bottom);
-    MarkRow(Borders.Left[A], Region, Sides.Left);
-    MarkRow(Borders.Right[A], Region, Sides.Right);
+    TSides::Mark(Borders.Top[A], Region, Sides.Top);
+    TSides::Mark(Borders.Bottom[A], Region, Sides.Bottom);
+    TSides::Mark(Borders.Left[A], Region, Sides.Left);
+    TSides::Mark(Borders.Right[A], Region, Sides.Right);
   }
 }
 
 void MarkErasedSides(const TComponents& Erased, int Kept, TSides& Sides) {
   for (int R = 0; R < kSegmentSide; ++R) {
     Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
-      const auto Region = static_cast<std::uint16_t>(Kept + Component);
-      if (R == 0) MarkRow(Run, Region, Sides.Top);
-      if (R == kSegmentSide - 1) MarkRow(Run, Region, Sides.Bottom);
-      MarkColumns(static_cast<std::size_t>(R), Run, Region, Sides);
+      Sides.MarkRow(static_cast<std::size_t>(R), Run, static_cast<std::uint16_t>(Kept + Component));
     });
   }
 }
@@ -80,15 +60,6 @@ void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& Li
   std::sort(List.begin() + static_cast<std::ptrdiff_t>(First), List.end());
   List.erase(std::unique(List.begin() + static_cast<std::ptrdiff_t>(First), List.end()),
              List.end());
-}
-
-TSegmentRows ErasedCells(const TSegmentRows& Blocked, const TAreaMasks& Masks) {
-  TSegmentRows Cells;
-  for (std::size_t R = 0; R < Cells.size(); ++R) {
-    Cells[R] =
-        ~Blocked[R] & ~(Masks.Rows[0][R] | Masks.Rows[1][R] | Masks.Rows[2][R] | Masks.Rows[3][R]);
-  }
-  return Cells;
 }
 
 std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
@@ -133,8 +104,7 @@ void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
     const auto& Point = Segment.Waypoint.Points[static_cast<std::size_t>(A)];  // column, row
     Map.Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
   }
-  TSides Sides;
-  for (TSide* Side : {&Sides.Top, &Sides.Bottom, &Sides.Left, &Sides.Right}) Side->fill(kNoRegion);
+  TSides Sides(kNoRegion);
   MarkKeptSides(Segment.Borders, Masks.Count, Sides);
   const TSegmentRows Erased = ErasedCells(Segment.Blocked, Masks);
   // Most segments have no area beyond the fourth: nothing to label then.
