@@ -13,6 +13,7 @@
 #include <queue>
 
 #include "BenchMaps.h"
+#include "PathSearch.h"
 #include "Varnholt.h"
 
 namespace varnholt {

@@ -10,6 +10,7 @@
 
 #include "MapCheck.h"
 #include "PathSearch.h"
+#include "Regions.h"
 #include "Varnholt.h"
 
 struct varnholt_map {

@@ -23,147 +23,6 @@ std::string CellText(TMapCell Cell) {
   return std::to_string(Cell.Row) + ", " + std::to_string(Cell.Column);
 }
 
-// ---- Building the regions ----
-
-// The region of every cell along the sides of a segment, kNoRegion where none.
-using TSides = TSegmentSides<std::uint16_t>;
-using TSide = TSides::TSide;
-
-void MarkKeptSides(const TAreaBorders& Borders, int Kept, TSides& Sides) {
-  for (std::size_t A = 0; A < static_cast<std::size_t>(Kept); ++A) {
-    const auto Region = static_cast<std::uint16_t>(A);
-    TSides::Mark(Borders.Top[A], Region, Sides.Top);
-    TSides::Mark(Borders.Bottom[A], Region, Sides.Bottom);
-    TSides::Mark(Borders.Left[A], Region, Sides.Left);
-    TSides::Mark(Borders.Right[A], Region, Sides.Right);
-  }
-}
-
-void MarkErasedSides(const TComponents& Erased, int Kept, TSides& Sides) {
-  for (int R = 0; R < kSegmentSide; ++R) {
-    Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
-      Sides.MarkRow(static_cast<std::size_t>(R), Run, static_cast<std::uint16_t>(Kept + Component));
-    });
-  }
-}
-
-// Appends the pairs of regions that meet along a border, once each.
-void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& List) {
-  const std::size_t First = List.size();
-  for (std::size_t K = 0; K < Own.size(); ++K) {
-    if (Own[K] == kNoRegion || Other[K] == kNoRegion) continue;
-    const TContact Contact{Own[K], Other[K]};
-    if (List.size() == First || List.back() != Contact) List.push_back(Contact);
-  }
-  // Along a border the same two regions mostly meet in one stretch: few are left to sort.
-  if (List.size() - First < 2) return;
-  std::sort(List.begin() + static_cast<std::ptrdiff_t>(First), List.end());
-  List.erase(std::unique(List.begin() + static_cast<std::ptrdiff_t>(First), List.end()),
-             List.end());
-}
-
-std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
-  while (Parent[Node] != Node) Node = Parent[Node] = Parent[Parent[Node]];
-  return Node;
-}
-
-}  // namespace
-
-bool TCellStore::IsOpen(TMapCell Cell) const {
-  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide;
-  return !Level0.IsBlocked(K, static_cast<int>(Cell.Row % kSegmentSide),
-                           static_cast<int>(Cell.Column % kSegmentSide));
-}
-
-struct TRegionBuilder::TSweep {
-  explicit TSweep(std::uint32_t Side) : Bottoms(Side) {
-    const std::size_t Segments = std::size_t{Side} * Side;
-    Map.PlaceStart.reserve(Segments + 1);
-    Map.Kept.reserve(Segments);
-    Map.DownStart.reserve(Segments + 1);
-    Map.RightStart.reserve(Segments + 1);
-    Map.PlaceStart.push_back(0);
-  }
-  TRegionMap Map;
-  std::vector<TSide> Bottoms;  // per segment column: the regions along row 63 of the segment above
-  TSide Right{};               // along column 63 of the segment to the left
-  TComponents Erased;          // room for one segment's erased areas, taken once
-};
-
-TRegionBuilder::TRegionBuilder(std::uint32_t SegmentsPerSide)
-    : Sweep(std::make_unique<TSweep>(SegmentsPerSide)) {}
-
-TRegionBuilder::~TRegionBuilder() = default;
-
-void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
-  const std::size_t N = Sweep->Bottoms.size();
-  TRegionMap& Map = Sweep->Map;
-  const TAreaMasks& Masks = Segment.Masks;
-  Map.Kept.push_back(static_cast<std::uint8_t>(Masks.Count));
-  for (int A = 0; A < Masks.Count; ++A) {
-    const auto& Point = Segment.Waypoint.Points[static_cast<std::size_t>(A)];  // column, row
-    Map.Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
-  }
-  TSides Sides(kNoRegion);
-  MarkKeptSides(Segment.Borders, Masks.Count, Sides);
-  const TSegmentRows Erased = ErasedCells(Segment.Blocked, Masks);
-  // Most segments have no area beyond the fourth: nothing to label then.
-  if (!AllRowsAre(Erased, 0)) {
-    Sweep->Erased.Label(Erased);
-    for (int C = 0; C < Sweep->Erased.Count(); ++C)
-      Map.Places.push_back(Sweep->Erased.FirstCell(C));
-    MarkErasedSides(Sweep->Erased, Masks.Count, Sides);
-  }
-  Map.PlaceStart.push_back(static_cast<std::uint32_t>(Map.Places.size()));
-  // The contacts of the segment above and of the one to the left are complete now; both come in
-  // grid order.
-  if (K >= N) {
-    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
-    AddContacts(Sweep->Bottoms[K % N], Sides.Top, Map.Down);
-  }
-  if (K % N > 0) {
-    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
-    AddContacts(Sweep->Right, Sides.Left, Map.Right);
-  } else if (K > 0) {
-    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));  // the row's last
-  }
-  Sweep->Bottoms[K % N] = Sides.Bottom;
-  Sweep->Right = Sides.Right;
-}
-
-TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
-  TRegionMap& Map = Sweep->Map;
-  const std::size_t N = Sweep->Bottoms.size();
-  // The last row of segments has nothing below, the last segment nothing to its right.
-  while (Map.DownStart.size() < Map.Kept.size() + 1) {
-    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
-  }
-  while (Map.RightStart.size() < Map.Kept.size() + 1) {
-    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
-  }
-  Map.Store = TCellStore(std::move(Cells), static_cast<std::uint32_t>(N));
-  std::vector<std::uint32_t> Parent(Map.Places.size());
-  std::iota(Parent.begin(), Parent.end(), std::uint32_t{0});
-  const auto Join = [&](std::size_t K, std::size_t Neighbour, std::span<const TContact> Found) {
-    for (const TContact& Contact : Found) {
-      const std::uint32_t A = FindRoot(Parent, Map.PlaceStart[K] + Contact.Own);
-      const std::uint32_t B = FindRoot(Parent, Map.PlaceStart[Neighbour] + Contact.Other);
-      Parent[std::max(A, B)] = std::min(A, B);
-    }
-  };
-  for (std::size_t K = 0; K < Map.Kept.size(); ++K) {
-    Join(K, K + N, Map.DownOf(K));
-    Join(K, K + 1, Map.RightOf(K));
-  }
-  Map.Component.resize(Parent.size());
-  for (std::uint32_t Region = 0; Region < Parent.size(); ++Region) {
-    Map.Component[Region] = FindRoot(Parent, Region);
-  }
-  return std::move(Map);
-}
-
-namespace {
-
 // ---- Finding a cell's region ----
 
 struct TSegmentCell {
@@ -304,7 +163,7 @@ std::uint64_t Distance(TMapCell A, TMapCell B) {
 }
 
 std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
-  return Map.ComponentOf(Map.FirstRegion(SegmentOf(Node)) + RegionNumber(Node));
+  return Map.ComponentOf(SegmentOf(Node), RegionNumber(Node));
 }
 
 TNode NodeAt(const TRegionMap& Map, TMapCell Cell) {
@@ -552,17 +411,6 @@ void TCellSearch::WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapC
 }
 
 }  // namespace
-
-int AreaOf(const TRegionMap& Map, TMapCell Cell) {
-  if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
-  const TSegmentCell At = Locate(Map.Cells(), Cell);
-  TAreaMasks Masks;
-  LabelAreaMasks(Map.Cells().Rows(At.Segment), Masks);
-  for (int A = 0; A < Masks.Count; ++A) {
-    if (HasCell(Masks.Rows[static_cast<std::size_t>(A)], At.Cell)) return A + 1;
-  }
-  return 0;
-}
 
 bool AreConnected(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
   CheckCell(Map.Cells(), Start);

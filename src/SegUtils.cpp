@@ -173,6 +173,12 @@ bool TLevel0Records::IsBlocked(std::size_t K, int R, int C) const {
   return (Bytes[Starts.All()[K] + 4 + static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) != 0;
 }
 
+std::span<const std::uint8_t> TLevel0Records::Record(std::size_t K) const {
+  const std::int32_t Kind = Tag(K);
+  const bool Filled = Kind == segFilledLow || Kind == segFilledHigh;
+  return {&Bytes[Starts.All()[K]], Filled ? std::size_t{4} : 4 + sizeof(TSegment)};
+}
+
 TSegment TLevel0Records::Segment(std::size_t K) const {
   TSegment Segment;
   StoreRows(Segment.data(), Rows(K));

@@ -106,6 +106,7 @@ class TLevel0Records {
   TSegmentRows Rows(std::size_t K) const;  // a filled record's too
   TSegment Segment(std::size_t K) const;
   bool IsBlocked(std::size_t K, int R, int C) const;
+  std::span<const std::uint8_t> Record(std::size_t K) const;  // its tag and payload, as read
 
  private:
   std::unique_ptr<std::uint8_t[], TFreeMemory> Bytes;

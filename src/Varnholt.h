@@ -9,8 +9,8 @@
 
 #include "AreaUtils.h"
 #include "Commit.h"
-#include "PathSearch.h"
 #include "Platform.h"
+#include "Regions.h"
 #include "SegUtils.h"
 
 namespace varnholt {

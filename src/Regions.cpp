@@ -1,0 +1,333 @@
+#include "Regions.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <numeric>
+
+namespace varnholt {
+namespace {
+
+constexpr std::uint16_t kNoRegion = UINT16_MAX;
+constexpr std::uint32_t kAsRead = UINT32_MAX;
+
+// The region of every cell along the sides of a segment, kNoRegion where none.
+using TSides = TSegmentSides<std::uint16_t>;
+using TSide = TSides::TSide;
+
+// Appends a segment's regions to Places, kept areas first at their waypoints, then the erased
+// areas at their first cells, and marks them along its sides; returns the count of kept areas.
+// Erased is room for labelling the erased areas.
+std::uint8_t AddRegions(const TSegmentAnalysis& Segment, TComponents& Erased,
+                        std::vector<std::uint16_t>& Places, TSides& Sides) {
+  const TAreaMasks& Masks = Segment.Masks;
+  for (std::size_t A = 0; A < static_cast<std::size_t>(Masks.Count); ++A) {
+    const auto& Point = Segment.Waypoint.Points[A];  // column, row
+    Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
+    const auto Region = static_cast<std::uint16_t>(A);
+    TSides::Mark(Segment.Borders.Top[A], Region, Sides.Top);
+    TSides::Mark(Segment.Borders.Bottom[A], Region, Sides.Bottom);
+    TSides::Mark(Segment.Borders.Left[A], Region, Sides.Left);
+    TSides::Mark(Segment.Borders.Right[A], Region, Sides.Right);
+  }
+  const TSegmentRows Cells = ErasedCells(Segment.Blocked, Masks);
+  // Most segments have no area beyond the fourth: nothing to label then.
+  if (!AllRowsAre(Cells, 0)) {
+    Erased.Label(Cells);
+    for (int C = 0; C < Erased.Count(); ++C) Places.push_back(Erased.FirstCell(C));
+    for (int R = 0; R < kSegmentSide; ++R) {
+      Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+        Sides.MarkRow(static_cast<std::size_t>(R), Run,
+                      static_cast<std::uint16_t>(Masks.Count + Component));
+      });
+    }
+  }
+  return static_cast<std::uint8_t>(Masks.Count);
+}
+
+// Appends the pairs of regions that meet along a border, once each, in order.
+void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& List) {
+  const std::size_t First = List.size();
+  for (std::size_t K = 0; K < Own.size(); ++K) {
+    if (Own[K] == kNoRegion || Other[K] == kNoRegion) continue;
+    const TContact Contact{Own[K], Other[K]};
+    if (List.size() == First || List.back() != Contact) List.push_back(Contact);
+  }
+  // Along a border the same two regions mostly meet in one stretch: few are left to sort.
+  if (List.size() - First < 2) return;
+  std::sort(List.begin() + static_cast<std::ptrdiff_t>(First), List.end());
+  List.erase(std::unique(List.begin() + static_cast<std::ptrdiff_t>(First), List.end()),
+             List.end());
+}
+
+std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
+  while (Parent[Node] != Node) Node = Parent[Node] = Parent[Parent[Node]];
+  return Node;
+}
+
+template <typename T>
+std::span<const T> Part(const std::vector<T>& List, const std::vector<std::uint32_t>& Start,
+                        std::size_t K) {
+  return {List.data() + Start[K], List.data() + Start[K + 1]};
+}
+
+}  // namespace
+
+TSegmentRows TCellStore::Rows(std::size_t K) const {
+  if (!Edited.empty() && Edited[K] != kAsRead) return EditedRows[Edited[K]];
+  return Level0.Rows(K);
+}
+
+bool TCellStore::IsOpen(TMapCell Cell) const {
+  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide;
+  const int R = static_cast<int>(Cell.Row % kSegmentSide);
+  const int C = static_cast<int>(Cell.Column % kSegmentSide);
+  if (!Edited.empty() && Edited[K] != kAsRead) {
+    return (EditedRows[Edited[K]][static_cast<std::size_t>(R)] >> C & 1) == 0;
+  }
+  return !Level0.IsBlocked(K, R, C);
+}
+
+void TCellStore::SetRows(std::size_t K, const TSegmentRows& Blocked) {
+  if (Edited.empty()) Edited.assign(std::size_t{Side} * Side, kAsRead);
+  if (Edited[K] == kAsRead) {
+    Edited[K] = static_cast<std::uint32_t>(EditedRows.size());
+    EditedRows.emplace_back();
+  }
+  EditedRows[Edited[K]] = Blocked;
+}
+
+void TCellStore::WriteRecords(TWriter& File) const {
+  for (std::size_t K = 0; K < std::size_t{Side} * Side; ++K) {
+    if (Edited.empty() || Edited[K] == kAsRead) {
+      const std::span<const std::uint8_t> Record = Level0.Record(K);
+      if (File.Write(Record) != Record.size()) throw Exception("Error writing file");
+      continue;
+    }
+    TSegment Segment;
+    StoreRows(Segment.data(), EditedRows[Edited[K]]);
+    WriteSegment(File, Segment);
+  }
+}
+
+// The components of the regions, by a region's index among all counted in grid order.
+struct TRegionMap::TConnectivity {
+  std::vector<std::uint32_t> FirstRegion;  // per segment, and one more at the end
+  std::vector<std::uint32_t> Component;
+  std::atomic<bool> Known{false};
+  std::mutex Working;
+
+  void WorkOut(const TRegionMap& Map) {
+    const std::size_t Segments = Map.Kept.size();
+    const std::size_t N = Map.Store.SegmentsPerSide();
+    FirstRegion.assign(Segments + 1, 0);
+    for (std::size_t K = 0; K < Segments; ++K) {
+      FirstRegion[K + 1] = FirstRegion[K] + static_cast<std::uint32_t>(Map.PlacesOf(K).size());
+    }
+    std::vector<std::uint32_t>& Parent = Component;
+    Parent.resize(FirstRegion.back());
+    std::iota(Parent.begin(), Parent.end(), std::uint32_t{0});
+    const auto Join = [&](std::size_t K, std::size_t Next, std::span<const TContact> Found) {
+      for (const TContact& Contact : Found) {
+        const std::uint32_t A = FindRoot(Parent, FirstRegion[K] + Contact.Own);
+        const std::uint32_t B = FindRoot(Parent, FirstRegion[Next] + Contact.Other);
+        Parent[std::max(A, B)] = std::min(A, B);
+      }
+    };
+    for (std::size_t K = 0; K < Segments; ++K) {
+      Join(K, K + N, Map.DownOf(K));
+      Join(K, K + 1, Map.RightOf(K));
+    }
+    for (std::uint32_t Region = 0; Region < Parent.size(); ++Region) {
+      Parent[Region] = FindRoot(Parent, Region);
+    }
+    Known = true;
+  }
+};
+
+TRegionMap::TRegionMap() : Connectivity(std::make_unique<TConnectivity>()) {}
+TRegionMap::~TRegionMap() = default;
+TRegionMap::TRegionMap(TRegionMap&&) noexcept = default;
+TRegionMap& TRegionMap::operator=(TRegionMap&&) noexcept = default;
+
+std::span<const std::uint16_t> TRegionMap::PlacesOf(std::size_t K) const {
+  return IsOwn(K) ? std::span<const std::uint16_t>(Owned[OwnOf[K]].Places)
+                  : Part(Places, PlaceStart, K);
+}
+
+int TRegionMap::KeptOf(std::size_t K) const {
+  return IsOwn(K) ? Owned[OwnOf[K]].Kept : Kept[K];
+}
+
+std::span<const TContact> TRegionMap::DownOf(std::size_t K) const {
+  return IsOwn(K) ? std::span<const TContact>(Owned[OwnOf[K]].Down) : Part(Down, DownStart, K);
+}
+
+std::span<const TContact> TRegionMap::RightOf(std::size_t K) const {
+  return IsOwn(K) ? std::span<const TContact>(Owned[OwnOf[K]].Right) : Part(Right, RightStart, K);
+}
+
+std::uint32_t TRegionMap::ComponentOf(std::size_t K, unsigned Region) const {
+  if (!Connectivity->Known) {
+    const std::lock_guard<std::mutex> Lock(Connectivity->Working);
+    if (!Connectivity->Known) Connectivity->WorkOut(*this);
+  }
+  return Connectivity->Component[Connectivity->FirstRegion[K] + Region];
+}
+
+TSegmentRegions& TRegionMap::Own(std::size_t K) {
+  if (OwnOf.empty()) OwnOf.assign(Kept.size(), kShared);
+  if (OwnOf[K] == kShared) {
+    const std::span<const std::uint16_t> OwnPlaces = PlacesOf(K);
+    const std::span<const TContact> OwnDown = DownOf(K);
+    const std::span<const TContact> OwnRight = RightOf(K);
+    Owned.push_back({{OwnPlaces.begin(), OwnPlaces.end()},
+                     {OwnDown.begin(), OwnDown.end()},
+                     {OwnRight.begin(), OwnRight.end()},
+                     Kept[K]});
+    OwnOf[K] = static_cast<std::uint32_t>(Owned.size() - 1);
+  }
+  return Owned[OwnOf[K]];
+}
+
+void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                          std::span<const std::uint8_t> Blocked) {
+  if (Rows == 0 || Columns == 0) return;
+  const std::uint32_t Top = Corner.Row / kSegmentSide;
+  const std::uint32_t Bottom = (Corner.Row + Rows - 1) / kSegmentSide;
+  const std::uint32_t Left = Corner.Column / kSegmentSide;
+  const std::uint32_t RightEnd = (Corner.Column + Columns - 1) / kSegmentSide;
+  const std::uint32_t N = Store.SegmentsPerSide();
+  for (std::uint32_t I = Top; I <= Bottom; ++I) {
+    for (std::uint32_t J = Left; J <= RightEnd; ++J) {
+      const std::size_t K = std::size_t{I} * N + J;
+      TSegmentRows Cells = Store.Rows(K);
+      for (std::uint32_t R = 0; R < kSegmentSide; ++R) {
+        const std::uint32_t Row = I * kSegmentSide + R;
+        if (Row < Corner.Row || Row >= Corner.Row + Rows) continue;
+        const std::uint8_t* Line = &Blocked[std::size_t{Row - Corner.Row} * Columns];
+        const std::uint32_t First = std::max(Corner.Column, J * kSegmentSide);
+        const std::uint32_t Last = std::min(Corner.Column + Columns, (J + 1) * kSegmentSide);
+        for (std::uint32_t Column = First; Column < Last; ++Column) {
+          const std::uint64_t Bit = std::uint64_t{1} << (Column % kSegmentSide);
+          Cells[R] = Line[Column - Corner.Column] != 0 ? Cells[R] | Bit : Cells[R] & ~Bit;
+        }
+      }
+      Store.SetRows(K, Cells);
+    }
+  }
+  AnalyseAgain(Top, Bottom, Left, RightEnd);
+}
+
+// The regions of the segments from (Top, Left) to (Bottom, Last), and the contacts along all
+// their borders: those with their neighbours too, whose sides are worked out for it.
+void TRegionMap::AnalyseAgain(std::uint32_t Top, std::uint32_t Bottom, std::uint32_t Left,
+                              std::uint32_t Last) {
+  const std::uint32_t N = Store.SegmentsPerSide();
+  const std::uint32_t I0 = Top > 0 ? Top - 1 : 0, I1 = std::min(Bottom + 1, N - 1);
+  const std::uint32_t J0 = Left > 0 ? Left - 1 : 0, J1 = std::min(Last + 1, N - 1);
+  const std::uint32_t Width = J1 - J0 + 1;
+  std::vector<TSides> Sides((I1 - I0 + 1) * Width, TSides(kNoRegion));
+  const auto SidesAt = [&](std::uint32_t I, std::uint32_t J) -> TSides& {
+    return Sides[(I - I0) * Width + (J - J0)];
+  };
+  const auto Erased = std::make_unique<TComponents>();
+  auto Analysis = std::make_unique<TSegmentAnalysis>();
+  std::vector<std::uint16_t> Unused;
+  for (std::uint32_t I = I0; I <= I1; ++I) {
+    for (std::uint32_t J = J0; J <= J1; ++J) {
+      const std::size_t K = std::size_t{I} * N + J;
+      const bool Rows = I >= Top && I <= Bottom, Columns = J >= Left && J <= Last;
+      const bool Changed = Rows && Columns;
+      if (!Rows && !Columns) continue;  // a corner: it shares no border with a changed segment
+      AnalyseSegment(Store.Rows(K), *Analysis);
+      std::vector<std::uint16_t>& Into = Changed ? Own(K).Places : Unused;
+      Into.clear();
+      const std::uint8_t KeptHere = AddRegions(*Analysis, *Erased, Into, SidesAt(I, J));
+      if (Changed) Own(K).Kept = KeptHere;
+    }
+  }
+  const auto Renew = [](std::vector<TContact>& List, const TSide& Own, const TSide& Other) {
+    List.clear();
+    AddContacts(Own, Other, List);
+  };
+  for (std::uint32_t I = std::max(Top, 1u) - 1; I <= Bottom && I + 1 < N; ++I) {
+    for (std::uint32_t J = Left; J <= Last; ++J) {
+      Renew(Own(std::size_t{I} * N + J).Down, SidesAt(I, J).Bottom, SidesAt(I + 1, J).Top);
+    }
+  }
+  for (std::uint32_t I = Top; I <= Bottom; ++I) {
+    for (std::uint32_t J = std::max(Left, 1u) - 1; J <= Last && J + 1 < N; ++J) {
+      Renew(Own(std::size_t{I} * N + J).Right, SidesAt(I, J).Right, SidesAt(I, J + 1).Left);
+    }
+  }
+  Connectivity->Known = false;
+}
+
+struct TRegionBuilder::TSweep {
+  explicit TSweep(std::uint32_t Side) : Bottoms(Side, TSides(kNoRegion).Top) {
+    const std::size_t Segments = std::size_t{Side} * Side;
+    Map.PlaceStart.reserve(Segments + 1);
+    Map.Kept.reserve(Segments);
+    Map.DownStart.reserve(Segments + 1);
+    Map.RightStart.reserve(Segments + 1);
+    Map.PlaceStart.push_back(0);
+  }
+  TRegionMap Map;
+  std::vector<TSide> Bottoms;  // per segment column: the regions along row 63 of the segment above
+  TSide Right{};               // along column 63 of the segment to the left
+  TComponents Erased;          // room for one segment's erased areas, taken once
+};
+
+TRegionBuilder::TRegionBuilder(std::uint32_t SegmentsPerSide)
+    : Sweep(std::make_unique<TSweep>(SegmentsPerSide)) {}
+
+TRegionBuilder::~TRegionBuilder() = default;
+
+void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
+  const std::size_t N = Sweep->Bottoms.size();
+  TRegionMap& Map = Sweep->Map;
+  TSides Sides(kNoRegion);
+  Map.Kept.push_back(AddRegions(Segment, Sweep->Erased, Map.Places, Sides));
+  Map.PlaceStart.push_back(static_cast<std::uint32_t>(Map.Places.size()));
+  // The contacts of the segment above and of the one to the left are complete now; both come in
+  // grid order.
+  if (K >= N) {
+    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
+    AddContacts(Sweep->Bottoms[K % N], Sides.Top, Map.Down);
+  }
+  if (K > 0) Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
+  if (K % N > 0) AddContacts(Sweep->Right, Sides.Left, Map.Right);
+  Sweep->Bottoms[K % N] = Sides.Bottom;
+  Sweep->Right = Sides.Right;
+}
+
+TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
+  TRegionMap& Map = Sweep->Map;
+  // The last row of segments has nothing below, the last segment nothing to its right.
+  while (Map.DownStart.size() < Map.Kept.size() + 1) {
+    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
+  }
+  while (Map.RightStart.size() < Map.Kept.size() + 1) {
+    Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
+  }
+  Map.Store = TCellStore(std::move(Cells), static_cast<std::uint32_t>(Sweep->Bottoms.size()));
+  Map.Connectivity->WorkOut(Map);
+  return std::move(Map);
+}
+
+int AreaOf(const TRegionMap& Map, TMapCell Cell) {
+  if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
+  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Map.Cells().SegmentsPerSide() +
+                        Cell.Column / kSegmentSide;
+  TAreaMasks Masks;
+  LabelAreaMasks(Map.Cells().Rows(K), Masks);
+  for (std::size_t A = 0; A < static_cast<std::size_t>(Masks.Count); ++A) {
+    if ((Masks.Rows[A][Cell.Row % kSegmentSide] >> (Cell.Column % kSegmentSide) & 1) != 0) {
+      return static_cast<int>(A) + 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,135 @@
+// A level-0 map analysed for searching and editing: its cells, and its regions. Every open area
+// of every segment is a region: the four kept areas, whose waypoints and links make the waypoint
+// graph, and the erased ones. Regions that touch across a segment border are in contact, so the
+// regions connect exactly what the grid connects. An edit of cells analyses again only the
+// segments it touches and the contacts along their borders.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "AreaUtils.h"
+#include "SegUtils.h"
+
+namespace varnholt {
+
+// A cell of the whole map.
+struct TMapCell {
+  std::uint32_t Row = 0;
+  std::uint32_t Column = 0;
+  friend bool operator==(const TMapCell&, const TMapCell&) = default;
+};
+
+// The cells of a map: the level-0 map's records as read, and the segments edited since.
+class TCellStore {
+ public:
+  TCellStore() = default;
+  TCellStore(TLevel0Records Records, std::uint32_t SegmentsPerSide)
+      : Level0(std::move(Records)), Side(SegmentsPerSide) {}
+  std::uint32_t SegmentsPerSide() const { return Side; }
+  std::uint32_t CellsPerSide() const { return Side * kSegmentSide; }
+  TSegmentRows Rows(std::size_t K) const;  // blocked cells
+  bool IsInside(TMapCell Cell) const {
+    return Cell.Row < CellsPerSide() && Cell.Column < CellsPerSide();
+  }
+  bool IsOpen(TMapCell Cell) const;
+  void SetRows(std::size_t K, const TSegmentRows& Blocked);
+  // The records of a level-0 map file: as read for the segments never edited, the others as
+  // written anew, with a filled record's tag where every cell is alike.
+  void WriteRecords(TWriter& File) const;
+
+ private:
+  TLevel0Records Level0;
+  std::uint32_t Side = 0;
+  std::vector<std::uint32_t> Edited;  // empty until the first edit; per segment, its rows or none
+  std::vector<TSegmentRows> EditedRows;
+};
+
+// Two regions that touch across a border: one of this segment, one of its neighbour's.
+struct TContact {
+  std::uint16_t Own = 0;
+  std::uint16_t Other = 0;
+  friend auto operator<=>(const TContact&, const TContact&) = default;
+};
+
+// The regions of one segment. Region a - 1 is kept area a; the erased areas follow, in the
+// row-major order of their first cells.
+struct TSegmentRegions {
+  std::vector<std::uint16_t> Places;  // per region, r * 64 + c of the cell that stands for it
+  std::vector<TContact> Down;         // with the regions of the segment below
+  std::vector<TContact> Right;        // with the regions of the segment to the right
+  std::uint8_t Kept = 0;
+};
+
+class TRegionMap {
+ public:
+  TRegionMap();
+  ~TRegionMap();
+  TRegionMap(TRegionMap&&) noexcept;
+  TRegionMap& operator=(TRegionMap&&) noexcept;
+
+  const TCellStore& Cells() const { return Store; }
+  // Per region, r * 64 + c of the cell that stands for it: a kept area's waypoint, an erased
+  // area's first cell.
+  std::span<const std::uint16_t> PlacesOf(std::size_t K) const;
+  int KeptOf(std::size_t K) const;
+  // Contacts with the segment below, and with the segment to the right.
+  std::span<const TContact> DownOf(std::size_t K) const;
+  std::span<const TContact> RightOf(std::size_t K) const;
+  // Regions that share it are connected. Worked out once the map is built, and again after
+  // edits by the first call that needs it; calls may come from several threads at once.
+  std::uint32_t ComponentOf(std::size_t K, unsigned Region) const;
+
+  // Sets the cells of the rectangle of Rows x Columns cells at Corner, which lies inside the
+  // map, from one byte per cell, row by row (0 open, anything else blocked), and analyses again
+  // the segments it touches and the contacts along their borders. Not while queries run.
+  void SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                std::span<const std::uint8_t> Blocked);
+
+ private:
+  friend class TRegionBuilder;
+  struct TConnectivity;
+  TSegmentRegions& Own(std::size_t K);
+  bool IsOwn(std::size_t K) const { return !OwnOf.empty() && OwnOf[K] != kShared; }
+  // The segments of rows First to Last (I) and columns From to To (J), both included.
+  void AnalyseAgain(std::uint32_t FirstRow, std::uint32_t LastRow, std::uint32_t FirstColumn,
+                    std::uint32_t LastColumn);
+
+  static constexpr std::uint32_t kShared = UINT32_MAX;
+
+  TCellStore Store;
+  // The regions as built, in grid order, each segment's from its start to the next one's.
+  std::vector<std::uint16_t> Places;
+  std::vector<std::uint32_t> PlaceStart;
+  std::vector<std::uint8_t> Kept;
+  std::vector<TContact> Down;
+  std::vector<std::uint32_t> DownStart;
+  std::vector<TContact> Right;
+  std::vector<std::uint32_t> RightStart;
+  // Segments changed by edits (or beside them) hold their regions of their own.
+  std::vector<std::uint32_t> OwnOf;  // empty until the first edit; per segment, kShared or one
+  std::vector<TSegmentRegions> Owned;
+  std::unique_ptr<TConnectivity> Connectivity;
+};
+
+// Builds the regions one segment at a time, in grid order, from the converter's analysis of
+// each, so that nothing is labelled twice.
+class TRegionBuilder {
+ public:
+  explicit TRegionBuilder(std::uint32_t SegmentsPerSide);
+  ~TRegionBuilder();
+  void Add(std::size_t K, const TSegmentAnalysis& Segment);
+  // The regions, with the map's cells, which the builder takes.
+  TRegionMap Finish(TLevel0Records Cells);
+
+ private:
+  struct TSweep;
+  std::unique_ptr<TSweep> Sweep;
+};
+
+// The kept area of the cell, 1 ... 4, or 0 for a blocked cell or a cell of an erased area.
+int AreaOf(const TRegionMap& Map, TMapCell Cell);
+
+}  // namespace varnholt
