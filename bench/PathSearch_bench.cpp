@@ -1,7 +1,7 @@
 // Paths on the benchmark maps: the library's query beside a plain A* over the grid on the same
 // random pairs of connected cells at least a quarter of the map apart (4096 cells on the maps
-// of 16384), the paths' length over the shortest, and what opening a map costs in time and
-// memory beside a conversion.
+// of 16384), the paths' length over the shortest; what opening a map costs in time and memory
+// beside a conversion; and edits and saves of an opened map.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <varnholt/varnholt.h>
@@ -236,6 +236,53 @@ void BM_OpenMap(benchmark::State& State) {
   State.SetLabel(kMaps[State.range(0)].Name);
 }
 BENCHMARK(BM_OpenMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// Edits of Side x Side cells at random places (mostly across segment borders), each then undone,
+// as a map maker paints and takes back: all blocked, or half blocked at random (noise, the
+// dearest to analyse).
+void BM_EditCells(benchmark::State& State) {
+  const TBenchMap& Bench = kMaps[State.range(0)];
+  const auto Side = static_cast<std::uint32_t>(State.range(1));
+  TMapRun Run = LoadMap(MapFile(Bench).string());
+  TRegionMap Map = AnalyseRegions(Run);
+  TRandom Random(3);
+  const std::uint32_t Cells = Map.Cells().CellsPerSide();
+  std::vector<std::uint8_t> Paint(std::size_t{Side} * Side), Before(Paint.size());
+  const bool Noise = State.range(2) == 1;
+  for (std::uint8_t& Cell : Paint) Cell = !Noise || Random.Next() % 2 == 0 ? 1 : 0;
+  for (auto _ : State) {
+    const TMapCell Corner{static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1)),
+                          static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1))};
+    State.PauseTiming();
+    for (std::uint32_t R = 0; R < Side; ++R) {
+      for (std::uint32_t C = 0; C < Side; ++C) {
+        Before[std::size_t{R} * Side + C] =
+            Map.Cells().IsOpen({Corner.Row + R, Corner.Column + C}) ? 0 : 1;
+      }
+    }
+    State.ResumeTiming();
+    Map.SetCells(Corner, Side, Side, Paint);
+    Map.SetCells(Corner, Side, Side, Before);
+  }
+  State.SetLabel(std::string(Bench.Name) + ", " + std::to_string(Side) + " x " +
+                 std::to_string(Side) + (Noise ? " of noise" : " blocked") +
+                 ", two edits an iteration");
+}
+BENCHMARK(BM_EditCells)->ArgsProduct({{1, 2}, {64, 1024}, {0, 1}})->Unit(benchmark::kMicrosecond);
+
+// A save of an edited map: its three files, the other two made as a conversion makes them.
+void BM_SaveMap(benchmark::State& State) {
+  const TBenchMap& Bench = kMaps[State.range(0)];
+  TMapRun Run = LoadMap(MapFile(Bench).string());
+  const TMapHeader Header = Run.Header;
+  TRegionMap Map = AnalyseRegions(Run);
+  const std::vector<std::uint8_t> Wall(64, 1);
+  Map.SetCells({100, 100}, 1, 64, Wall);
+  const std::string Saved = (MapFile(Bench).parent_path() / "Saved1Level0Map.raw").string();
+  for (auto _ : State) SaveMap(Map, Header, Saved, {});
+  State.SetLabel(Bench.Name);
+}
+BENCHMARK(BM_SaveMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 }  // namespace
 }  // namespace varnholt

@@ -15,6 +15,7 @@
 
 struct varnholt_map {
   varnholt::TRegionMap Regions;
+  varnholt::TMapHeader Header;  // as read, for saving
 };
 
 namespace varnholt {
@@ -50,6 +51,7 @@ varnholt_map* OpenMap(const char* Level0Path, bool Check) {
   if (Level0Path == nullptr) throw Exception("Error opening file: ");
   TMapRun Run = LoadMap(Level0Path);
   auto Map = std::make_unique<varnholt_map>();
+  Map->Header = Run.Header;
   Map->Regions = AnalyseRegions(Run);
   if (Check) CheckPair(Level0Path, Run);
   return Map.release();
@@ -110,4 +112,36 @@ int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column
         return static_cast<int64_t>(Path.size());
       },
       int64_t{-1});
+}
+
+int varnholt_set_cells(varnholt_map* map, int32_t row, int32_t column, int32_t rows,
+                       int32_t columns, const uint8_t* blocked) {
+  return Guarded(
+      [&] {
+        const std::int64_t Side = map->Regions.Cells().CellsPerSide();
+        if (row < 0 || column < 0 || rows < 0 || columns < 0 || row + std::int64_t{rows} > Side ||
+            column + std::int64_t{columns} > Side) {
+          throw Exception("Cells outside the map: " + std::to_string(row) + ", " +
+                          std::to_string(column) + ", " + std::to_string(rows) + " x " +
+                          std::to_string(columns));
+        }
+        const std::size_t Count =
+            static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+        if (Count == 0) return 0;
+        map->Regions.SetCells({static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column)},
+                              static_cast<std::uint32_t>(rows), static_cast<std::uint32_t>(columns),
+                              {blocked, Count});
+        return 0;
+      },
+      -1);
+}
+
+int varnholt_save(const varnholt_map* map, const char* level0_path) {
+  return Guarded(
+      [&] {
+        if (level0_path == nullptr) throw Exception("Error opening file: ");
+        SaveMap(map->Regions, map->Header, level0_path, {});
+        return 0;
+      },
+      -1);
 }

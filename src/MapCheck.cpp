@@ -10,22 +10,6 @@
 namespace varnholt {
 namespace {
 
-// Reads the expected file from memory, so that both sides of a comparison go through the same
-// readers.
-class TBytesReader final : public TReader {
- public:
-  explicit TBytesReader(std::span<const std::uint8_t> Source) : Bytes(Source) {}
-  std::size_t Read(std::span<std::uint8_t> Buffer) override {
-    const std::size_t Take = std::min(Buffer.size(), Bytes.size());
-    if (Take > 0) std::memcpy(Buffer.data(), Bytes.data(), Take);
-    Bytes = Bytes.subspan(Take);
-    return Take;
-  }
-
- private:
-  std::span<const std::uint8_t> Bytes;
-};
-
 std::string Hex(std::span<const std::uint8_t> Bytes) {
   constexpr char kDigits[] = "0123456789abcdef";
   std::string Text;

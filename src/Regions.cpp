@@ -190,33 +190,55 @@ TSegmentRegions& TRegionMap::Own(std::size_t K) {
   return Owned[OwnOf[K]];
 }
 
+namespace {
+
+// Bit k for each of the Count (at most 64) bytes at Bytes that is not 0: eight at a time, each
+// byte's nonzero bits folded to its lowest, which a multiplication gathers into the top byte.
+std::uint64_t NonzeroBits(const std::uint8_t* Bytes, std::uint32_t Count) {
+  std::uint64_t Bits = 0;
+  std::uint32_t K = 0;
+  for (; K + 8 <= Count; K += 8) {
+    std::uint64_t Eight = LoadLE64(Bytes + K);  // byte k in bits 8k ... 8k + 7
+    Eight |= Eight >> 4;
+    Eight |= Eight >> 2;
+    Eight |= Eight >> 1;
+    Bits |= ((Eight & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56 << K;
+  }
+  for (; K < Count; ++K) Bits |= std::uint64_t{Bytes[K] != 0} << K;
+  return Bits;
+}
+
+}  // namespace
+
 void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
                           std::span<const std::uint8_t> Blocked) {
   if (Rows == 0 || Columns == 0) return;
   const std::uint32_t Top = Corner.Row / kSegmentSide;
   const std::uint32_t Bottom = (Corner.Row + Rows - 1) / kSegmentSide;
   const std::uint32_t Left = Corner.Column / kSegmentSide;
-  const std::uint32_t RightEnd = (Corner.Column + Columns - 1) / kSegmentSide;
+  const std::uint32_t Last = (Corner.Column + Columns - 1) / kSegmentSide;
   const std::uint32_t N = Store.SegmentsPerSide();
   for (std::uint32_t I = Top; I <= Bottom; ++I) {
-    for (std::uint32_t J = Left; J <= RightEnd; ++J) {
+    for (std::uint32_t J = Left; J <= Last; ++J) {
       const std::size_t K = std::size_t{I} * N + J;
+      // The rectangle's columns within this segment, as bits from the first of them.
+      const std::uint32_t First = std::max(Corner.Column, J * kSegmentSide);
+      const std::uint32_t End = std::min(Corner.Column + Columns, (J + 1) * kSegmentSide);
+      const std::uint32_t Shift = First % kSegmentSide;
+      const std::uint64_t Width =
+          End - First == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (End - First)) - 1;
       TSegmentRows Cells = Store.Rows(K);
       for (std::uint32_t R = 0; R < kSegmentSide; ++R) {
         const std::uint32_t Row = I * kSegmentSide + R;
         if (Row < Corner.Row || Row >= Corner.Row + Rows) continue;
-        const std::uint8_t* Line = &Blocked[std::size_t{Row - Corner.Row} * Columns];
-        const std::uint32_t First = std::max(Corner.Column, J * kSegmentSide);
-        const std::uint32_t Last = std::min(Corner.Column + Columns, (J + 1) * kSegmentSide);
-        for (std::uint32_t Column = First; Column < Last; ++Column) {
-          const std::uint64_t Bit = std::uint64_t{1} << (Column % kSegmentSide);
-          Cells[R] = Line[Column - Corner.Column] != 0 ? Cells[R] | Bit : Cells[R] & ~Bit;
-        }
+        const std::uint8_t* Line =
+            &Blocked[std::size_t{Row - Corner.Row} * Columns + (First - Corner.Column)];
+        Cells[R] = (Cells[R] & ~(Width << Shift)) | NonzeroBits(Line, End - First) << Shift;
       }
       Store.SetRows(K, Cells);
     }
   }
-  AnalyseAgain(Top, Bottom, Left, RightEnd);
+  AnalyseAgain(Top, Bottom, Left, Last);
 }
 
 // The regions of the segments from (Top, Left) to (Bottom, Last), and the contacts along all

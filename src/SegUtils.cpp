@@ -67,6 +67,18 @@ std::size_t TMapBuffer::Write(std::span<const std::uint8_t> Bytes) {
   return Taken;
 }
 
+std::size_t TBytesReader::Read(std::span<std::uint8_t> Buffer) {
+  const std::size_t Take = std::min(Buffer.size(), Bytes.size());
+  if (Take > 0) std::memcpy(Buffer.data(), Bytes.data(), Take);
+  Bytes = Bytes.subspan(Take);
+  return Take;
+}
+
+std::size_t MaxLevel0MapBytes(std::uint32_t SegmentsPerSide) {
+  return kHeaderBytes +
+         std::size_t{SegmentsPerSide} * SegmentsPerSide * (4 + std::tuple_size_v<TSegment>);
+}
+
 std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide) {
   return kHeaderBytes +
          std::size_t{SegmentsPerSide} * SegmentsPerSide * (4 + std::tuple_size_v<TInfoPayload>);
@@ -92,6 +104,11 @@ void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Leve
   const std::array<std::int32_t, 8> Words{Exponent, Exponent, Level + 6, InfoFlag != 0 ? 1 : Level,
                                           InfoFlag, 2,        0,         -1};
   WriteWords(File, Words);
+}
+
+void WriteMapHeader(TWriter& File, const TMapHeader& Header) {
+  WriteWords(File, std::array{Header.Exponent, Header.ExponentCopy, Header.LevelShift, Header.Level,
+                              Header.InfoFlag, Header.Word5, Header.Word6, Header.Word7});
 }
 
 std::int32_t SizeToExponent(std::uint32_t CellsPerSide) {
@@ -134,17 +151,27 @@ void WriteSegment(TWriter& File, const TSegment& Segment) {
 }
 
 void TLevel0Records::Read(TReader& File, std::uint32_t SegmentsPerSide, std::uint64_t Available) {
-  Starts = TGrid<std::uint64_t>(SegmentsPerSide);
   // Trailing bytes are never needed, and a file may hold many.
-  const auto Wanted = static_cast<std::size_t>(
-      std::min<std::uint64_t>(Available, std::uint64_t{kMostRecordBytes} * Starts.All().size()));
-  Bytes.reset(static_cast<std::uint8_t*>(AllocateZeroedBytes(Wanted)));
-  const std::size_t Filled = File.Read({Bytes.get(), Wanted});
+  const auto Wanted = static_cast<std::size_t>(std::min<std::uint64_t>(
+      Available, std::uint64_t{kMostRecordBytes} * SegmentsPerSide * SegmentsPerSide));
+  Contents.reset(static_cast<std::uint8_t*>(AllocateZeroedBytes(Wanted)));
+  Filled = File.Read({Contents.get(), Wanted});
+  FindStarts(SegmentsPerSide);
+}
+
+void TLevel0Records::Take(TMapBuffer Records, std::uint32_t SegmentsPerSide) {
+  Contents = std::move(Records.Contents);
+  Filled = Records.Size;
+  FindStarts(SegmentsPerSide);
+}
+
+void TLevel0Records::FindStarts(std::uint32_t SegmentsPerSide) {
+  Starts = TGrid<std::uint64_t>(SegmentsPerSide);
   std::size_t Position = 0;
   for (std::uint64_t& Start : Starts.All()) {
     if (Filled - Position < 4) throw Exception("Error reading file");
     Start = Position;
-    const std::int32_t Tag = LoadLE32(&Bytes[Position]);
+    const std::int32_t Tag = LoadLE32(&Contents[Position]);
     Position += 4;
     if (Tag == segFilledLow || Tag == segFilledHigh) continue;
     if (Filled - Position < sizeof(TSegment)) throw Exception("Error reading file");
@@ -162,7 +189,7 @@ TSegmentRows TLevel0Records::Rows(std::size_t K) const {
       Rows.fill(~std::uint64_t{0});
       break;
     default:
-      Rows = LoadRows<kSegmentSide>(&Bytes[Starts.All()[K] + 4]);
+      Rows = LoadRows<kSegmentSide>(&Contents[Starts.All()[K] + 4]);
   }
   return Rows;
 }
@@ -170,13 +197,14 @@ TSegmentRows TLevel0Records::Rows(std::size_t K) const {
 bool TLevel0Records::IsBlocked(std::size_t K, int R, int C) const {
   const std::int32_t Kind = Tag(K);
   if (Kind == segFilledLow || Kind == segFilledHigh) return Kind == segFilledHigh;
-  return (Bytes[Starts.All()[K] + 4 + static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) != 0;
+  return (Contents[Starts.All()[K] + 4 + static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) !=
+         0;
 }
 
 std::span<const std::uint8_t> TLevel0Records::Record(std::size_t K) const {
   const std::int32_t Kind = Tag(K);
-  const bool Filled = Kind == segFilledLow || Kind == segFilledHigh;
-  return {&Bytes[Starts.All()[K]], Filled ? std::size_t{4} : 4 + sizeof(TSegment)};
+  const bool Uniform = Kind == segFilledLow || Kind == segFilledHigh;
+  return {&Contents[Starts.All()[K]], Uniform ? std::size_t{4} : 4 + sizeof(TSegment)};
 }
 
 TSegment TLevel0Records::Segment(std::size_t K) const {

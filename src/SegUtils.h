@@ -71,19 +71,32 @@ class TMapBuffer final : public TWriter {
   std::span<const std::uint8_t> Bytes() const { return {Contents.get(), Size}; }
 
  private:
+  friend class TLevel0Records;
   std::unique_ptr<std::uint8_t[], TFreeMemory> Contents;
   std::size_t Size = 0;
   std::size_t Capacity = 0;
 };
 
-// The largest info map of N x N segments: every record explicit.
+// Reads a map file held in memory, so that it goes through the same readers as one on disk.
+class TBytesReader final : public TReader {
+ public:
+  explicit TBytesReader(std::span<const std::uint8_t> Source) : Bytes(Source) {}
+  std::size_t Read(std::span<std::uint8_t> Buffer) override;
+
+ private:
+  std::span<const std::uint8_t> Bytes;
+};
+
+// The largest info map and level-0 map of N x N segments: every record explicit.
 std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide);
+std::size_t MaxLevel0MapBytes(std::uint32_t SegmentsPerSide);
 
 TMapHeader ReadMapHeader(TReader& File);
 // Cells per side as a header gives it: 2 shifted left by the low five bits of (Exponent + 5).
 std::uint32_t CellsPerSideOf(const TMapHeader& Header);
 void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Level,
                     std::int32_t InfoFlag);
+void WriteMapHeader(TWriter& File, const TMapHeader& Header);  // its words as they are
 // log2(CellsPerSide / 64): the exponent a header stores (0 below 128).
 std::int32_t SizeToExponent(std::uint32_t CellsPerSide);
 
@@ -100,16 +113,22 @@ class TLevel0Records {
   // Reads the N x N records that follow the header, of the Available bytes the file has left,
   // and fails with "Error reading file" at the first record cut short, as ReadSegment would.
   void Read(TReader& File, std::uint32_t SegmentsPerSide, std::uint64_t Available);
+  // Takes records already assembled in memory, as Read would have read them.
+  void Take(TMapBuffer Records, std::uint32_t SegmentsPerSide);
   std::size_t Count() const { return Starts.All().size(); }
+  std::span<const std::uint8_t> Bytes() const { return {Contents.get(), Filled}; }
   // segFilledLow, segFilledHigh, or any other tag for a record with a payload.
-  std::int32_t Tag(std::size_t K) const { return LoadLE32(&Bytes.get()[Starts.All()[K]]); }
+  std::int32_t Tag(std::size_t K) const { return LoadLE32(&Contents.get()[Starts.All()[K]]); }
   TSegmentRows Rows(std::size_t K) const;  // a filled record's too
   TSegment Segment(std::size_t K) const;
   bool IsBlocked(std::size_t K, int R, int C) const;
   std::span<const std::uint8_t> Record(std::size_t K) const;  // its tag and payload, as read
 
  private:
-  std::unique_ptr<std::uint8_t[], TFreeMemory> Bytes;
+  void FindStarts(std::uint32_t SegmentsPerSide);
+
+  std::unique_ptr<std::uint8_t[], TFreeMemory> Contents;
+  std::size_t Filled = 0;
   TGrid<std::uint64_t> Starts;
 };
 

@@ -70,6 +70,7 @@ TMapRun ReadMap(TReader& File, std::uint64_t Size) {
   const std::uint32_t CellsPerSide = CellsPerSideOf(Header);
   if (CellsPerSide < kSegmentSide) throw Exception("Invalid map size!");
   TMapRun Run(CellsPerSide);
+  Run.Header = Header;
   Run.Level0.Read(File, Run.SegmentsPerSide, Size > kHeaderBytes ? Size - kHeaderBytes : 0);
   return Run;
 }
@@ -129,6 +130,30 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   // Only now that both are complete do they replace the old pair, together.
   CommitFiles(std::array{&InfoFile, &WaypointFile}, Rules);
   PrintLine("Done.");
+}
+
+void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string& Level0Path,
+             const TCommitRules& Rules) {
+  const TRunPaths Paths = DeriveRunPaths(Level0Path, PathRules());
+  const std::uint32_t N = Map.Cells().SegmentsPerSide();
+  TMapBuffer Records(MaxLevel0MapBytes(N) - kHeaderBytes);
+  Map.Cells().WriteRecords(Records);
+  // The other two maps are made from the saved one exactly as its conversion makes them.
+  TMapRun Run(Map.Cells().CellsPerSide());
+  Run.Header = Header;
+  Run.Level0.Take(std::move(Records), N);
+  AnalyseMap(Run);
+  TOutputFile Level0File(Paths.Input);
+  WriteMapHeader(Level0File, Header);
+  if (Level0File.Write(Run.Level0.Bytes()) != Run.Level0.Bytes().size()) {
+    throw Exception("Error writing file");
+  }
+  Level0File.Finish();
+  TOutputFile InfoFile(Paths.Info);
+  WriteMapFile(Run.InfoMap, InfoFile);
+  TOutputFile WaypointFile(Paths.Waypoint);
+  WriteWaypointMap(Run, WaypointFile);
+  CommitFiles(std::array{&Level0File, &InfoFile, &WaypointFile}, Rules);
 }
 
 int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,

@@ -38,6 +38,7 @@ struct TMapRun {
 
   std::uint32_t CellsPerSide = 0;
   std::uint32_t SegmentsPerSide = 0;
+  TMapHeader Header;  // as the level-0 map has it
   TLevel0Records Level0;
   TMapBuffer InfoMap;  // the whole info map file, once analysed
   TWaypointSegments Waypoints;
@@ -56,6 +57,14 @@ void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer = {});
 // The analysis of a loaded map as the regions that paths are searched on, which take the map's
 // cells from the run; Observer as above.
 TRegionMap AnalyseRegions(TMapRun& Run, const TSegmentObserver& Observer = {});
+
+// Writes the map as it now stands as three files named from Level0Path as a conversion names
+// them: the level-0 map (its header as it was read, the records of segments never edited as
+// they were read), and the info map and waypoint map a conversion of it makes. All three
+// replace the old files together, as a conversion's pair does; fails with "Error writing file"
+// or "Error opening file: " + a path, leaving the old files as they were.
+void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string& Level0Path,
+             const TCommitRules& Rules);
 
 // Reads the level-0 map at InputPath and writes its info map and waypoint map. Both outputs
 // replace the files at their paths only once both are complete. Throws Exception on failure.

@@ -4,6 +4,7 @@
 // the last console line and every file present afterwards.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <varnholt/varnholt.h>
 #include <linux/fs.h>
 #include <pwd.h>
 #include <signal.h>
@@ -203,6 +204,26 @@ TRunResult SignalAtRename(const fs::path& Folder, int Signal, const char* Onto) 
     ReleaseTraced(Child);
   };
   return RunTool(Folder, {"Map1.raw"}, Options);
+}
+
+TEST(PairCommitTest, ASaveWhoseWaypointMapCannotBeReplacedLeavesTheOldThree) {
+  TScratchFolder Folder;
+  PrepareOldPair(Folder.Path(), SmallMap());
+  const auto Old = FilesIn(Folder.Path());
+  const std::string Level0 = (Folder.Path() / "Map1.raw").string();
+  varnholt_map* Map = varnholt_analyse(Level0.c_str());
+  ASSERT_NE(Map, nullptr);
+  const std::uint8_t Wall[3] = {1, 1, 1};
+  ASSERT_EQ(varnholt_set_cells(Map, 10, 60, 1, 3, Wall), 0);
+  if (!SetImmutable(Folder.Path() / "Map.raw", true)) {
+    varnholt_close(Map);
+    GTEST_SKIP() << "immutable files need root and a file system that has them";
+  }
+  EXPECT_EQ(varnholt_save(Map, Level0.c_str()), -1);
+  EXPECT_EQ(std::string(varnholt_error()), "Error writing file");
+  SetImmutable(Folder.Path() / "Map.raw", false);
+  varnholt_close(Map);
+  EXPECT_EQ(FilesIn(Folder.Path()), Old);
 }
 
 TEST(PairCommitTest, ADeathBetweenTheRenamesIsCompletedByTheNextRun) {

@@ -14,9 +14,16 @@
  * through them; its cost grows with the path, not with the map. Whether two cells are connected
  * at all is known from the moment the map is opened.
  *
- * Threads. Every function may be called from several threads at once. Queries on one map
- * (varnholt_cells_per_side, varnholt_area_of, varnholt_find_path) may run on several threads at
- * once; varnholt_close must not run while another call uses the map.
+ * Threads. Every function may be called from several threads at once, on different maps.
+ * Queries on one map (varnholt_cells_per_side, varnholt_area_of, varnholt_find_path) and
+ * varnholt_save may run on several threads at once; an edit (varnholt_set_cells) and
+ * varnholt_close must not run while another call uses the map: queries and edits on one map are
+ * not concurrent.
+ *
+ * Edits. varnholt_set_cells changes cells and analyses again only the segments it touches and
+ * the contacts along their borders, so that the map answers every query exactly as a map
+ * analysed afresh from the edited cells would; varnholt_save then writes exactly the files the
+ * varnholt program writes from the saved level-0 map.
  *
  * Paths of files are UTF-8 on every system. Cells are given as (row, column), each from 0 to
  * varnholt_cells_per_side() - 1; rows run down the map, columns across it.
@@ -91,6 +98,27 @@ VARNHOLT_API int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t 
 VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column0,
                                         int32_t row1, int32_t column1, int32_t* cells,
                                         int64_t capacity);
+
+/* Sets the cells of the rectangle at (row, column), rows by columns, open (0) or blocked (any
+ * other value) from rows * columns bytes, row by row, and brings the analysis up to date: the
+ * areas and waypoints of the segments touched and the contacts they share with their
+ * neighbours (connectivity is worked out again by the next query that needs it). 0 on success;
+ * -1, with varnholt_error() set ("Cells outside the map: ROW, COLUMN, ROWS x COLUMNS"), for a
+ * rectangle not inside the map, nothing changed. An empty rectangle changes nothing; blocked
+ * may then be NULL. Not concurrent with any other call on the map. */
+VARNHOLT_API int varnholt_set_cells(varnholt_map* map, int32_t row, int32_t column, int32_t rows,
+                                    int32_t columns, const uint8_t* blocked);
+
+/* Writes the map as it now stands as three files named from level0_path as the varnholt program
+ * names them: the level-0 map (its header as read; the records of segments never edited byte for
+ * byte as read, an edited segment as a filled record where all its cells are alike), its info map
+ * and its waypoint map, exactly as the program makes them of it. The three replace the old files
+ * together, by the program's protocol: temporary files, a journal that the next run in the folder
+ * completes if this process dies midway, the old files put back where one cannot be replaced,
+ * and turns with other runs in the folder (waiting for one up to 30 seconds). 0 on success; -1
+ * with varnholt_error() set ("Error writing file", "Error opening file: PATH"), leaving the old
+ * files as they were. */
+VARNHOLT_API int varnholt_save(const varnholt_map* map, const char* level0_path);
 
 #ifdef __cplusplus
 }

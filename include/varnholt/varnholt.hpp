@@ -21,7 +21,8 @@ struct TCell {
   }
 };
 
-// A level-0 map analysed in memory. Const members may run on several threads at once.
+// A level-0 map analysed in memory. Const members may run on several threads at once; SetCells
+// runs alone.
 class TMap {
  public:
   // varnholt_analyse and varnholt_open; both throw Exception with varnholt_error()'s text.
@@ -51,6 +52,17 @@ class TMap {
       }
       Cells.resize(2 * static_cast<std::size_t>(Count));
     }
+  }
+
+  // varnholt_set_cells and varnholt_save; Blocked holds Rows x Columns bytes, row by row.
+  void SetCells(TCell Corner, std::int32_t Rows, std::int32_t Columns,
+                const std::uint8_t* Blocked) {
+    if (varnholt_set_cells(Map.get(), Corner.Row, Corner.Column, Rows, Columns, Blocked) != 0) {
+      throw Exception(varnholt_error());
+    }
+  }
+  void Save(const std::string& Level0Path) const {
+    if (varnholt_save(Map.get(), Level0Path.c_str()) != 0) throw Exception(varnholt_error());
   }
 
   // The map as the C interface knows it, still owned by this object.

@@ -1,0 +1,201 @@
+// Edits of an analysed map, checked against a map analysed afresh from the same cells: random
+// sequences of single cells, rows, rectangles across segment borders, whole segments made open
+// or blocked and the map's edges, on every kind of generated map. The cells are also followed in
+// the generator's own map, edited cell by cell, whose file a save must reproduce exactly; and the
+// files a save writes are those a conversion of the saved map makes.
+#include "Regions.h"
+
+#include <gtest/gtest.h>
+#include <varnholt/varnholt.h>
+
+#include "MapGenerator.h"
+#include "PathSearch.h"
+#include "TestSupport.h"
+#include "Varnholt.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TRegionMap RegionsOf(const TBytes& File) {
+  TMemoryReader Reader(File);
+  TMapRun Run = ReadMap(Reader, File.size());
+  return AnalyseRegions(Run);
+}
+
+// An edit: a rectangle and what its cells become.
+struct TEdit {
+  TMapCell Corner;
+  std::uint32_t Rows = 0;
+  std::uint32_t Columns = 0;
+  std::vector<std::uint8_t> Blocked;
+};
+
+TEdit RandomEdit(std::uint32_t Side, TRandom& Random) {
+  const auto Below = [&](std::uint64_t Bound) {
+    return static_cast<std::uint32_t>(Random.Next() % Bound);
+  };
+  TEdit Edit;
+  switch (Below(5)) {
+    case 0:  // one cell
+      Edit = {{Below(Side), Below(Side)}, 1, 1, {}};
+      break;
+    case 1:  // a stretch of a row
+      Edit.Corner = {Below(Side), Below(Side)};
+      Edit.Rows = 1;
+      Edit.Columns = 1 + Below(Side - Edit.Corner.Column);
+      break;
+    case 2:  // a whole segment
+      Edit = {{Below(Side / 64) * 64, Below(Side / 64) * 64}, 64, 64, {}};
+      break;
+    case 3: {  // at an edge of the map
+      const std::uint32_t Size = 1 + Below(80);
+      const bool Far = Below(2) == 1;
+      Edit = {{Far ? Side - Size : 0, Below(Side - Size)}, Size, 1 + Below(Size), {}};
+      break;
+    }
+    default: {  // a rectangle, mostly across segment borders
+      Edit.Rows = 1 + Below(100);
+      Edit.Columns = 1 + Below(100);
+      Edit.Corner = {Below(Side - Edit.Rows + 1), Below(Side - Edit.Columns + 1)};
+    }
+  }
+  // All open, all blocked, or noise.
+  const std::uint32_t Kind = Below(3);
+  Edit.Blocked.resize(std::size_t{Edit.Rows} * Edit.Columns);
+  for (std::uint8_t& Cell : Edit.Blocked) {
+    Cell = Kind == 2 ? static_cast<std::uint8_t>(Below(2) * (1 + Below(255)))
+                     : static_cast<std::uint8_t>(Kind);
+  }
+  return Edit;
+}
+
+void Apply(const TEdit& Edit, TRegionMap& Map, TLevel0Map& Model) {
+  Map.SetCells(Edit.Corner, Edit.Rows, Edit.Columns, Edit.Blocked);
+  for (std::uint32_t R = 0; R < Edit.Rows; ++R) {
+    for (std::uint32_t C = 0; C < Edit.Columns; ++C) {
+      Model.SetBlocked(Edit.Corner.Row + R, Edit.Corner.Column + C,
+                       Edit.Blocked[std::size_t{R} * Edit.Columns + C] != 0);
+    }
+  }
+}
+
+// Everything a query can see of the two maps is the same.
+void ExpectSameAnalysis(const TRegionMap& Edited, const TRegionMap& Fresh, std::uint64_t Seed) {
+  const std::uint32_t N = Fresh.Cells().SegmentsPerSide();
+  for (std::size_t K = 0; K < std::size_t{N} * N; ++K) {
+    SCOPED_TRACE(K);
+    ASSERT_EQ(Edited.Cells().Rows(K), Fresh.Cells().Rows(K));
+    ASSERT_EQ(Edited.KeptOf(K), Fresh.KeptOf(K));
+    ASSERT_TRUE(std::ranges::equal(Edited.PlacesOf(K), Fresh.PlacesOf(K)));
+    ASSERT_TRUE(std::ranges::equal(Edited.DownOf(K), Fresh.DownOf(K)));
+    ASSERT_TRUE(std::ranges::equal(Edited.RightOf(K), Fresh.RightOf(K)));
+  }
+  TRandom Random(Seed);
+  const std::uint32_t Side = Fresh.Cells().CellsPerSide();
+  std::vector<TMapCell> Open;
+  while (Open.size() < 24) {
+    const TMapCell Cell{static_cast<std::uint32_t>(Random.Next() % Side),
+                        static_cast<std::uint32_t>(Random.Next() % Side)};
+    EXPECT_EQ(AreaOf(Edited, Cell), AreaOf(Fresh, Cell));
+    if (Fresh.Cells().IsOpen(Cell)) Open.push_back(Cell);
+  }
+  for (std::size_t K = 0; K + 1 < Open.size(); ++K) {
+    EXPECT_EQ(AreConnected(Edited, Open[K], Open[K + 1]),
+              AreConnected(Fresh, Open[K], Open[K + 1]));
+    EXPECT_EQ(FindPath(Edited, Open[K], Open[K + 1]), FindPath(Fresh, Open[K], Open[K + 1]));
+  }
+}
+
+TEST(RegionEditTest, EditedMapsAnswerAsMapsAnalysedAfresh) {
+  const struct {
+    const char* Name;
+    TLevel0Map (*Make)();
+  } Kinds[] = {
+      {"terrain", [] { return TerrainMap(2, 31); }},
+      {"rough", [] { return RoughTerrainMap(3, 32); }},
+      {"noise 30 %", [] { return NoiseMap(2, 30, 33); }},
+      {"maze", [] { return MazeMap(2, 34); }},
+  };
+  for (const auto& Kind : Kinds) {
+    SCOPED_TRACE(Kind.Name);
+    TLevel0Map Model = Kind.Make();
+    TRegionMap Map = RegionsOf(EncodeLevel0Map(Model));
+    TRandom Random(7);
+    for (int Sequence = 0; Sequence < 6; ++Sequence) {
+      for (int Step = 0; Step < 5; ++Step)
+        Apply(RandomEdit(Map.Cells().CellsPerSide(), Random), Map, Model);
+      // A query now and then between edits, as an editor makes them.
+      if (Sequence % 2 == 0)
+        ExpectSameAnalysis(Map, RegionsOf(EncodeLevel0Map(Model)), Random.Next());
+    }
+    ExpectSameAnalysis(Map, RegionsOf(EncodeLevel0Map(Model)), 5);
+  }
+}
+
+// Saves through the C interface: the level-0 map is the model's file, and the other two are what
+// a conversion of it writes.
+TEST(RegionEditTest, ASaveWritesWhatAConversionOfTheSavedMapWrites) {
+  for (const auto& Make :
+       {+[] { return RoughTerrainMap(2, 41); }, +[] { return MazeMap(2, 42); }}) {
+    TLevel0Map Model = Make();
+    TScratchFolder Folder;
+    const std::string Original = (Folder.Path() / "Land1Level0Map.raw").string();
+    WriteFile(Original, EncodeLevel0Map(Model));
+    varnholt_map* Map = varnholt_analyse(Original.c_str());
+    ASSERT_NE(Map, nullptr);
+    TRandom Random(9);
+    for (int Step = 0; Step < 12; ++Step) {
+      const TEdit Edit = RandomEdit(256, Random);
+      ASSERT_EQ(varnholt_set_cells(Map, static_cast<std::int32_t>(Edit.Corner.Row),
+                                   static_cast<std::int32_t>(Edit.Corner.Column),
+                                   static_cast<std::int32_t>(Edit.Rows),
+                                   static_cast<std::int32_t>(Edit.Columns), Edit.Blocked.data()),
+                0);
+      for (std::uint32_t R = 0; R < Edit.Rows; ++R) {
+        for (std::uint32_t C = 0; C < Edit.Columns; ++C) {
+          Model.SetBlocked(Edit.Corner.Row + R, Edit.Corner.Column + C,
+                           Edit.Blocked[std::size_t{R} * Edit.Columns + C] != 0);
+        }
+      }
+    }
+    const std::string Saved = (Folder.Path() / "Sea2Level0Map.raw").string();
+    ASSERT_EQ(varnholt_save(Map, Saved.c_str()), 0) << varnholt_error();
+    varnholt_close(Map);
+    EXPECT_EQ(ReadFile(Saved), EncodeLevel0Map(Model));
+    TScratchFolder Converted;
+    WriteFile(Converted.Path() / "Sea2Level0Map.raw", ReadFile(Saved));
+    ConvertMap((Converted.Path() / "Sea2Level0Map.raw").string(),
+               (Converted.Path() / "SeaInfo.raw").string(), (Converted.Path() / "Sea.raw").string(),
+               [](std::string_view) {});
+    for (const char* Name : {"SeaInfo.raw", "Sea.raw"}) {
+      EXPECT_EQ(ReadFile(Folder.Path() / Name), ReadFile(Converted.Path() / Name)) << Name;
+    }
+    EXPECT_EQ(FilesIn(Folder.Path()).size(), 4u);  // the original and the three saved
+  }
+}
+
+TEST(RegionEditTest, EditsOutsideTheMapChangeNothing) {
+  TScratchFolder Folder;
+  const std::string Path = (Folder.Path() / "Maze1Level0Map.raw").string();
+  WriteFile(Path, EncodeLevel0Map(MazeMap(1, 4)));
+  varnholt_map* Map = varnholt_analyse(Path.c_str());
+  ASSERT_NE(Map, nullptr);
+  const std::uint8_t Open[4] = {};
+  const struct {
+    std::int32_t Row, Column, Rows, Columns;
+  } Cases[] = {{-1, 0, 1, 1}, {0, -1, 1, 1}, {127, 0, 2, 1}, {0, 120, 1, 9}, {0, 0, -1, 1}};
+  for (const auto& Case : Cases) {
+    EXPECT_EQ(varnholt_set_cells(Map, Case.Row, Case.Column, Case.Rows, Case.Columns, Open), -1);
+  }
+  EXPECT_EQ(std::string(varnholt_error()), "Cells outside the map: 0, 0, -1 x 1");
+  EXPECT_EQ(varnholt_area_of(Map, 3, 3), 0);  // still a wall
+  EXPECT_EQ(varnholt_set_cells(Map, 128, 128, 0, 0, nullptr), 0);
+  EXPECT_EQ(varnholt_set_cells(Map, 3, 3, 1, 1, Open), 0);
+  EXPECT_NE(varnholt_area_of(Map, 3, 3), 0);
+  varnholt_close(Map);
+}
+
+}  // namespace
+}  // namespace varnholt::test
