@@ -3,7 +3,8 @@
 # files, unpacked with dpkg-deb, and the zip's, under Wine, each convert and inspect the sample
 # map, with the same maps, report and picture; and a small C program (examples/engine) built
 # against each package's library (the .deb's through its CMake package and through pkg-config,
-# the zip's with its import library) finds the same path on it.
+# the zip's with its import library) finds the same path on it, edits the map and saves it with
+# the same three files, the two maps those the converter makes of the saved one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,13 +35,19 @@ Query=(10 10 470 40)
 echo "== a C program against the .deb's library, through CMake and through pkg-config"
 cmake -S examples/engine -B "$Work/engine-cmake" -DCMAKE_PREFIX_PATH="$Work/deb/usr" > /dev/null
 cmake --build "$Work/engine-cmake" > /dev/null
-"$Work/engine-cmake/find_path" "$Work/linux/Sample1Level0Map.raw" "${Query[@]}" | tee "$Work/linux/path.txt"
+"$Work/engine-cmake/find_path" "$Work/linux/Sample1Level0Map.raw" "${Query[@]}" \
+  "$Work/linux/Edited1Level0Map.raw" | tee "$Work/linux/path.txt"
+# The edited map's own two maps are those the converter makes of it.
+mkdir -p "$Work/converted" && cp "$Work/linux/Edited1Level0Map.raw" "$Work/converted/"
+(cd "$Work/converted" && ../deb/usr/bin/varnholt Edited1Level0Map.raw > /dev/null)
+for File in EditedInfo.raw Edited.raw; do cmp "$Work/linux/$File" "$Work/converted/$File"; done
 export PKG_CONFIG_PATH="$Work/deb/usr/lib/pkgconfig"
 # shellcheck disable=SC2046 # the flags are words
 cc -std=c99 -Wall -Werror examples/engine/find_path.c $(pkg-config --cflags --libs varnholt) \
   -o "$Work/find_path_pc"
 LD_LIBRARY_PATH="$Work/deb/usr/lib" "$Work/find_path_pc" "$Work/linux/Sample1Level0Map.raw" \
-  "${Query[@]}" | cmp - "$Work/linux/path.txt"
+  "${Query[@]}" "$Work/Edited1Level0Map.raw" | cmp - "$Work/linux/path.txt"
+for File in Edited1Level0Map.raw EditedInfo.raw Edited.raw; do cmp "$Work/$File" "$Work/linux/$File"; done
 
 echo "== the zip's files"
 unzip -q build-release-windows/varnholt-1.0-win64.zip -d "$Work/zip"
@@ -60,11 +67,12 @@ echo "== a C program against the zip's library, under Wine"
 x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Werror examples/engine/find_path.c \
   -I"$Unpacked/include" "$Unpacked/lib/varnholt.dll.a" -o "$Work/windows/find_path.exe"
 cp "$Unpacked/varnholt.dll" "$Work/windows/"
-wine "$Work/windows/find_path.exe" 'C:\packages\windows\Sample1Level0Map.raw' "${Query[@]}" |
-  tr -d '\r' > "$Work/windows/path.txt"
+wine "$Work/windows/find_path.exe" 'C:\packages\windows\Sample1Level0Map.raw' "${Query[@]}" \
+  'C:\packages\windows\Edited1Level0Map.raw' | tr -d '\r' > "$Work/windows/path.txt"
 cat "$Work/windows/path.txt"
 
-for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt path.txt; do
+for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt path.txt \
+  Edited1Level0Map.raw EditedInfo.raw Edited.raw; do
   cmp "$Work/linux/$File" "$Work/windows/$File"
 done
-echo "== both packages run, with the same maps, report, picture and path"
+echo "== both packages run, with the same maps, report, picture, path and edited map"
