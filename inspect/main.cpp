@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <optional>
@@ -77,7 +76,7 @@ int main(int ArgumentCount, char** Arguments) {
     return Inspect(ArgumentCount, Arguments);
   } catch (const std::exception& Failure) {
     // Standard output itself failed: the console cannot carry the report.
-    std::fprintf(stderr, "varnholt-inspect: %s\n", Failure.what());
+    varnholt::WriteStandardError("varnholt-inspect: " + std::string(Failure.what()) + "\n");
     return 1;
   }
 }

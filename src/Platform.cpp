@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace varnholt {
 namespace {
@@ -23,23 +24,18 @@ std::string NameOf(const std::string& Path) {
 }
 
 TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
-  std::size_t NameStart = 0;
-  for (std::size_t K = 0; K < Path.size(); ++K) {
-    const auto Byte = static_cast<unsigned char>(Path[K]);
-    if (Rules.IsLeadByte != nullptr && Rules.IsLeadByte(Byte)) {
-      ++K;  // the second byte of the character, whatever its code
-    } else if (Rules.Separators.find(Path[K]) != std::string_view::npos) {
-      NameStart = K + 1;
-    }
-  }
+  const std::size_t Last = Path.find_last_of(Rules.Separators);
+  const std::size_t NameStart = Last == std::string_view::npos ? 0 : Last + 1;
   return {std::string(Path.substr(0, NameStart)), std::string(Path.substr(NameStart))};
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
-  const auto Separates = [](char C) {
-    return static_cast<unsigned char>(C) >= 1 && static_cast<unsigned char>(C) <= 32;
-  };
-  std::vector<std::string> Arguments;
+namespace {
+
+template <typename TChar>
+std::vector<std::basic_string<TChar>> SplitWords(std::basic_string_view<TChar> CommandLine) {
+  const auto Separates = [](TChar C) { return C >= 1 && C <= 32; };
+  const auto Quote = static_cast<TChar>('"');
+  std::vector<std::basic_string<TChar>> Arguments;
   std::size_t K = 0;
   while (K < CommandLine.size()) {
     if (Separates(CommandLine[K])) {
@@ -47,11 +43,13 @@ std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
       continue;
     }
     // An empty pair of quotes at the start of an argument is dropped.
-    while (CommandLine.substr(K, 2) == "\"\"") K += 2;
-    std::string Argument;
+    while (K + 1 < CommandLine.size() && CommandLine[K] == Quote && CommandLine[K + 1] == Quote) {
+      K += 2;
+    }
+    std::basic_string<TChar> Argument;
     bool Quoted = false;
     for (; K < CommandLine.size() && (Quoted || !Separates(CommandLine[K])); ++K) {
-      if (CommandLine[K] == '"') {
+      if (CommandLine[K] == Quote) {
         Quoted = !Quoted;
       } else {
         Argument += CommandLine[K];
@@ -60,6 +58,81 @@ std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
     if (!Argument.empty()) Arguments.push_back(std::move(Argument));
   }
   return Arguments;
+}
+
+void AppendUtf8(std::string& Text, char32_t Code) {
+  const auto Byte = [&Text](unsigned Value) { Text.push_back(static_cast<char>(Value)); };
+  if (Code < 0x80) {
+    Byte(Code);
+  } else if (Code < 0x800) {
+    Byte(0xC0 | Code >> 6);
+    Byte(0x80 | (Code & 0x3F));
+  } else if (Code < 0x10000) {
+    Byte(0xE0 | Code >> 12);
+    Byte(0x80 | (Code >> 6 & 0x3F));
+    Byte(0x80 | (Code & 0x3F));
+  } else {
+    Byte(0xF0 | Code >> 18);
+    Byte(0x80 | (Code >> 12 & 0x3F));
+    Byte(0x80 | (Code >> 6 & 0x3F));
+    Byte(0x80 | (Code & 0x3F));
+  }
+}
+
+// The code point at Text[K] and the bytes it takes; U+FFFD and one byte where none begins.
+std::pair<char32_t, std::size_t> Utf8At(std::string_view Text, std::size_t K) {
+  const auto Lead = static_cast<unsigned char>(Text[K]);
+  const std::size_t Length = Lead < 0x80    ? 1
+                             : Lead >= 0xF0 ? 4
+                             : Lead >= 0xE0 ? 3
+                             : Lead >= 0xC2 ? 2
+                                            : 0;
+  if (Length == 0 || Length > 4 || K + Length > Text.size()) return {0xFFFD, 1};
+  char32_t Code = Length == 1 ? Lead : Lead & (0x7F >> Length);
+  for (std::size_t Next = 1; Next < Length; ++Next) {
+    const auto Byte = static_cast<unsigned char>(Text[K + Next]);
+    if ((Byte & 0xC0) != 0x80) return {0xFFFD, 1};
+    Code = Code << 6 | (Byte & 0x3F);
+  }
+  const char32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (Code < Least[Length] || Code > 0x10FFFF) return {0xFFFD, 1};
+  return {Code, Length};
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
+  return SplitWords(CommandLine);
+}
+
+std::vector<std::u16string> SplitCommandLine(std::u16string_view CommandLine) {
+  return SplitWords(CommandLine);
+}
+
+std::string Utf8Of(std::u16string_view Text) {
+  std::string Bytes;
+  for (std::size_t K = 0; K < Text.size(); ++K) {
+    const char32_t Unit = Text[K];
+    const bool Pair = Unit >= 0xD800 && Unit < 0xDC00 && K + 1 < Text.size() &&
+                      Text[K + 1] >= 0xDC00 && Text[K + 1] < 0xE000;
+    AppendUtf8(Bytes, Pair ? 0x10000 + ((Unit - 0xD800) << 10) + (Text[++K] - 0xDC00) : Unit);
+  }
+  return Bytes;
+}
+
+std::u16string Utf16Of(std::string_view Text) {
+  std::u16string Units;
+  for (std::size_t K = 0; K < Text.size();) {
+    const auto [Code, Length] = Utf8At(Text, K);
+    K += Length;
+    if (Code < 0x10000) {
+      Units.push_back(static_cast<char16_t>(Code));
+    } else {
+      Units.push_back(static_cast<char16_t>(0xD800 + ((Code - 0x10000) >> 10)));
+      Units.push_back(static_cast<char16_t>(0xDC00 + ((Code - 0x10000) & 0x3FF)));
+    }
+  }
+  return Units;
 }
 
 void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {

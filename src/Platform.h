@@ -17,14 +17,12 @@
 
 namespace varnholt {
 
-// How a platform's paths are split: the characters that end a directory or drive name, and, for
-// double-byte code pages, which bytes lead a two-byte character (whose second byte is then never
-// a separator, even if it has a separator's code).
+// How a platform's paths are split: the characters that end a directory or drive name. Paths are
+// UTF-8 inside the tool, on every system, so no byte of a character of more than one byte is
+// ever taken for a separator.
 struct TPathRules {
-  TPathRules(std::string_view SeparatorSet, bool (*LeadByteTest)(unsigned char) = nullptr)
-      : Separators(SeparatorSet), IsLeadByte(LeadByteTest) {}
+  explicit TPathRules(std::string_view SeparatorSet) : Separators(SeparatorSet) {}
   std::string_view Separators;
-  bool (*IsLeadByte)(unsigned char);
 };
 
 struct TPathParts {
@@ -43,6 +41,13 @@ std::string NameOf(const std::string& Path);
 // the quotes themselves are dropped; there is no escape character; an argument made only of
 // empty quotes does not count. The first argument is the program as it was typed.
 std::vector<std::string> SplitCommandLine(std::string_view CommandLine);
+std::vector<std::u16string> SplitCommandLine(std::u16string_view CommandLine);
+
+// Windows names are UTF-16 and may hold lone surrogates; inside the tool they are UTF-8, a lone
+// surrogate encoded as any other code point (WTF-8), so that every name goes there and back
+// unchanged. A byte that begins no character becomes U+FFFD.
+std::string Utf8Of(std::u16string_view Text);
+std::u16string Utf16Of(std::string_view Text);
 
 // Sets the process up for the run: a failed write is reported rather than ending the process
 // by a signal (a closed pipe on standard output, a file-size limit while writing a map), and
@@ -71,9 +76,12 @@ std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Argument
 // How paths are split on this platform.
 TPathRules PathRules();
 
-// Writes all of Text to standard output, waiting while it is full; throws std::system_error if it
-// cannot.
+// Writes all of Text (UTF-8) to standard output, waiting while it is full; throws
+// std::system_error if it cannot. On Windows a console gets the characters as they are, a file
+// or pipe the code page's bytes, '?' for a character the code page lacks.
 void WriteStandardOutput(std::string_view Text);
+// The same on standard error; a failure there is not reported.
+void WriteStandardError(std::string_view Text);
 
 // An open file: a descriptor or a handle.
 using TFileHandle = std::intptr_t;

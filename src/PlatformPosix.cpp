@@ -139,6 +139,10 @@ void WriteStandardOutput(std::string_view Text) {
   }
 }
 
+void WriteStandardError(std::string_view Text) {
+  platform::WriteAll(STDERR_FILENO, {reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()});
+}
+
 TInputFile::TInputFile(const std::string& Path) {
   // Non-blocking, so that a named pipe given as the map does not hang the open.
   const int Opened = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

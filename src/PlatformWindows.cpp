@@ -1,6 +1,6 @@
 // Windows: the raw command line, file handles, MoveFileEx, sharing modes and console control
-// events. Paths and the command line are taken in the ANSI code page, byte for byte, so that the
-// lead-byte rule of double-byte code pages applies to them as it is written.
+// events, all through the wide (UTF-16) interfaces, so that names in any language and paths past
+// MAX_PATH work. Inside, paths are UTF-8; they are converted here, at the edge.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <system_error>
 
 #include "Platform.h"
@@ -34,18 +35,75 @@ TFileHandle FromHandle(HANDLE Handle) {
   return reinterpret_cast<TFileHandle>(Handle);
 }
 
+std::wstring WideOf(std::string_view Text) {
+  const std::u16string Units = Utf16Of(Text);
+  return {Units.begin(), Units.end()};
+}
+
+std::string Utf8OfWide(const wchar_t* Text, std::size_t Length) {
+  return Utf8Of({reinterpret_cast<const char16_t*>(Text), Length});
+}
+
+// A path as the wide interfaces take it. Where the whole path is longer than folders may be
+// (248 characters), it is made absolute and given the \\?\ prefix, which lifts the limit of
+// MAX_PATH even where long paths are not enabled; shorter paths stay as they are, so that device
+// names such as NUL keep their meaning.
+std::wstring SystemPath(const std::string& Path) {
+  const std::wstring Wide = WideOf(Path);
+  if (Wide.starts_with(L"\\\\?\\")) return Wide;
+  const DWORD Needed = GetFullPathNameW(Wide.c_str(), 0, nullptr, nullptr);
+  if (Needed < MAX_PATH - 12) return Wide;
+  std::wstring Full(Needed, L'\0');
+  Full.resize(GetFullPathNameW(Wide.c_str(), Needed, Full.data(), nullptr));
+  if (Full.starts_with(L"\\\\.\\")) return Wide;  // a device
+  if (Full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + Full.substr(2);
+  return L"\\\\?\\" + Full;
+}
+
 // Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close arrives; the temporaries are
 // opened with delete sharing so that they can be removed while still open.
 BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
   EnterCriticalSection(&InterruptionLock.Section);  // never left: the process ends
   for (const platform::TPendingFile& File : platform::PendingFiles()) {
-    if (File.State == platform::kActive) DeleteFileA(File.Path);
+    try {
+      if (File.State == platform::kActive) DeleteFileW(SystemPath(File.Path).c_str());
+    } catch (...) {
+      // Out of memory: the file is left for the next run to clear up.
+    }
   }
   return FALSE;  // the default handler then ends the process
 }
 
-bool IsAnsiLeadByte(unsigned char Byte) {
-  return IsDBCSLeadByteEx(CP_ACP, Byte) != 0;
+// Writes Text (UTF-8) to Output: a console takes its characters, anything else the code page's
+// bytes, as programs that read a pipe or a file expect them.
+bool WriteText(HANDLE Output, std::string_view Text) {
+  if (Output == nullptr || Output == INVALID_HANDLE_VALUE) return false;
+  const std::wstring Wide = WideOf(Text);
+  DWORD Mode = 0;
+  if (GetConsoleMode(Output, &Mode) != 0) {
+    for (std::size_t Done = 0; Done < Wide.size();) {
+      DWORD Written = 0;
+      const auto Chunk = static_cast<DWORD>(std::min<std::size_t>(Wide.size() - Done, 8192));
+      if (WriteConsoleW(Output, Wide.data() + Done, Chunk, &Written, nullptr) == 0 ||
+          Written == 0) {
+        return false;
+      }
+      Done += Written;
+    }
+    return true;
+  }
+  const bool Ascii = std::all_of(Text.begin(), Text.end(),
+                                 [](char C) { return static_cast<unsigned char>(C) < 0x80; });
+  std::string Bytes(Ascii ? std::string(Text) : std::string());
+  if (!Ascii) {
+    const int Length = WideCharToMultiByte(CP_ACP, 0, Wide.data(), static_cast<int>(Wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    Bytes.resize(static_cast<std::size_t>(std::max(Length, 0)));
+    WideCharToMultiByte(CP_ACP, 0, Wide.data(), static_cast<int>(Wide.size()), Bytes.data(), Length,
+                        nullptr, nullptr);
+  }
+  return platform::WriteAll(FromHandle(Output),
+                            {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 TFileIdentity IdentityFromHandle(HANDLE Handle) {
@@ -98,20 +156,17 @@ bool IsRegularFile(HANDLE File) {
 // Opens the entry at Path itself, a link rather than where it leads, without standing in the way
 // of anyone else's access.
 HANDLE OpenEntry(const std::string& Path, DWORD Access) {
-  return CreateFileA(Path.c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING,
+  return CreateFileW(SystemPath(Path).c_str(), Access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 std::string ModulePath() {
-  std::string Path(MAX_PATH, '\0');
+  std::wstring Path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD Length = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
+    const DWORD Length = GetModuleFileNameW(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
     if (Length == 0) return "varnholt.exe";
-    if (Length < Path.size()) {
-      Path.resize(Length);
-      return Path;
-    }
+    if (Length < Path.size()) return Utf8OfWide(Path.data(), Length);
     Path.resize(2 * Path.size());
   }
 }
@@ -131,31 +186,35 @@ TInterruptionsHeld::~TInterruptionsHeld() {
 
 std::vector<std::string> CommandLineArguments(int, char**) {
   // The C runtime splits argv by rules of its own; the tool's rule applies to the raw text.
-  const std::vector<std::string> Words = SplitCommandLine(GetCommandLineA());
+  const wchar_t* Line = GetCommandLineW();
+  const std::vector<std::u16string> Words = SplitCommandLine(
+      std::u16string_view(reinterpret_cast<const char16_t*>(Line), std::wcslen(Line)));
   std::vector<std::string> Result{ModulePath()};
-  if (!Words.empty()) Result.insert(Result.end(), Words.begin() + 1, Words.end());
+  for (std::size_t K = 1; K < Words.size(); ++K) Result.push_back(Utf8Of(Words[K]));
   return Result;
 }
 
 TPathRules PathRules() {
-  return TPathRules("\\:", IsAnsiLeadByte);
+  return TPathRules("\\:");
 }
 
 void WriteStandardOutput(std::string_view Text) {
-  // WriteFile passes the bytes through untranslated: each line ends in exactly CR LF.
-  const std::span Bytes(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size());
-  const HANDLE Output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (Output == nullptr || Output == INVALID_HANDLE_VALUE ||
-      !platform::WriteAll(FromHandle(Output), Bytes)) {
+  // Neither WriteConsoleW nor WriteFile translates line ends: each line ends in exactly CR LF.
+  if (!WriteText(GetStdHandle(STD_OUTPUT_HANDLE), Text)) {
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
                             "cannot write to standard output");
   }
 }
 
+void WriteStandardError(std::string_view Text) {
+  WriteText(GetStdHandle(STD_ERROR_HANDLE), Text);
+}
+
 TInputFile::TInputFile(const std::string& Path) {
   // No sharing: nobody may change the map while it is read. A directory does not open.
-  const HANDLE Opened = CreateFileA(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE Opened =
+      CreateFileW(SystemPath(Path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (Opened == INVALID_HANDLE_VALUE) throw Exception("Error opening file: " + Path);
   if (GetFileType(Opened) != FILE_TYPE_DISK) {
     CloseHandle(Opened);
@@ -203,15 +262,15 @@ unsigned long ProcessId() {
 }
 
 TPathRules FileSystemPathRules() {
-  return TPathRules("\\/:", IsAnsiLeadByte);
+  return TPathRules("\\/:");
 }
 
 TCreatedFile CreateHeldFile(const std::string& Path, bool RemovedWhenLetGo) {
   // Open without sharing but for deletion: while it is open nobody else can open it to remove
   // it as abandoned, and it can still be renamed and removed through this handle's process.
   const DWORD Flags = FILE_ATTRIBUTE_NORMAL | (RemovedWhenLetGo ? FILE_FLAG_DELETE_ON_CLOSE : 0);
-  const HANDLE Created = CreateFileA(Path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
-                                     nullptr, CREATE_NEW, Flags, nullptr);
+  const HANDLE Created = CreateFileW(SystemPath(Path).c_str(), GENERIC_WRITE | DELETE,
+                                     FILE_SHARE_DELETE, nullptr, CREATE_NEW, Flags, nullptr);
   if (Created != INVALID_HANDLE_VALUE) return {FromHandle(Created), false, true};
   const DWORD Error = GetLastError();
   return {kNoFile, Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS, false};
@@ -230,12 +289,12 @@ void ShowHeld(TFileHandle) {
 }
 
 bool IsHeld(const std::string& Path) {
-  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  const DWORD Attributes = GetFileAttributesW(SystemPath(Path).c_str());
   if (Attributes == INVALID_FILE_ATTRIBUTES ||
       (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return false;
   }
-  const HANDLE Opened = CreateFileA(Path.c_str(), GENERIC_READ,
+  const HANDLE Opened = CreateFileW(SystemPath(Path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (Opened != INVALID_HANDLE_VALUE) {
@@ -253,7 +312,7 @@ bool TakePermissions(const std::string&, TFileHandle) {
 
 std::optional<TFileIdentity> IdentityOf(const std::string& Path) {
   // Attributes alone: no sharing mode stands in the way, not even that of the open input.
-  const HANDLE Opened = CreateFileA(Path.c_str(), FILE_READ_ATTRIBUTES,
+  const HANDLE Opened = CreateFileW(SystemPath(Path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (Opened == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -304,31 +363,32 @@ TPrivateFile ReadPrivateFile(const std::string& Path, std::size_t Limit) {
 }
 
 bool PathExists(const std::string& Path) {
-  return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemPath(Path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsDirectory(const std::string& Path) {
-  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  const DWORD Attributes = GetFileAttributesW(SystemPath(Path).c_str());
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool LinkFile(const std::string& Existing, const std::string& Link) {
-  return CreateHardLinkA(Link.c_str(), Existing.c_str(), nullptr) != 0;
+  return CreateHardLinkW(SystemPath(Link).c_str(), SystemPath(Existing).c_str(), nullptr) != 0;
 }
 
 bool RenameOver(const std::string& From, const std::string& To) {
-  return MoveFileExA(From.c_str(), To.c_str(),
+  return MoveFileExW(SystemPath(From).c_str(), SystemPath(To).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool RemoveFile(const std::string& Path) {
-  return DeleteFileA(Path.c_str()) != 0;
+  return DeleteFileW(SystemPath(Path).c_str()) != 0;
 }
 
 void RemoveIfAbandoned(const std::string& Path) {
   // Opens only if no process has it open; removed once it is known to be this user's file.
-  const HANDLE Opened = CreateFileA(Path.c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE Opened =
+      CreateFileW(SystemPath(Path).c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (Opened == INVALID_HANDLE_VALUE) return;
   FILE_DISPOSITION_INFO Remove{TRUE};
   if (IsRegularFile(Opened) && IsOwnFile(Opened)) {
@@ -343,12 +403,14 @@ void SyncFolder(const std::string&) {
 
 std::vector<std::string> FolderEntries(const std::string& Folder, std::string_view Prefix) {
   std::vector<std::string> Names;
-  WIN32_FIND_DATAA Entry;
-  const HANDLE Search = FindFirstFileA((Folder + std::string(Prefix) + "*").c_str(), &Entry);
+  WIN32_FIND_DATAW Entry;
+  const std::wstring Pattern = SystemPath(Folder + std::string(Prefix) + "*");
+  const HANDLE Search = FindFirstFileW(Pattern.c_str(), &Entry);
   if (Search == INVALID_HANDLE_VALUE) return Names;
   do {
-    if (std::string_view(Entry.cFileName).starts_with(Prefix)) Names.emplace_back(Entry.cFileName);
-  } while (FindNextFileA(Search, &Entry) != 0);
+    std::string Name = Utf8OfWide(Entry.cFileName, std::wcslen(Entry.cFileName));
+    if (Name.starts_with(Prefix)) Names.push_back(std::move(Name));
+  } while (FindNextFileW(Search, &Entry) != 0);
   FindClose(Search);
   return Names;
 }

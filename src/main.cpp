@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -13,13 +12,13 @@ int main(int ArgumentCount, char** Arguments) {
       WriteStandardOutput(std::string(Line) + "\r\n");
     };
     const auto Notice = [](std::string_view Text) {
-      std::fprintf(stderr, "varnholt: %.*s\n", static_cast<int>(Text.size()), Text.data());
+      WriteStandardError("varnholt: " + std::string(Text) + "\n");
     };
     return RunVarnholt(CommandLineArguments(ArgumentCount, Arguments), PathRules(), PrintLine,
                        Notice);
   } catch (const std::exception& Failure) {
     // Standard output itself failed: the console cannot carry the report.
-    std::fprintf(stderr, "varnholt: %s\n", Failure.what());
+    WriteStandardError("varnholt: " + std::string(Failure.what()) + "\n");
     return 1;
   }
 }

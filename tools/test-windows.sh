@@ -2,8 +2,8 @@
 # Cross-builds varnholt.exe and varnholt-inspect.exe for 64-bit Windows with mingw-w64 and tests
 # them under Wine: the unit tests as a Windows program, the end-to-end tests against varnholt.exe,
 # the inspector's tests against varnholt-inspect.exe, its report and picture of the sample map
-# against the Linux build's, and the naming of the outputs for paths with drive letters,
-# backslashes and blanks.
+# against the Linux build's, the naming of the outputs for paths with drive letters, backslashes
+# and blanks, and maps in folders named in other languages and past 260 characters.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -68,4 +68,34 @@ check_naming 'C:\maps\Infantry1Level0Map.raw' maps InfantryInfo.raw Infantry.raw
 check_naming 'C:\maps2\Tank0Level0Map.raw' maps2 TankInfo.raw Tank.raw
 check_naming 'C:\my maps\Jeep3Level0Map.raw' 'my maps' JeepInfo.raw Jeep.raw
 cmp "$Drive/maps/InfantryInfo.raw" "$Drive/maps2/TankInfo.raw"
+
+echo "== names in any language, and paths past 260 characters"
+# What the Linux build makes of the same map: the maps and the inspector's picture.
+rm -rf build-windows/reference && mkdir -p build-windows/reference
+cp build-windows/Map.raw build-windows/reference/Ref1Level0Map.raw
+(cd build-windows/reference && ../../build/varnholt Ref1Level0Map.raw > /dev/null &&
+  ../../build/inspect/varnholt-inspect Ref1Level0Map.raw > /dev/null)
+Long=""
+for K in 1 2 3 4 5 6; do Long+="a-folder-$K-$(printf '%035d' "$K")/"; done  # six of 45
+check_name() {  # folder under C:, map name, prefix of its outputs, absolute or relative
+  local Folder=$1 Name=$2 Prefix=$3 How=$4
+  rm -rf "${Drive:?}/${Folder%%/*}" && mkdir -p "$Drive/$Folder"
+  cp build-windows/Map.raw "$Drive/$Folder/$Name"
+  local Relative="${Folder//\//\\}\\$Name" Argument
+  Argument=$([ "$How" = absolute ] && echo "C:\\$Relative" || echo "$Relative")
+  (cd "$Drive" && wine "$OLDPWD/build-windows/varnholt.exe" "$Argument") | tr -d '\r' |
+    tail -n 1 | grep -qx 'Done.'
+  (cd "$Drive" && wine "$OLDPWD/build-windows/inspect/varnholt-inspect.exe" "$Argument") |
+    tail -n 1 | grep -qx 'Result            healthy'
+  cmp "$Drive/$Folder/${Prefix}Info.raw" build-windows/reference/RefInfo.raw
+  cmp "$Drive/$Folder/${Prefix}.raw" build-windows/reference/Ref.raw
+  cmp "$Drive/$Folder/${Prefix}Inspect.png" build-windows/reference/RefInspect.png
+  echo "ok: $How ${#Argument}-byte ${Argument:0:60}... -> ${Prefix}Info.raw, ${Prefix}.raw"
+}
+for How in absolute relative; do
+  check_name 'Карты мира' Tank1Level0Map.raw Tank $How
+  check_name '地图' '坦克1Level0Map.raw' '坦克' $How
+  check_name "Céline's maps" Infanterie1Level0Map.raw Infanterie $How
+  check_name "${Long%/}" Tank1Level0Map.raw Tank $How
+done
 echo "== Windows build passed"

@@ -1,6 +1,9 @@
 # Sourced by the scripts that run Windows programs: a private Wine prefix under build-windows,
 # created on first use, and one Wine server for all the runs of the script, stopped at its end.
+# A UTF-8 locale, so that Wine passes names in any language between Linux and Windows programs;
+# the Windows code page stays the Western one, as on most Windows machines.
 export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 mkdir -p build-windows
 wineserver -p > /dev/null 2>&1 &
 trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
