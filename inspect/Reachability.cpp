@@ -10,8 +10,6 @@
 namespace varnholt::inspect {
 namespace {
 
-constexpr int kCells = kSegmentSide * kSegmentSide;
-constexpr std::uint16_t kNoArea = UINT16_MAX;
 constexpr std::uint32_t kNoNode = UINT32_MAX;
 
 using TBorder = TSegmentSides<std::uint32_t>::TSide;  // grid nodes along a segment's side

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "MapCheck.h"
@@ -32,6 +33,8 @@ R Guarded(F Action, R Failed) {
     LastFailure = Failure.what();
   } catch (const std::bad_alloc&) {
     LastFailure = "Out of memory";
+  } catch (const std::length_error&) {
+    LastFailure = "Out of memory";  // a container asked for more than it can ever hold
   } catch (const std::exception& Failure) {
     LastFailure = Failure.what();
   }
@@ -101,8 +104,9 @@ int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column
                            int32_t column1, int32_t* cells, int64_t capacity) {
   return Guarded(
       [&]() -> int64_t {
-        const std::vector<TMapCell> Path =
-            FindPath(map->Regions, CellOf(map, row0, column0), CellOf(map, row1, column1));
+        const TMapCell Start = CellOf(map, row0, column0);  // the start's failure first
+        const TMapCell Goal = CellOf(map, row1, column1);
+        const std::vector<TMapCell> Path = FindPath(map->Regions, Start, Goal);
         const auto Written = static_cast<std::size_t>(
             std::clamp<int64_t>(capacity, 0, static_cast<int64_t>(Path.size())));
         for (std::size_t K = 0; K < Written; ++K) {

@@ -11,7 +11,6 @@ namespace varnholt {
 namespace {
 
 constexpr int kCells = kSegmentSide * kSegmentSide;
-constexpr std::uint16_t kNoRegion = UINT16_MAX;
 
 std::uint64_t Distance(std::uint64_t RowA, std::uint64_t ColumnA, std::uint64_t RowB,
                        std::uint64_t ColumnB) {

@@ -140,7 +140,8 @@ void WriteStandardOutput(std::string_view Text) {
 }
 
 void WriteStandardError(std::string_view Text) {
-  platform::WriteAll(STDERR_FILENO, {reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()});
+  platform::WriteAll(STDERR_FILENO,
+                     {reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()});
 }
 
 TInputFile::TInputFile(const std::string& Path) {

@@ -88,13 +88,29 @@ bool TCellStore::IsOpen(TMapCell Cell) const {
   return !Level0.IsBlocked(K, R, C);
 }
 
-void TCellStore::SetRows(std::size_t K, const TSegmentRows& Blocked) {
+void TCellStore::MakeRoom(std::size_t Segments) {
   if (Edited.empty()) Edited.assign(std::size_t{Side} * Side, kAsRead);
+  EditedRows.reserve(EditedRows.size() + Segments);
+}
+
+void TCellStore::SetRows(std::size_t K, const TSegmentRows& Blocked) {
   if (Edited[K] == kAsRead) {
-    Edited[K] = static_cast<std::uint32_t>(EditedRows.size());
-    EditedRows.emplace_back();
+    EditedRows.push_back(Blocked);
+    Edited[K] = static_cast<std::uint32_t>(EditedRows.size() - 1);
   }
   EditedRows[Edited[K]] = Blocked;
+}
+
+std::size_t TCellStore::RecordBytes() const {
+  std::size_t Bytes = 0;
+  for (std::size_t K = 0; K < std::size_t{Side} * Side; ++K) {
+    const bool Uniform = Edited.empty() || Edited[K] == kAsRead
+                             ? Level0.Record(K).size() == 4
+                             : AllRowsAre(EditedRows[Edited[K]], 0) ||
+                                   AllRowsAre(EditedRows[Edited[K]], ~std::uint64_t{0});
+    Bytes += Uniform ? 4 : 4 + sizeof(TSegment);
+  }
+  return Bytes;
 }
 
 void TCellStore::WriteRecords(TWriter& File) const {
@@ -122,7 +138,9 @@ struct TRegionMap::TConnectivity {
     const std::size_t N = Map.Store.SegmentsPerSide();
     FirstRegion.assign(Segments + 1, 0);
     for (std::size_t K = 0; K < Segments; ++K) {
-      FirstRegion[K + 1] = FirstRegion[K] + static_cast<std::uint32_t>(Map.PlacesOf(K).size());
+      const std::size_t Count = Map.PlacesOf(K).size();
+      if (FirstRegion[K] > UINT32_MAX - Count) throw Exception("Range check error");
+      FirstRegion[K + 1] = FirstRegion[K] + static_cast<std::uint32_t>(Count);
     }
     std::vector<std::uint32_t>& Parent = Component;
     Parent.resize(FirstRegion.back());
@@ -175,21 +193,6 @@ std::uint32_t TRegionMap::ComponentOf(std::size_t K, unsigned Region) const {
   return Connectivity->Component[Connectivity->FirstRegion[K] + Region];
 }
 
-TSegmentRegions& TRegionMap::Own(std::size_t K) {
-  if (OwnOf.empty()) OwnOf.assign(Kept.size(), kShared);
-  if (OwnOf[K] == kShared) {
-    const std::span<const std::uint16_t> OwnPlaces = PlacesOf(K);
-    const std::span<const TContact> OwnDown = DownOf(K);
-    const std::span<const TContact> OwnRight = RightOf(K);
-    Owned.push_back({{OwnPlaces.begin(), OwnPlaces.end()},
-                     {OwnDown.begin(), OwnDown.end()},
-                     {OwnRight.begin(), OwnRight.end()},
-                     Kept[K]});
-    OwnOf[K] = static_cast<std::uint32_t>(Owned.size() - 1);
-  }
-  return Owned[OwnOf[K]];
-}
-
 namespace {
 
 // Bit k for each of the Count (at most 64) bytes at Bytes that is not 0: eight at a time, each
@@ -210,24 +213,22 @@ std::uint64_t NonzeroBits(const std::uint8_t* Bytes, std::uint32_t Count) {
 
 }  // namespace
 
-void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
-                          std::span<const std::uint8_t> Blocked) {
-  if (Rows == 0 || Columns == 0) return;
-  const std::uint32_t Top = Corner.Row / kSegmentSide;
-  const std::uint32_t Bottom = (Corner.Row + Rows - 1) / kSegmentSide;
-  const std::uint32_t Left = Corner.Column / kSegmentSide;
-  const std::uint32_t Last = (Corner.Column + Columns - 1) / kSegmentSide;
-  const std::uint32_t N = Store.SegmentsPerSide();
-  for (std::uint32_t I = Top; I <= Bottom; ++I) {
-    for (std::uint32_t J = Left; J <= Last; ++J) {
-      const std::size_t K = std::size_t{I} * N + J;
+std::vector<TSegmentRows> TRegionMap::RowsAfter(TMapCell Corner, std::uint32_t Rows,
+                                                std::uint32_t Columns,
+                                                std::span<const std::uint8_t> Blocked,
+                                                const TBlock& Block) const {
+  std::vector<TSegmentRows> After;
+  After.reserve(Block.Count());
+  for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
+    for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
       // The rectangle's columns within this segment, as bits from the first of them.
       const std::uint32_t First = std::max(Corner.Column, J * kSegmentSide);
       const std::uint32_t End = std::min(Corner.Column + Columns, (J + 1) * kSegmentSide);
       const std::uint32_t Shift = First % kSegmentSide;
       const std::uint64_t Width =
           End - First == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (End - First)) - 1;
-      TSegmentRows Cells = Store.Rows(K);
+      TSegmentRows& Cells =
+          After.emplace_back(Store.Rows(std::size_t{I} * Store.SegmentsPerSide() + J));
       for (std::uint32_t R = 0; R < kSegmentSide; ++R) {
         const std::uint32_t Row = I * kSegmentSide + R;
         if (Row < Corner.Row || Row >= Corner.Row + Rows) continue;
@@ -235,55 +236,107 @@ void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Col
             &Blocked[std::size_t{Row - Corner.Row} * Columns + (First - Corner.Column)];
         Cells[R] = (Cells[R] & ~(Width << Shift)) | NonzeroBits(Line, End - First) << Shift;
       }
-      Store.SetRows(K, Cells);
     }
   }
-  AnalyseAgain(Top, Bottom, Left, Last);
+  return After;
 }
 
-// The regions of the segments from (Top, Left) to (Bottom, Last), and the contacts along all
-// their borders: those with their neighbours too, whose sides are worked out for it.
-void TRegionMap::AnalyseAgain(std::uint32_t Top, std::uint32_t Bottom, std::uint32_t Left,
-                              std::uint32_t Last) {
+TSegmentRegions TRegionMap::Copy(std::size_t K) const {
+  const std::span<const std::uint16_t> OwnPlaces = PlacesOf(K);
+  const std::span<const TContact> OwnDown = DownOf(K);
+  const std::span<const TContact> OwnRight = RightOf(K);
+  return {{OwnPlaces.begin(), OwnPlaces.end()},
+          {OwnDown.begin(), OwnDown.end()},
+          {OwnRight.begin(), OwnRight.end()},
+          static_cast<std::uint8_t>(KeptOf(K))};
+}
+
+// The regions of the block's segments, which hold After, and the contacts along all their
+// borders: in the block's order, then the segments above it and those to its left, whose
+// contacts with it change. The neighbours' sides are worked out for it.
+TRegionMap::TRenewal TRegionMap::RegionsAfter(const TBlock& Block,
+                                              const std::vector<TSegmentRows>& After) const {
   const std::uint32_t N = Store.SegmentsPerSide();
-  const std::uint32_t I0 = Top > 0 ? Top - 1 : 0, I1 = std::min(Bottom + 1, N - 1);
-  const std::uint32_t J0 = Left > 0 ? Left - 1 : 0, J1 = std::min(Last + 1, N - 1);
+  const std::uint32_t I0 = Block.Top > 0 ? Block.Top - 1 : 0,
+                      I1 = std::min(Block.Bottom + 1, N - 1);
+  const std::uint32_t J0 = Block.Left > 0 ? Block.Left - 1 : 0,
+                      J1 = std::min(Block.Last + 1, N - 1);
   const std::uint32_t Width = J1 - J0 + 1;
   std::vector<TSides> Sides((I1 - I0 + 1) * Width, TSides(kNoRegion));
   const auto SidesAt = [&](std::uint32_t I, std::uint32_t J) -> TSides& {
     return Sides[(I - I0) * Width + (J - J0)];
   };
   const auto Erased = std::make_unique<TComponents>();
-  auto Analysis = std::make_unique<TSegmentAnalysis>();
+  const auto Analysis = std::make_unique<TSegmentAnalysis>();
+  TRenewal Renewal(Block.Count());
   std::vector<std::uint16_t> Unused;
   for (std::uint32_t I = I0; I <= I1; ++I) {
     for (std::uint32_t J = J0; J <= J1; ++J) {
       const std::size_t K = std::size_t{I} * N + J;
-      const bool Rows = I >= Top && I <= Bottom, Columns = J >= Left && J <= Last;
-      const bool Changed = Rows && Columns;
-      if (!Rows && !Columns) continue;  // a corner: it shares no border with a changed segment
-      AnalyseSegment(Store.Rows(K), *Analysis);
-      std::vector<std::uint16_t>& Into = Changed ? Own(K).Places : Unused;
-      Into.clear();
-      const std::uint8_t KeptHere = AddRegions(*Analysis, *Erased, Into, SidesAt(I, J));
-      if (Changed) Own(K).Kept = KeptHere;
+      const bool Rows = I >= Block.Top && I <= Block.Bottom;
+      const bool Columns = J >= Block.Left && J <= Block.Last;
+      if (!Rows && !Columns) continue;  // a corner: it shares no border with the block
+      AnalyseSegment(Rows && Columns ? After[Block.IndexOf(I, J)] : Store.Rows(K), *Analysis);
+      if (!(Rows && Columns)) {
+        Unused.clear();
+        AddRegions(*Analysis, *Erased, Unused, SidesAt(I, J));
+        continue;
+      }
+      auto& [Segment, Regions] = Renewal[Block.IndexOf(I, J)];
+      Segment = K;
+      Regions.Kept = AddRegions(*Analysis, *Erased, Regions.Places, SidesAt(I, J));
     }
   }
-  const auto Renew = [](std::vector<TContact>& List, const TSide& Own, const TSide& Other) {
-    List.clear();
-    AddContacts(Own, Other, List);
-  };
-  for (std::uint32_t I = std::max(Top, 1u) - 1; I <= Bottom && I + 1 < N; ++I) {
-    for (std::uint32_t J = Left; J <= Last; ++J) {
-      Renew(Own(std::size_t{I} * N + J).Down, SidesAt(I, J).Bottom, SidesAt(I + 1, J).Top);
+  for (std::uint32_t I = std::max(Block.Top, 1u) - 1; I <= Block.Bottom && I + 1 < N; ++I) {
+    for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
+      const std::size_t K = std::size_t{I} * N + J;
+      if (I < Block.Top) Renewal.emplace_back(K, Copy(K));
+      TSegmentRegions& Regions =
+          I < Block.Top ? Renewal.back().second : Renewal[Block.IndexOf(I, J)].second;
+      Regions.Down.clear();
+      AddContacts(SidesAt(I, J).Bottom, SidesAt(I + 1, J).Top, Regions.Down);
     }
   }
-  for (std::uint32_t I = Top; I <= Bottom; ++I) {
-    for (std::uint32_t J = std::max(Left, 1u) - 1; J <= Last && J + 1 < N; ++J) {
-      Renew(Own(std::size_t{I} * N + J).Right, SidesAt(I, J).Right, SidesAt(I, J + 1).Left);
+  for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
+    for (std::uint32_t J = std::max(Block.Left, 1u) - 1; J <= Block.Last && J + 1 < N; ++J) {
+      const std::size_t K = std::size_t{I} * N + J;
+      if (J < Block.Left) Renewal.emplace_back(K, Copy(K));
+      TSegmentRegions& Regions =
+          J < Block.Left ? Renewal.back().second : Renewal[Block.IndexOf(I, J)].second;
+      Regions.Right.clear();
+      AddContacts(SidesAt(I, J).Right, SidesAt(I, J + 1).Left, Regions.Right);
     }
   }
+  return Renewal;
+}
+
+void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                          std::span<const std::uint8_t> Blocked) {
+  if (Rows == 0 || Columns == 0) return;
+  const TBlock Block{Corner.Row / kSegmentSide, (Corner.Row + Rows - 1) / kSegmentSide,
+                     Corner.Column / kSegmentSide, (Corner.Column + Columns - 1) / kSegmentSide};
+  // Everything is worked out, and room taken, before anything changes: an edit that fails (out
+  // of memory) leaves the map as it was.
+  const std::vector<TSegmentRows> After = RowsAfter(Corner, Rows, Columns, Blocked, Block);
+  TRenewal Renewal = RegionsAfter(Block, After);
+  Store.MakeRoom(After.size());
+  if (OwnOf.empty()) OwnOf.assign(Kept.size(), kShared);
+  Owned.reserve(Owned.size() + Renewal.size());
   Connectivity->Known = false;
+  const std::uint32_t N = Store.SegmentsPerSide();
+  for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
+    for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
+      Store.SetRows(std::size_t{I} * N + J, After[Block.IndexOf(I, J)]);
+    }
+  }
+  for (auto& [K, Regions] : Renewal) {
+    if (OwnOf[K] != kShared) {
+      Owned[OwnOf[K]] = std::move(Regions);
+      continue;
+    }
+    OwnOf[K] = static_cast<std::uint32_t>(Owned.size());
+    Owned.push_back(std::move(Regions));
+  }
 }
 
 struct TRegionBuilder::TSweep {
@@ -309,6 +362,11 @@ TRegionBuilder::~TRegionBuilder() = default;
 void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
   const std::size_t N = Sweep->Bottoms.size();
   TRegionMap& Map = Sweep->Map;
+  // Regions are counted in 32 bits: a map with more (only noise of 2048 x 2048 segments and
+  // more could have them) is too large to be held.
+  if (Map.Places.size() > UINT32_MAX - kSegmentSide * kSegmentSide) {
+    throw Exception("Range check error");
+  }
   TSides Sides(kNoRegion);
   Map.Kept.push_back(AddRegions(Segment, Sweep->Erased, Map.Places, Sides));
   Map.PlaceStart.push_back(static_cast<std::uint32_t>(Map.Places.size()));

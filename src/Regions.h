@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "AreaUtils.h"
@@ -35,10 +36,13 @@ class TCellStore {
     return Cell.Row < CellsPerSide() && Cell.Column < CellsPerSide();
   }
   bool IsOpen(TMapCell Cell) const;
+  // Room for Segments more edited segments, so that as many SetRows cannot fail.
+  void MakeRoom(std::size_t Segments);
   void SetRows(std::size_t K, const TSegmentRows& Blocked);
   // The records of a level-0 map file: as read for the segments never edited, the others as
   // written anew, with a filled record's tag where every cell is alike.
   void WriteRecords(TWriter& File) const;
+  std::size_t RecordBytes() const;  // what WriteRecords writes
 
  private:
   TLevel0Records Level0;
@@ -91,11 +95,23 @@ class TRegionMap {
  private:
   friend class TRegionBuilder;
   struct TConnectivity;
-  TSegmentRegions& Own(std::size_t K);
+  // The segments an edit touches: rows Top to Bottom, columns Left to Last, both included.
+  struct TBlock {
+    std::uint32_t Top, Bottom, Left, Last;
+    std::size_t Count() const { return std::size_t{Bottom - Top + 1} * (Last - Left + 1); }
+    std::size_t IndexOf(std::uint32_t I, std::uint32_t J) const {
+      return std::size_t{I - Top} * (Last - Left + 1) + (J - Left);
+    }
+  };
+  // Segments with the regions they are to have.
+  using TRenewal = std::vector<std::pair<std::size_t, TSegmentRegions>>;
+
   bool IsOwn(std::size_t K) const { return !OwnOf.empty() && OwnOf[K] != kShared; }
-  // The segments of rows First to Last (I) and columns From to To (J), both included.
-  void AnalyseAgain(std::uint32_t FirstRow, std::uint32_t LastRow, std::uint32_t FirstColumn,
-                    std::uint32_t LastColumn);
+  TSegmentRegions Copy(std::size_t K) const;
+  std::vector<TSegmentRows> RowsAfter(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                                      std::span<const std::uint8_t> Blocked,
+                                      const TBlock& Block) const;
+  TRenewal RegionsAfter(const TBlock& Block, const std::vector<TSegmentRows>& After) const;
 
   static constexpr std::uint32_t kShared = UINT32_MAX;
 

@@ -74,11 +74,6 @@ std::size_t TBytesReader::Read(std::span<std::uint8_t> Buffer) {
   return Take;
 }
 
-std::size_t MaxLevel0MapBytes(std::uint32_t SegmentsPerSide) {
-  return kHeaderBytes +
-         std::size_t{SegmentsPerSide} * SegmentsPerSide * (4 + std::tuple_size_v<TSegment>);
-}
-
 std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide) {
   return kHeaderBytes +
          std::size_t{SegmentsPerSide} * SegmentsPerSide * (4 + std::tuple_size_v<TInfoPayload>);

@@ -87,9 +87,8 @@ class TBytesReader final : public TReader {
   std::span<const std::uint8_t> Bytes;
 };
 
-// The largest info map and level-0 map of N x N segments: every record explicit.
+// The largest info map of N x N segments: every record explicit.
 std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide);
-std::size_t MaxLevel0MapBytes(std::uint32_t SegmentsPerSide);
 
 TMapHeader ReadMapHeader(TReader& File);
 // Cells per side as a header gives it: 2 shifted left by the low five bits of (Exponent + 5).

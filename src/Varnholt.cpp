@@ -136,7 +136,7 @@ void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string&
              const TCommitRules& Rules) {
   const TRunPaths Paths = DeriveRunPaths(Level0Path, PathRules());
   const std::uint32_t N = Map.Cells().SegmentsPerSide();
-  TMapBuffer Records(MaxLevel0MapBytes(N) - kHeaderBytes);
+  TMapBuffer Records(Map.Cells().RecordBytes());
   Map.Cells().WriteRecords(Records);
   // The other two maps are made from the saved one exactly as its conversion makes them.
   TMapRun Run(Map.Cells().CellsPerSide());

@@ -192,6 +192,8 @@ TEST(PathSearchTest, TheCInterfaceFindsPathsAndSaysWhatFails) {
   EXPECT_EQ(std::string(varnholt_error()), "Cell blocked: 3, 3");
   EXPECT_EQ(varnholt_find_path(Map, -1, 0, 3, 3, nullptr, 0), -1);
   EXPECT_EQ(std::string(varnholt_error()), "Cell outside the map: -1, 0");
+  EXPECT_EQ(varnholt_find_path(Map, -1, 0, -2, 0, nullptr, 0), -1);  // the start's, first
+  EXPECT_EQ(std::string(varnholt_error()), "Cell outside the map: -1, 0");
   varnholt_close(Map);
 
   ConvertMap(Level0, (Folder.Path() / "MazeInfo.raw").string(),

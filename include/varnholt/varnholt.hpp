@@ -70,7 +70,7 @@ class TMap {
 
  private:
   struct TClose {
-    void operator()(varnholt_map* Map) const { varnholt_close(Map); }
+    void operator()(varnholt_map* Closed) const { varnholt_close(Closed); }
   };
   explicit TMap(varnholt_map* Opened) : Map(Opened) {}
   static varnholt_map* Checked(varnholt_map* Opened) {
