@@ -7,12 +7,12 @@
 #include <stdlib.h>
 #include <varnholt/varnholt.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc != 6 && argc != 7) {
     fprintf(stderr, "usage: find_path LEVEL0MAP ROW0 COLUMN0 ROW1 COLUMN1 [SAVED_LEVEL0MAP]\n");
     return 2;
   }
-  varnholt_map *map = varnholt_open(argv[1]);
+  varnholt_map* map = varnholt_open(argv[1]);
   if (map == NULL) {
     fprintf(stderr, "%s\n", varnholt_error());
     return 1;
@@ -22,7 +22,7 @@ int main(int argc, char **argv) {
   /* Asked once without room for the length, then again with room for every cell. */
   int64_t count = varnholt_find_path(map, row0, column0, row1, column1, NULL, 0);
   if (count > 8) {
-    int32_t *cells = malloc((size_t)count * 2 * sizeof *cells);
+    int32_t* cells = malloc((size_t)count * 2 * sizeof *cells);
     varnholt_find_path(map, row0, column0, row1, column1, cells, count);
     const int64_t middle = count / 2;
     printf("%lld cells, from (%d, %d) by (%d, %d) to (%d, %d)\n", (long long)count, cells[0],
@@ -30,7 +30,8 @@ int main(int argc, char **argv) {
            cells[2 * count - 1]);
     /* A wall of 3 x 3 cells where the path passed half way, well away from both ends. */
     const uint8_t wall[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
-    if (varnholt_set_cells(map, cells[2 * middle] - 1, cells[2 * middle + 1] - 1, 3, 3, wall) == 0) {
+    if (varnholt_set_cells(map, cells[2 * middle] - 1, cells[2 * middle + 1] - 1, 3, 3, wall) ==
+        0) {
       count = varnholt_find_path(map, row0, column0, row1, column1, NULL, 0);
       printf("after a wall at (%d, %d): %lld cells\n", cells[2 * middle], cells[2 * middle + 1],
              (long long)count);
