@@ -4,7 +4,6 @@
 // the last console line and every file present afterwards.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <varnholt/varnholt.h>
 #include <linux/fs.h>
 #include <pwd.h>
 #include <signal.h>
@@ -14,6 +13,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <varnholt/varnholt.h>
 
 #include <chrono>
 #include <csignal>
