@@ -49,8 +49,10 @@ void AwaitFinishedInfoMap(const fs::path& Folder, std::uintmax_t Bytes) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < Deadline) {
     for (const auto& Entry : fs::directory_iterator(Folder)) {
+      // A file of the run's may go between listing and looking (a claim is renamed once made).
+      std::error_code Gone;
       const std::string Name = Entry.path().filename().string();
-      if (Name.starts_with(".varnholt-") && Entry.file_size() == Bytes) return;
+      if (Name.starts_with(".varnholt-") && fs::file_size(Entry.path(), Gone) == Bytes) return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
