@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TRegionMap RegionsOf(const TBytes& File) {
-  TMemoryReader Reader(File);
-  TMapRun Run = ReadMap(Reader, File.size());
-  return AnalyseRegions(Run);
-}
-
 // The model: steps from Start to every cell by breadth-first search, -1 where it cannot go.
 std::vector<std::int64_t> Distances(const TCellStore& Cells, TMapCell Start) {
   const std::uint32_t Side = Cells.CellsPerSide();

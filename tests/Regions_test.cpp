@@ -18,12 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TRegionMap RegionsOf(const TBytes& File) {
-  TMemoryReader Reader(File);
-  TMapRun Run = ReadMap(Reader, File.size());
-  return AnalyseRegions(Run);
-}
-
 // An edit: a rectangle and what its cells become.
 struct TEdit {
   TMapCell Corner;

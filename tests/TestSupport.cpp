@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "Platform.h"
+#include "Varnholt.h"
 
 #include <algorithm>
 #include <chrono>
@@ -111,6 +112,12 @@ void TOtherRunsClaim::Release() {
 
 bool TOtherRunsClaim::Held() const {
   return Handle != kNoFile;
+}
+
+TRegionMap RegionsOf(const TBytes& File) {
+  TMemoryReader Reader(File);
+  TMapRun Run = ReadMap(Reader, File.size());
+  return AnalyseRegions(Run);
 }
 
 std::string ConsoleText(const std::vector<std::string>& Lines) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Regions.h"
 #include "UTypes.h"
 
 namespace varnholt::test {
@@ -78,6 +79,9 @@ class TOtherRunsClaim {
   std::string Path;
   std::intptr_t Handle;
 };
+
+// A level-0 map file analysed as the library opens it.
+TRegionMap RegionsOf(const TBytes& File);
 
 // The console text of a run: the banner, then Lines, every line ended by CR LF.
 std::string ConsoleText(const std::vector<std::string>& Lines);
