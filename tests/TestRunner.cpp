@@ -207,7 +207,9 @@ TRunResult RunProgram(const std::string& Program, const std::filesystem::path& F
   int Status = 0;
   bool Ended = false;
   while (Pipes[0].fd >= 0 || Pipes[1].fd >= 0) {
-    const int Ready = ::poll(Pipes, 2, Ended ? 0 : 20);
+    // Once it has ended, what is still on its way gets a moment: an emulator's own processes may
+    // pass it on late, and keep the pipes open so that no end of file says it has all come.
+    const int Ready = ::poll(Pipes, 2, Ended ? 100 : 20);
     if (Ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
     if (Ready == 0 && Ended) break;
     for (int K = 0; K < 2; ++K) {
