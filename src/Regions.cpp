@@ -65,6 +65,14 @@ std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
   return Node;
 }
 
+// Makes room for Extra more elements, growing by half at least: an editor that paints place after
+// place must not copy every segment edited so far on each edit.
+template <typename T>
+void ReserveMore(std::vector<T>& List, std::size_t Extra) {
+  if (List.capacity() - List.size() >= Extra) return;
+  List.reserve(std::max(List.size() + Extra, List.capacity() + List.capacity() / 2));
+}
+
 template <typename T>
 std::span<const T> Part(const std::vector<T>& List, const std::vector<std::uint32_t>& Start,
                         std::size_t K) {
@@ -90,7 +98,7 @@ bool TCellStore::IsOpen(TMapCell Cell) const {
 
 void TCellStore::MakeRoom(std::size_t Segments) {
   if (Edited.empty()) Edited.assign(std::size_t{Side} * Side, kAsRead);
-  EditedRows.reserve(EditedRows.size() + Segments);
+  ReserveMore(EditedRows, Segments);
 }
 
 void TCellStore::SetRows(std::size_t K, const TSegmentRows& Blocked) {
@@ -321,7 +329,7 @@ void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Col
   TRenewal Renewal = RegionsAfter(Block, After);
   Store.MakeRoom(After.size());
   if (OwnOf.empty()) OwnOf.assign(Kept.size(), kShared);
-  Owned.reserve(Owned.size() + Renewal.size());
+  ReserveMore(Owned, Renewal.size());
   Connectivity->Known = false;
   const std::uint32_t N = Store.SegmentsPerSide();
   for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
