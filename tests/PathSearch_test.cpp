@@ -142,21 +142,34 @@ TEST(PathSearchTest, PathsOnTheFuzzCorpusAgreeWithTheGrid) {
 }
 #endif
 
+// Also just after an edit, when the threads' first queries race to work out what connects.
 TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
-  const TRegionMap Map = RegionsOf(EncodeLevel0Map(RoughTerrainMap(3, 21)));
-  const std::vector<TMapCell> Cells = SomeOpenCells(Map, 64, 5);
-  const auto AllPaths = [&] {
+  const TBytes File = EncodeLevel0Map(RoughTerrainMap(3, 21));
+  TRegionMap Map = RegionsOf(File), Edited = RegionsOf(File);
+  const std::uint32_t Side = Map.Cells().CellsPerSide();
+  std::vector<TMapCell> Cells = SomeOpenCells(Map, 64, 5);
+  std::erase_if(Cells, [&](TMapCell Cell) { return Cell.Row == Side / 2; });
+  const auto AllPaths = [&](const TRegionMap& On) {
     std::vector<std::vector<TMapCell>> Paths;
     for (std::size_t K = 0; K + 1 < Cells.size(); ++K)
-      Paths.push_back(FindPath(Map, Cells[K], Cells[K + 1]));
+      Paths.push_back(FindPath(On, Cells[K], Cells[K + 1]));
     return Paths;
   };
-  const auto Alone = AllPaths();
-  std::vector<std::vector<std::vector<TMapCell>>> Together(4);
-  std::vector<std::thread> Threads;
-  for (auto& Paths : Together) Threads.emplace_back([&] { Paths = AllPaths(); });
-  for (std::thread& Thread : Threads) Thread.join();
-  for (const auto& Paths : Together) EXPECT_EQ(Paths, Alone);
+  for (const bool Edit : {false, true}) {
+    SCOPED_TRACE(Edit ? "after an edit" : "as opened");
+    if (Edit) {
+      // A wall across the map with one gap, on a row none of the cells asked about is on.
+      std::vector<std::uint8_t> Wall(Side, 1);
+      Wall[Side / 3] = 0;
+      for (TRegionMap* On : {&Map, &Edited}) On->SetCells({Side / 2, 0}, 1, Side, Wall);
+    }
+    const auto Alone = AllPaths(Map);
+    std::vector<std::vector<std::vector<TMapCell>>> Together(4);
+    std::vector<std::thread> Threads;
+    for (auto& Paths : Together) Threads.emplace_back([&] { Paths = AllPaths(Edited); });
+    for (std::thread& Thread : Threads) Thread.join();
+    for (const auto& Paths : Together) EXPECT_EQ(Paths, Alone);
+  }
 }
 
 // The C interface on a file: paths written up to the room given, failures in words, and a pair
