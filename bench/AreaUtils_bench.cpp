@@ -94,7 +94,23 @@ void BM_FloodFillLabeller(benchmark::State& State) {
   LabelToAreaMaps(State, model::ModelLabelAreas);
 }
 
+// Labelling the areas beyond the fourth, which the library keeps as regions of their own.
+void BM_LabelErasedAreas(benchmark::State& State) {
+  std::vector<TSegmentRows> Erased;
+  TAreaMasks Masks;
+  for (const TSegment& Segment : SegmentsOfKind(State.range(0))) {
+    LabelAreaMasks(SegmentRows(Segment), Masks);
+    Erased.push_back(ErasedCells(SegmentRows(Segment), Masks));
+  }
+  TComponents Components;
+  RunOverSegments(State, Erased.size(), [&](std::size_t K) {
+    Components.Label(Erased[K]);
+    benchmark::DoNotOptimize(Components);
+  });
+}
+
 BENCHMARK(BM_LabelAreaMasks)->DenseRange(0, 6);
+BENCHMARK(BM_LabelErasedAreas)->DenseRange(0, 6);
 BENCHMARK(BM_LabelAreas)->DenseRange(0, 6);
 BENCHMARK(BM_FloodFillLabeller)->DenseRange(0, 6);
 

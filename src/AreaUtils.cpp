@@ -18,31 +18,6 @@ constexpr int kNumberShift = 13;
 // Below this many runs, gathering the masks run by run beats filling every row.
 constexpr int kFewRuns = 160;
 
-// The runs of a segment, named by row * 64 + last column: ids follow scan order without any
-// counting, and the run of a row ending at or after a column is found with one bit scan.
-struct TForest {
-  std::array<std::uint16_t, kCells> Parent;
-  std::array<std::uint16_t, kCells + 1> Cells;  // area sizes, at the origins and then the roots
-  std::array<std::uint32_t, kCells / 2> Joins;  // pairs of origins that meet, high and low half
-  std::array<std::uint16_t, kCells / 2> Fresh;  // the runs that touch no run above, in scan order
-  int JoinCount = 0;
-  int FreshCount = 0;
-  int RunCount = 0;
-
-  // One step up reaches the root nearly always; the loop is for the rest.
-  std::uint32_t Find(std::uint32_t Run) {
-    std::uint32_t Root = Parent[Run];
-    if (Parent[Root] != Root) [[unlikely]] {
-      while (Parent[Root] != Root) {
-        Parent[Root] = Parent[Parent[Root]];
-        Root = Parent[Root];
-      }
-    }
-    Parent[Run] = static_cast<std::uint16_t>(Root);
-    return Root;
-  }
-};
-
 // The word scans below are on words known not to be 0; the extra bit spares the compiler's check.
 std::uint32_t LowestBit(std::uint64_t Word) {
   return static_cast<std::uint32_t>(std::countr_zero(Word | std::uint64_t{1} << 63));
@@ -133,12 +108,14 @@ int AddJoins(const TRow& Row, TForest& Forest, int JoinCount) {
 // wait until the end, so no link made in a row moves the origin of a run above: finding it is a
 // single load, and the loads never wait for the row's stores. Kept out of line: inlined with the
 // later stages, GCC 12 spills this loop's state to the stack.
-[[gnu::noinline]] void ScanRuns(const TSegmentRows& Blocked, TForest& Forest) {
+// Rows before First and from End on must be all blocked.
+[[gnu::noinline]] void ScanRuns(const TSegmentRows& Blocked, TForest& Forest, int First = 0,
+                                int End = kSegmentSide) {
   std::uint64_t AboveOpen = 0;
   int JoinCount = 0;
   int FreshCount = 0;
   int TouchedCount = 0;
-  for (int R = 0; R < kSegmentSide; ++R) {
+  for (int R = First; R < End; ++R) {
     const std::uint64_t Open = ~Blocked[static_cast<std::size_t>(R)];
     const TRow Row = MakeRow(R, Open, AboveOpen);
     FreshCount = AddFreshRuns(Row, Forest, FreshCount);
@@ -473,79 +450,44 @@ void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
 }
 
 void TComponents::Clear() {
-  RunCount = 0;
+  Set.fill(0);
   ComponentCount = 0;
-  RowStart.fill(0);
 }
 
+// The labeller's own scan and joins, on the set as the open cells; then each fresh run points
+// straight at its root, and the roots, met in scan order, are numbered.
 void TComponents::Label(const TSegmentRows& Cells) {
-  RunCount = 0;
+  Set = Cells;
+  // Sets here are mostly a few pockets: only their rows are scanned.
+  const auto IsEmpty = [](std::uint64_t Row) { return Row == 0; };
+  const auto Top =
+      static_cast<int>(std::find_if_not(Cells.begin(), Cells.end(), IsEmpty) - Cells.begin());
+  const auto Bottom =
+      static_cast<int>(Cells.rend() - std::find_if_not(Cells.rbegin(), Cells.rend(), IsEmpty));
+  TSegmentRows Outside;
+  for (std::size_t R = 0; R < kSegmentSide; ++R) Outside[R] = ~Cells[R];
+  ScanRuns(Outside, Forest, Top, std::max(Top, Bottom));
+  JoinOrigins(Forest);
   ComponentCount = 0;
-  for (int R = 0; R < kSegmentSide; ++R) AddRow(R, Cells[static_cast<std::size_t>(R)]);
-  RowStart[kSegmentSide] = static_cast<std::uint16_t>(RunCount);
-  Number();
+  for (int K = 0; K < Forest.FreshCount; ++K) {
+    const std::uint32_t Run = Forest.Fresh[static_cast<std::size_t>(K)];
+    const std::uint32_t Root = Forest.Parent[Forest.Parent[Run]];
+    Forest.Parent[Run] = static_cast<std::uint16_t>(Root);
+    if (Root != Run) continue;
+    const std::uint64_t Row = Cells[Run / kSegmentSide];
+    const auto Length = std::countl_one(Row << (kSegmentSide - 1 - Run % kSegmentSide));
+    const auto Component = static_cast<std::size_t>(ComponentCount++);
+    First[Component] = static_cast<std::uint16_t>(Run + 1 - static_cast<std::uint32_t>(Length));
+    Size[Component] = Forest.Cells[Run];
+    Number[Run] = static_cast<std::uint16_t>(Component);
+  }
 }
 
 int TComponents::ComponentAt(int Cell) const {
-  const int R = Cell / kSegmentSide;
-  const std::uint64_t Bit = std::uint64_t{1} << (Cell % kSegmentSide);
-  for (int Run = RowStart[R]; Run < RowStart[R + 1]; ++Run) {
-    if ((Mask[Run] & Bit) != 0) return ComponentOf[Run];
-  }
-  return -1;
-}
-
-void TComponents::AddRow(int R, std::uint64_t Row) {
-  RowStart[R] = static_cast<std::uint16_t>(RunCount);
-  const int AboveEnd = RunCount;
-  int Above = R > 0 ? RowStart[R - 1] : AboveEnd;
-  for (std::uint64_t Left = Row; Left != 0;) {
-    const int Begin = std::countr_zero(Left);
-    const int End = Begin + std::countr_one(Left >> Begin);
-    const int Here = RunCount++;
-    Mask[Here] = (End == kSegmentSide ? ~std::uint64_t{0} : (std::uint64_t{1} << End) - 1) &
-                 (~std::uint64_t{0} << Begin);
-    Left &= ~Mask[Here];
-    Parent[Here] = static_cast<std::uint16_t>(Here);
-    Start[Here] = static_cast<std::uint16_t>(R * kSegmentSide + Begin);
-    // Both rows' runs go left to right: those above that end before this one begins are past.
-    for (; Above < AboveEnd && EndOf(Above) <= Begin; ++Above) {
-    }
-    for (int Other = Above; Other < AboveEnd && BeginOf(Other) < End; ++Other) Join(Here, Other);
-  }
-}
-
-int TComponents::BeginOf(int Run) const {
-  return std::countr_zero(Mask[Run]);
-}
-
-int TComponents::EndOf(int Run) const {
-  return kSegmentSide - std::countl_zero(Mask[Run]);
-}
-
-int TComponents::Find(int Run) {
-  while (Parent[Run] != Run) Run = Parent[Run] = Parent[Parent[Run]];
-  return Run;
-}
-
-void TComponents::Join(int A, int B) {
-  A = Find(A);
-  B = Find(B);
-  if (A != B) Parent[std::max(A, B)] = static_cast<std::uint16_t>(std::min(A, B));
-}
-
-void TComponents::Number() {
-  for (int Run = 0; Run < RunCount; ++Run) {
-    const int Root = Find(Run);
-    if (Root == Run) {
-      First[ComponentCount] = Start[Run];
-      Size[ComponentCount] = 0;
-      ComponentOf[Run] = static_cast<std::uint16_t>(ComponentCount++);
-    }
-    ComponentOf[Run] = ComponentOf[Root];
-    Size[ComponentOf[Run]] =
-        static_cast<std::uint16_t>(Size[ComponentOf[Run]] + EndOf(Run) - BeginOf(Run));
-  }
+  const std::uint64_t Row = Set[static_cast<std::size_t>(Cell / kSegmentSide)];
+  const int C = Cell % kSegmentSide;
+  if ((Row >> C & 1) == 0) return -1;
+  return ComponentOfRun(Cell + std::countr_one(Row >> C) - 1);
 }
 
 void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {

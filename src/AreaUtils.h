@@ -111,44 +111,72 @@ class TSegmentLinker {
 // Links every segment of the grid with its neighbours below and to the right.
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records);
 
-// The 4-connected components of any set of cells, with their runs: each row's runs joined with
-// the runs above that they touch, through a union-find in which the earlier run survives, so that
-// components come in the row-major order of their first cells. The converter keeps four areas of
-// a segment; the regions a pathfinder searches and the inspector's survey need the others too,
-// which are the components of the open cells it did not keep.
+// The runs of a segment tied into areas, as both labellers build them. Runs are named by row * 64
+// + last column: ids follow scan order without any counting, and the run of a row ending at or
+// after a column is found with one bit scan.
+struct TForest {
+  static constexpr int kCells = kSegmentSide * kSegmentSide;
+
+  std::array<std::uint16_t, kCells> Parent;
+  std::array<std::uint16_t, kCells + 1> Cells;  // area sizes, at the origins and then the roots
+  std::array<std::uint32_t, kCells / 2> Joins;  // pairs of origins that meet, high and low half
+  std::array<std::uint16_t, kCells / 2> Fresh;  // the runs that touch no run above, in scan order
+  int JoinCount = 0;
+  int FreshCount = 0;
+  int RunCount = 0;
+
+  // One step up reaches the root nearly always; the loop is for the rest.
+  std::uint32_t Find(std::uint32_t Run) {
+    std::uint32_t Root = Parent[Run];
+    if (Parent[Root] != Root) [[unlikely]] {
+      while (Parent[Root] != Root) {
+        Parent[Root] = Parent[Parent[Root]];
+        Root = Parent[Root];
+      }
+    }
+    Parent[Run] = static_cast<std::uint16_t>(Root);
+    return Root;
+  }
+};
+
+// The 4-connected components of any set of cells, with their runs, numbered in the row-major
+// order of their first cells. The converter keeps four areas of a segment; the regions a
+// pathfinder searches and the inspector's survey need the others too, which are the components
+// of the open cells it did not keep.
 class TComponents {
  public:
   void Clear();
   void Label(const TSegmentRows& Cells);
   int Count() const { return ComponentCount; }
-  std::uint16_t FirstCell(int Component) const { return First[Component]; }  // r * 64 + c
-  std::uint16_t Cells(int Component) const { return Size[Component]; }
+  std::uint16_t FirstCell(int Component) const { return First[Index(Component)]; }  // r * 64 + c
+  std::uint16_t Cells(int Component) const { return Size[Index(Component)]; }
   // The component of the cell at r * 64 + c; -1 for a cell not in the set.
   int ComponentAt(int Cell) const;
-  // Calls Visit(Component, Mask) for every run of row R.
+  // Calls Visit(Component, Mask) for every run of row R, left to right.
   template <typename F>
   void ForRunsOfRow(int R, F Visit) const {
-    for (int Run = RowStart[R]; Run < RowStart[R + 1]; ++Run) Visit(ComponentOf[Run], Mask[Run]);
+    const std::uint64_t Row = Set[static_cast<std::size_t>(R)];
+    const std::uint64_t Starts = Row & ~(Row << 1);
+    for (std::uint64_t Ends = Row & ~(Row >> 1); Ends != 0; Ends &= Ends - 1) {
+      const std::uint64_t UpToEnd = Ends ^ (Ends - 1);
+      const int Begin = std::bit_width(Starts & UpToEnd) - 1;
+      Visit(ComponentOfRun(R * kSegmentSide + std::countr_zero(Ends)),
+            UpToEnd & (~std::uint64_t{0} << Begin));
+    }
   }
 
  private:
-  static constexpr int kMaxRuns = kSegmentSide * kSegmentSide / 2;
+  static std::size_t Index(int Component) { return static_cast<std::size_t>(Component); }
+  // Every run's origin points at its root once labelled.
+  int ComponentOfRun(int Run) const {
+    return Number[Forest.Parent[Forest.Parent[static_cast<std::size_t>(Run)]]];
+  }
 
-  void AddRow(int R, std::uint64_t Row);
-  int BeginOf(int Run) const;
-  int EndOf(int Run) const;
-  int Find(int Run);
-  void Join(int A, int B);
-  void Number();
-
-  std::array<std::uint64_t, kMaxRuns> Mask;
-  std::array<std::uint16_t, kMaxRuns> Parent;
-  std::array<std::uint16_t, kMaxRuns> Start;  // r * 64 + c of its first cell
-  std::array<std::uint16_t, kMaxRuns> ComponentOf;
-  std::array<std::uint16_t, kMaxRuns> First;
-  std::array<std::uint16_t, kMaxRuns> Size;
-  std::array<std::uint16_t, kSegmentSide + 1> RowStart{};
-  int RunCount = 0;
+  TForest Forest;
+  TSegmentRows Set{};
+  std::array<std::uint16_t, TForest::kCells> Number;  // of each component, at its root
+  std::array<std::uint16_t, TForest::kCells / 2> First;
+  std::array<std::uint16_t, TForest::kCells / 2> Size;
   int ComponentCount = 0;
 };
 

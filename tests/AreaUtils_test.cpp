@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -251,6 +252,75 @@ std::optional<std::string> CompareInfo(const TAreaSegment& Map) {
   return FirstDifference(Expected, Actual, kInfoSide);
 }
 
+// The components of all open cells, as TComponents gives them, against a flood fill that numbers
+// them in the row-major order of their first cells: count, first cells, sizes, the component of
+// every cell and the runs of every row.
+std::optional<std::string> CompareComponents(const TSegment& Segment) {
+  std::array<int, kSide * kSide> Expected;
+  Expected.fill(-1);
+  std::vector<int> Sizes;
+  std::vector<int> Firsts;
+  for (int Cell = 0; Cell < kSide * kSide; ++Cell) {
+    if (IsBlocked(Segment, Cell / kSide, Cell % kSide) || Expected[Cell] >= 0) continue;
+    const int Component = static_cast<int>(Sizes.size());
+    Firsts.push_back(Cell);
+    Sizes.push_back(0);
+    std::vector<int> Stack{Cell};
+    Expected[Cell] = Component;
+    while (!Stack.empty()) {
+      const int At = Stack.back();
+      Stack.pop_back();
+      ++Sizes.back();
+      const int R = At / kSide, C = At % kSide;
+      for (const auto& [DR, DC] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+        const int NR = R + DR, NC = C + DC;
+        if (NR < 0 || NR >= kSide || NC < 0 || NC >= kSide) continue;
+        if (IsBlocked(Segment, NR, NC) || Expected[NR * kSide + NC] >= 0) continue;
+        Expected[NR * kSide + NC] = Component;
+        Stack.push_back(NR * kSide + NC);
+      }
+    }
+  }
+  TSegmentRows Open = SegmentRows(Segment);
+  for (std::uint64_t& Row : Open) Row = ~Row;
+  TComponents Components;
+  Components.Label(Open);
+  if (Components.Count() != static_cast<int>(Sizes.size())) {
+    return "TComponents, count: expected " + std::to_string(Sizes.size()) + ", got " +
+           std::to_string(Components.Count());
+  }
+  for (int K = 0; K < Components.Count(); ++K) {
+    if (Components.FirstCell(K) != Firsts[static_cast<std::size_t>(K)] ||
+        Components.Cells(K) != Sizes[static_cast<std::size_t>(K)]) {
+      return "TComponents, first cell or size of component " + std::to_string(K);
+    }
+  }
+  for (int Cell = 0; Cell < kSide * kSide; ++Cell) {
+    if (Components.ComponentAt(Cell) != Expected[Cell]) {
+      return "TComponents, component of cell " + std::to_string(Cell);
+    }
+  }
+  for (int R = 0; R < kSide; ++R) {
+    const std::uint64_t Row = Open[static_cast<std::size_t>(R)];
+    std::uint64_t Seen = 0;
+    bool Right = true;
+    // Each run whole (one stretch, ending where the row's cells end), left to right, in the
+    // component of its first cell.
+    Components.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+      const int Begin = std::countr_zero(Run);
+      const bool OneStretch = ((Run >> Begin) & ((Run >> Begin) + 1)) == 0;
+      const bool Whole = (Row & (Run << 1 | Run >> 1) & ~Run) == 0;
+      Right = Right && Run != 0 && OneStretch && Whole && (Seen >> Begin) == 0 &&
+              Expected[R * kSide + Begin] == Component;
+      Seen |= Run;
+    });
+    if (!Right || Seen != Row) {
+      return "TComponents, runs of row " + std::to_string(R);
+    }
+  }
+  return std::nullopt;
+}
+
 // Labels, info values and waypoints of one segment against the model; every mismatch found, one
 // a line. The later steps run on the model's area map and, when labelling went wrong, on the real
 // one as well, so that a labelling fault neither hides nor is blamed on a fault of theirs.
@@ -281,6 +351,7 @@ std::optional<std::string> CheckSegment(const TSegment& Segment) {
     }
   };
   CheckLaterSteps(Expected, ExpectedCount, "model's");
+  if (auto Difference = CompareComponents(Segment)) Report += *Difference + "\n";
   if (MapDifference || ExpectedCount != ActualCount) {
     CheckLaterSteps(Actual, ActualCount, "real");
     Report += "expected area map:\n" + DrawAreaMap(Expected) + "got:\n" + DrawAreaMap(Actual);
