@@ -83,11 +83,12 @@ void AppendUtf8(std::string& Text, char32_t Code) {
 std::pair<char32_t, std::size_t> Utf8At(std::string_view Text, std::size_t K) {
   const auto Lead = static_cast<unsigned char>(Text[K]);
   const std::size_t Length = Lead < 0x80    ? 1
+                             : Lead >= 0xF5 ? 0
                              : Lead >= 0xF0 ? 4
                              : Lead >= 0xE0 ? 3
                              : Lead >= 0xC2 ? 2
                                             : 0;
-  if (Length == 0 || Length > 4 || K + Length > Text.size()) return {0xFFFD, 1};
+  if (Length == 0 || K + Length > Text.size()) return {0xFFFD, 1};
   char32_t Code = Length == 1 ? Lead : Lead & (0x7F >> Length);
   for (std::size_t Next = 1; Next < Length; ++Next) {
     const auto Byte = static_cast<unsigned char>(Text[K + Next]);

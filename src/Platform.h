@@ -49,6 +49,14 @@ std::vector<std::u16string> SplitCommandLine(std::u16string_view CommandLine);
 std::string Utf8Of(std::u16string_view Text);
 std::u16string Utf16Of(std::string_view Text);
 
+#if defined(_WIN32)
+// A path as the wide interfaces take it. Where the whole path is longer than folders may be
+// (248 characters), it is made absolute and given the \\?\ prefix, which lifts the limit of
+// MAX_PATH even where long paths are not enabled; shorter paths stay as they are, so that device
+// names such as NUL keep their meaning.
+std::wstring SystemPath(const std::string& Path);
+#endif
+
 // Sets the process up for the run: a failed write is reported rather than ending the process
 // by a signal (a closed pipe on standard output, a file-size limit while writing a map), and
 // every signal that ends a process and can be caught removes the temporary outputs before the

@@ -44,22 +44,6 @@ std::string Utf8OfWide(const wchar_t* Text, std::size_t Length) {
   return Utf8Of({reinterpret_cast<const char16_t*>(Text), Length});
 }
 
-// A path as the wide interfaces take it. Where the whole path is longer than folders may be
-// (248 characters), it is made absolute and given the \\?\ prefix, which lifts the limit of
-// MAX_PATH even where long paths are not enabled; shorter paths stay as they are, so that device
-// names such as NUL keep their meaning.
-std::wstring SystemPath(const std::string& Path) {
-  const std::wstring Wide = WideOf(Path);
-  if (Wide.starts_with(L"\\\\?\\")) return Wide;
-  const DWORD Needed = GetFullPathNameW(Wide.c_str(), 0, nullptr, nullptr);
-  if (Needed < MAX_PATH - 12) return Wide;
-  std::wstring Full(Needed, L'\0');
-  Full.resize(GetFullPathNameW(Wide.c_str(), Needed, Full.data(), nullptr));
-  if (Full.starts_with(L"\\\\.\\")) return Wide;  // a device
-  if (Full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + Full.substr(2);
-  return L"\\\\?\\" + Full;
-}
-
 // Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close arrives; the temporaries are
 // opened with delete sharing so that they can be removed while still open.
 BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
@@ -74,8 +58,31 @@ BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
   return FALSE;  // the default handler then ends the process
 }
 
+// Text in the code page's bytes, as programs that read a pipe or a file expect them; empty when
+// it cannot be converted. A character the code page lacks becomes '?', never a look-alike: a
+// fullwidth backslash or a division slash would otherwise come out as \\ or /, naming another
+// path. (A UTF-8 code page takes every character, and neither flag.)
+std::string CodePageBytes(std::string_view Text, const std::wstring& Wide) {
+  const bool Ascii = std::all_of(Text.begin(), Text.end(),
+                                 [](char C) { return static_cast<unsigned char>(C) < 0x80; });
+  if (Ascii) return std::string(Text);
+  const bool Utf8 = GetACP() == CP_UTF8;
+  const DWORD Flags = Utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* Missing = Utf8 ? nullptr : "?";
+  const int Units = static_cast<int>(Wide.size());
+  const int Length =
+      WideCharToMultiByte(CP_ACP, Flags, Wide.data(), Units, nullptr, 0, Missing, nullptr);
+  if (Length <= 0) return {};
+  std::string Bytes(static_cast<std::size_t>(Length), '\0');
+  if (WideCharToMultiByte(CP_ACP, Flags, Wide.data(), Units, Bytes.data(), Length, Missing,
+                          nullptr) != Length) {
+    return {};
+  }
+  return Bytes;
+}
+
 // Writes Text (UTF-8) to Output: a console takes its characters, anything else the code page's
-// bytes, as programs that read a pipe or a file expect them.
+// bytes.
 bool WriteText(HANDLE Output, std::string_view Text) {
   if (Output == nullptr || Output == INVALID_HANDLE_VALUE) return false;
   const std::wstring Wide = WideOf(Text);
@@ -83,7 +90,9 @@ bool WriteText(HANDLE Output, std::string_view Text) {
   if (GetConsoleMode(Output, &Mode) != 0) {
     for (std::size_t Done = 0; Done < Wide.size();) {
       DWORD Written = 0;
-      const auto Chunk = static_cast<DWORD>(std::min<std::size_t>(Wide.size() - Done, 8192));
+      auto Chunk = static_cast<DWORD>(std::min<std::size_t>(Wide.size() - Done, 8192));
+      // A character of two units is never cut in two.
+      if (Done + Chunk < Wide.size() && IS_HIGH_SURROGATE(Wide[Done + Chunk - 1])) --Chunk;
       if (WriteConsoleW(Output, Wide.data() + Done, Chunk, &Written, nullptr) == 0 ||
           Written == 0) {
         return false;
@@ -92,16 +101,8 @@ bool WriteText(HANDLE Output, std::string_view Text) {
     }
     return true;
   }
-  const bool Ascii = std::all_of(Text.begin(), Text.end(),
-                                 [](char C) { return static_cast<unsigned char>(C) < 0x80; });
-  std::string Bytes(Ascii ? std::string(Text) : std::string());
-  if (!Ascii) {
-    const int Length = WideCharToMultiByte(CP_ACP, 0, Wide.data(), static_cast<int>(Wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    Bytes.resize(static_cast<std::size_t>(std::max(Length, 0)));
-    WideCharToMultiByte(CP_ACP, 0, Wide.data(), static_cast<int>(Wide.size()), Bytes.data(), Length,
-                        nullptr, nullptr);
-  }
+  const std::string Bytes = CodePageBytes(Text, Wide);
+  if (Bytes.empty() && !Text.empty()) return false;
   return platform::WriteAll(FromHandle(Output),
                             {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
@@ -172,6 +173,18 @@ std::string ModulePath() {
 }
 
 }  // namespace
+
+std::wstring SystemPath(const std::string& Path) {
+  const std::wstring Wide = WideOf(Path);
+  if (Wide.starts_with(L"\\\\?\\")) return Wide;
+  const DWORD Needed = GetFullPathNameW(Wide.c_str(), 0, nullptr, nullptr);
+  if (Needed < MAX_PATH - 12) return Wide;
+  std::wstring Full(Needed, L'\0');
+  Full.resize(GetFullPathNameW(Wide.c_str(), Needed, Full.data(), nullptr));
+  if (Full.starts_with(L"\\\\.\\")) return Wide;  // a device
+  if (Full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + Full.substr(2);
+  return L"\\\\?\\" + Full;
+}
 
 void PrepareProcess() {
   SetConsoleCtrlHandler(RemovePendingFilesOnControl, TRUE);
@@ -301,8 +314,17 @@ bool IsHeld(const std::string& Path) {
     CloseHandle(Opened);
     return false;
   }
-  // Open without sharing; a file being removed (access denied) has been let go.
-  return GetLastError() == ERROR_SHARING_VIOLATION;
+  if (GetLastError() == ERROR_SHARING_VIOLATION) return true;  // open without sharing
+  // Access denied: either the file is being removed, so let go, or its permissions keep this
+  // user from reading it, and then nothing shows that it is free. Attributes tell them apart:
+  // a file being removed cannot be opened at all.
+  if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+  const HANDLE Present = CreateFileW(SystemPath(Path).c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (Present == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(Present);
+  return true;
 }
 
 bool TakePermissions(const std::string&, TFileHandle) {

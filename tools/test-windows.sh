@@ -68,6 +68,15 @@ check_naming 'C:\maps\Infantry1Level0Map.raw' maps InfantryInfo.raw Infantry.raw
 check_naming 'C:\maps2\Tank0Level0Map.raw' maps2 TankInfo.raw Tank.raw
 check_naming 'C:\my maps\Jeep3Level0Map.raw' 'my maps' JeepInfo.raw Jeep.raw
 cmp "$Drive/maps/InfantryInfo.raw" "$Drive/maps2/TankInfo.raw"
+# Redirected, a character the code page lacks comes as '?', never as a look-alike: a fullwidth
+# backslash (U+FF3C) or a division slash (U+2215) must not name another path in a log.
+Folder='look＼alike∕names'
+rm -rf "${Drive:?}/$Folder" && mkdir -p "$Drive/$Folder"
+cp build-windows/Map.raw "$Drive/$Folder/Tank1Level0Map.raw"
+wine build-windows/varnholt.exe "C:\\$Folder\\Tank1Level0Map.raw" > build-windows/console.txt
+grep -qxF 'Reading C:\look?alike?names\Tank1Level0Map.raw...'$'\r' build-windows/console.txt
+test -s "$Drive/$Folder/TankInfo.raw"
+echo "ok: C:\\$Folder\\Tank1Level0Map.raw, redirected, reads C:\\look?alike?names\\..."
 
 echo "== names in any language, and paths past 260 characters"
 # What the Linux build makes of the same map: the maps and the inspector's picture.
