@@ -256,30 +256,17 @@ std::optional<std::string> CompareInfo(const TAreaSegment& Map) {
 // them in the row-major order of their first cells: count, first cells, sizes, the component of
 // every cell and the runs of every row.
 std::optional<std::string> CompareComponents(const TSegment& Segment) {
-  std::array<int, kSide * kSide> Expected;
-  Expected.fill(-1);
+  const std::vector<int> Expected = model::ModelComponents(Segment);
   std::vector<int> Sizes;
   std::vector<int> Firsts;
   for (int Cell = 0; Cell < kSide * kSide; ++Cell) {
-    if (IsBlocked(Segment, Cell / kSide, Cell % kSide) || Expected[Cell] >= 0) continue;
-    const int Component = static_cast<int>(Sizes.size());
-    Firsts.push_back(Cell);
-    Sizes.push_back(0);
-    std::vector<int> Stack{Cell};
-    Expected[Cell] = Component;
-    while (!Stack.empty()) {
-      const int At = Stack.back();
-      Stack.pop_back();
-      ++Sizes.back();
-      const int R = At / kSide, C = At % kSide;
-      for (const auto& [DR, DC] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-        const int NR = R + DR, NC = C + DC;
-        if (NR < 0 || NR >= kSide || NC < 0 || NC >= kSide) continue;
-        if (IsBlocked(Segment, NR, NC) || Expected[NR * kSide + NC] >= 0) continue;
-        Expected[NR * kSide + NC] = Component;
-        Stack.push_back(NR * kSide + NC);
-      }
+    const int Component = Expected[static_cast<std::size_t>(Cell)];
+    if (Component < 0) continue;
+    if (static_cast<std::size_t>(Component) == Sizes.size()) {
+      Sizes.push_back(0);
+      Firsts.push_back(Cell);
     }
+    ++Sizes[static_cast<std::size_t>(Component)];
   }
   TSegmentRows Open = SegmentRows(Segment);
   for (std::uint64_t& Row : Open) Row = ~Row;
@@ -296,7 +283,7 @@ std::optional<std::string> CompareComponents(const TSegment& Segment) {
     }
   }
   for (int Cell = 0; Cell < kSide * kSide; ++Cell) {
-    if (Components.ComponentAt(Cell) != Expected[Cell]) {
+    if (Components.ComponentAt(Cell) != Expected[static_cast<std::size_t>(Cell)]) {
       return "TComponents, component of cell " + std::to_string(Cell);
     }
   }
@@ -311,7 +298,7 @@ std::optional<std::string> CompareComponents(const TSegment& Segment) {
       const bool OneStretch = ((Run >> Begin) & ((Run >> Begin) + 1)) == 0;
       const bool Whole = (Row & (Run << 1 | Run >> 1) & ~Run) == 0;
       Right = Right && Run != 0 && OneStretch && Whole && (Seen >> Begin) == 0 &&
-              Expected[R * kSide + Begin] == Component;
+              Expected[static_cast<std::size_t>(R * kSide + Begin)] == Component;
       Seen |= Run;
     });
     if (!Right || Seen != Row) {

@@ -40,34 +40,29 @@ void SetLink(std::array<std::uint8_t, 2>& Links, int A, int B) {
 
 }  // namespace
 
-void ModelLabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {
+std::vector<int> ModelComponents(const TSegment& Segment) {
   constexpr int kCells = kSide * kSide;
-  std::vector<std::uint8_t> Open(kCells);
-  for (int R = 0; R < kSide; ++R) {
-    for (int C = 0; C < kSide; ++C) Open[CellIndex(R, C)] = IsBlocked(Segment, R, C) ? 0 : 1;
-  }
   // Areas are numbered 0, 1, ... in the row-major order of their first cells, because the scan
   // starts a fill at the first cell of every area not yet reached.
   std::vector<int> AreaOf(kCells, -1);
-  std::vector<int> Sizes;
+  int Count = 0;
   std::vector<int> Stack;
   for (int First = 0; First < kCells; ++First) {
-    if (Open[static_cast<std::size_t>(First)] == 0 || AreaOf[static_cast<std::size_t>(First)] >= 0)
+    if (IsBlocked(Segment, First / kSide, First % kSide) ||
+        AreaOf[static_cast<std::size_t>(First)] >= 0)
       continue;
-    const int Area = static_cast<int>(Sizes.size());
-    Sizes.push_back(0);
+    const int Area = Count++;
     AreaOf[static_cast<std::size_t>(First)] = Area;
     Stack.push_back(First);
     while (!Stack.empty()) {
       const int Cell = Stack.back();
       Stack.pop_back();
-      ++Sizes.back();
       const int R = Cell / kSide;
       const int C = Cell % kSide;
       auto Visit = [&](int NR, int NC) {
         if (NR < 0 || NR >= kSide || NC < 0 || NC >= kSide) return;
         const std::size_t Next = CellIndex(NR, NC);
-        if (Open[Next] == 0 || AreaOf[Next] >= 0) return;
+        if (IsBlocked(Segment, NR, NC) || AreaOf[Next] >= 0) return;
         AreaOf[Next] = Area;
         Stack.push_back(static_cast<int>(Next));
       };
@@ -76,6 +71,17 @@ void ModelLabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_
       Visit(R, C - 1);
       Visit(R, C + 1);
     }
+  }
+  return AreaOf;
+}
+
+void ModelLabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {
+  const std::vector<int> AreaOf = ModelComponents(Segment);
+  std::vector<int> Sizes;
+  for (const int Area : AreaOf) {
+    if (Area < 0) continue;
+    if (static_cast<std::size_t>(Area) == Sizes.size()) Sizes.push_back(0);
+    ++Sizes[static_cast<std::size_t>(Area)];
   }
   // Stable, so areas of equal size keep the order of their first cells.
   std::vector<int> Order(Sizes.size());

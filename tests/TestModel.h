@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "SegUtils.h"
 #include "UTypes.h"
 
 namespace varnholt::model {
+
+// The 4-connected open areas by flood fill: per cell r * 64 + c, its area, numbered 0, 1, ... in
+// the row-major order of the areas' first cells; -1 for a blocked cell.
+std::vector<int> ModelComponents(const TSegment& Segment);
 
 // Flood fill of the 4-connected open areas, found in row-major order of their first cells, then
 // ranked by size (larger first, equal sizes in discovery order); the first four are numbered
