@@ -112,11 +112,9 @@ void TCellStore::SetRows(std::size_t K, const TSegmentRows& Blocked) {
 std::size_t TCellStore::RecordBytes() const {
   std::size_t Bytes = 0;
   for (std::size_t K = 0; K < std::size_t{Side} * Side; ++K) {
-    const bool Uniform = Edited.empty() || Edited[K] == kAsRead
-                             ? Level0.Record(K).size() == 4
-                             : AllRowsAre(EditedRows[Edited[K]], 0) ||
-                                   AllRowsAre(EditedRows[Edited[K]], ~std::uint64_t{0});
-    Bytes += Uniform ? 4 : 4 + sizeof(TSegment);
+    Bytes += Edited.empty() || Edited[K] == kAsRead
+                 ? Level0.Record(K).size()
+                 : varnholt::RecordBytes(RecordTag(EditedRows[Edited[K]]));
   }
   return Bytes;
 }
@@ -128,9 +126,7 @@ void TCellStore::WriteRecords(TWriter& File) const {
       if (File.Write(Record) != Record.size()) throw Exception("Error writing file");
       continue;
     }
-    TSegment Segment;
-    StoreRows(Segment.data(), EditedRows[Edited[K]]);
-    WriteSegment(File, Segment);
+    WriteSegment(File, EditedRows[Edited[K]]);
   }
 }
 

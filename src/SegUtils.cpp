@@ -17,6 +17,15 @@ void WriteExactly(TWriter& File, std::span<const std::uint8_t> Bytes) {
 
 constexpr std::size_t kMostRecordBytes = 4 + sizeof(TSegment);
 
+bool IsFilledTag(std::int32_t Tag) {
+  return Tag == segFilledLow || Tag == segFilledHigh;
+}
+
+// Cell (R, C) of a level-0 payload: bit C % 8 of byte R * 8 + C / 8, set where blocked.
+bool PayloadBit(const std::uint8_t* Payload, int R, int C) {
+  return (Payload[static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) != 0;
+}
+
 void WriteWords(TWriter& File, std::span<const std::int32_t> Words) {
   std::array<std::uint8_t, kHeaderBytes> Bytes{};
   for (std::size_t K = 0; K < Words.size(); ++K) StoreLE32(&Bytes[4 * K], Words[K]);
@@ -116,7 +125,7 @@ TSegmentRows SegmentRows(const TSegment& Segment) {
 }
 
 bool IsBlocked(const TSegment& Segment, int R, int C) {
-  return (Segment[static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) != 0;
+  return PayloadBit(Segment.data(), R, C);
 }
 
 void ReadSegment(TReader& File, TSegment& Segment) {
@@ -134,15 +143,21 @@ void ReadSegment(TReader& File, TSegment& Segment) {
   }
 }
 
+std::size_t RecordBytes(std::int32_t Tag) {
+  return IsFilledTag(Tag) ? 4 : kMostRecordBytes;
+}
+
+void WriteSegment(TWriter& File, const TSegmentRows& Rows) {
+  const std::int32_t Tag = RecordTag(Rows);
+  WriteWords(File, std::array{Tag});
+  if (IsFilledTag(Tag)) return;
+  TSegment Payload;
+  StoreRows(Payload.data(), Rows);
+  WriteExactly(File, Payload);
+}
+
 void WriteSegment(TWriter& File, const TSegment& Segment) {
-  const auto AllAre = [&Segment](std::uint8_t Byte) {
-    return std::all_of(Segment.begin(), Segment.end(),
-                       [Byte](std::uint8_t B) { return B == Byte; });
-  };
-  if (AllAre(0x00)) return WriteWords(File, std::array{segFilledLow});
-  if (AllAre(0xFF)) return WriteWords(File, std::array{segFilledHigh});
-  WriteWords(File, std::array{segExplicit});
-  WriteExactly(File, Segment);
+  WriteSegment(File, SegmentRows(Segment));
 }
 
 void TLevel0Records::Read(TReader& File, std::uint32_t SegmentsPerSide, std::uint64_t Available) {
@@ -166,11 +181,9 @@ void TLevel0Records::FindStarts(std::uint32_t SegmentsPerSide) {
   for (std::uint64_t& Start : Starts.All()) {
     if (Filled - Position < 4) throw Exception("Error reading file");
     Start = Position;
-    const std::int32_t Tag = LoadLE32(&Contents[Position]);
-    Position += 4;
-    if (Tag == segFilledLow || Tag == segFilledHigh) continue;
-    if (Filled - Position < sizeof(TSegment)) throw Exception("Error reading file");
-    Position += sizeof(TSegment);
+    const std::size_t Bytes = RecordBytes(LoadLE32(&Contents[Position]));
+    if (Filled - Position < Bytes) throw Exception("Error reading file");
+    Position += Bytes;
   }
 }
 
@@ -191,15 +204,12 @@ TSegmentRows TLevel0Records::Rows(std::size_t K) const {
 
 bool TLevel0Records::IsBlocked(std::size_t K, int R, int C) const {
   const std::int32_t Kind = Tag(K);
-  if (Kind == segFilledLow || Kind == segFilledHigh) return Kind == segFilledHigh;
-  return (Contents[Starts.All()[K] + 4 + static_cast<std::size_t>(R * 8 + C / 8)] >> (C % 8) & 1) !=
-         0;
+  if (IsFilledTag(Kind)) return Kind == segFilledHigh;
+  return PayloadBit(&Contents[Starts.All()[K] + 4], R, C);
 }
 
 std::span<const std::uint8_t> TLevel0Records::Record(std::size_t K) const {
-  const std::int32_t Kind = Tag(K);
-  const bool Uniform = Kind == segFilledLow || Kind == segFilledHigh;
-  return {&Contents[Starts.All()[K]], Uniform ? std::size_t{4} : 4 + sizeof(TSegment)};
+  return {&Contents[Starts.All()[K]], RecordBytes(Tag(K))};
 }
 
 TSegment TLevel0Records::Segment(std::size_t K) const {
@@ -209,8 +219,8 @@ TSegment TLevel0Records::Segment(std::size_t K) const {
 }
 
 void WriteInfoRows(TWriter& File, const TInfoRows& Rows) {
-  if (AllRowsAre(Rows, 0)) return WriteInfoRecord(File, {}, segFilledLow);
-  if (AllRowsAre(Rows, ~std::uint64_t{0})) return WriteInfoRecord(File, {}, segFilledHigh);
+  const std::int32_t Tag = RecordTag(Rows);
+  if (Tag != segExplicit) return WriteInfoRecord(File, {}, Tag);
   TInfoPayload Payload;
   StoreRows(Payload.data(), Rows);
   WriteInfoRecord(File, Payload, segExplicit);

@@ -41,6 +41,13 @@ template <std::size_t N>
 bool AllRowsAre(const std::array<std::uint64_t, N>& Rows, std::uint64_t Row) {
   return std::all_of(Rows.begin(), Rows.end(), [Row](std::uint64_t R) { return R == Row; });
 }
+// The tag of the record that holds Rows: a filled one where every bit is alike.
+template <std::size_t N>
+std::int32_t RecordTag(const std::array<std::uint64_t, N>& Rows) {
+  if (AllRowsAre(Rows, 0)) return segFilledLow;
+  if (AllRowsAre(Rows, ~std::uint64_t{0})) return segFilledHigh;
+  return segExplicit;
+}
 
 std::uint16_t LinkWord(const std::array<std::uint8_t, 2>& Links);
 void StoreLinkWord(std::array<std::uint8_t, 2>& Links, std::uint16_t Word);
@@ -104,6 +111,9 @@ bool IsBlocked(const TSegment& Segment, int R, int C);
 void ReadSegment(TReader& File, TSegment& Segment);
 // The counterpart of ReadSegment: a filled record where every cell is alike.
 void WriteSegment(TWriter& File, const TSegment& Segment);
+void WriteSegment(TWriter& File, const TSegmentRows& Blocked);
+// The bytes of a level-0 record with this tag: the tag's four, and the payload unless filled.
+std::size_t RecordBytes(std::int32_t Tag);
 
 // The records of a level-0 map, read in one piece as the file holds them, with where each one
 // begins; filled records stay four bytes.
