@@ -22,37 +22,6 @@ std::string CellText(TMapCell Cell) {
   return std::to_string(Cell.Row) + ", " + std::to_string(Cell.Column);
 }
 
-// ---- Finding a cell's region ----
-
-struct TSegmentCell {
-  std::uint64_t Segment;
-  int Cell;  // r * 64 + c
-};
-
-TSegmentCell Locate(const TCellStore& Cells, TMapCell Cell) {
-  return {
-      std::uint64_t{Cell.Row / kSegmentSide} * Cells.SegmentsPerSide() + Cell.Column / kSegmentSide,
-      static_cast<int>(Cell.Row % kSegmentSide * kSegmentSide + Cell.Column % kSegmentSide)};
-}
-
-bool HasCell(const TSegmentRows& Rows, int Cell) {
-  return (Rows[static_cast<std::size_t>(Cell / kSegmentSide)] >> (Cell % kSegmentSide) & 1) != 0;
-}
-
-// The region of an open cell, by labelling its segment again as the map was built.
-std::uint16_t RegionOf(const TRegionMap& Map, TSegmentCell At) {
-  const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
-  TAreaMasks Masks;
-  LabelAreaMasks(Blocked, Masks);
-  for (int A = 0; A < Masks.Count; ++A) {
-    if (HasCell(Masks.Rows[static_cast<std::size_t>(A)], At.Cell))
-      return static_cast<std::uint16_t>(A);
-  }
-  const auto Erased = std::make_unique<TComponents>();
-  Erased->Label(ErasedCells(Blocked, Masks));
-  return static_cast<std::uint16_t>(Masks.Count + Erased->ComponentAt(At.Cell));
-}
-
 void CheckCell(const TCellStore& Cells, TMapCell Cell) {
   if (!Cells.IsInside(Cell)) throw Exception("Cell outside the map: " + CellText(Cell));
   if (!Cells.IsOpen(Cell)) throw Exception("Cell blocked: " + CellText(Cell));
@@ -166,8 +135,7 @@ std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
 }
 
 TNode NodeAt(const TRegionMap& Map, TMapCell Cell) {
-  const TSegmentCell At = Locate(Map.Cells(), Cell);
-  return NodeOf(At.Segment, RegionOf(Map, At));
+  return NodeOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell));
 }
 
 // A* over the regions, each standing at its place, a step costing the distance between places
@@ -358,8 +326,8 @@ void TCellSearch::Expand(const TEntry& Entry, std::uint64_t Cost, std::uint64_t 
 
 std::int64_t TCellSearch::Run(TMapCell Start, TMapCell GoalCell, std::vector<TMapCell>* Path) {
   Goal = GoalCell;
-  const TSegmentCell From = Locate(Cells, Start);
-  const TSegmentCell To = Locate(Cells, GoalCell);
+  const TSegmentCell From = Cells.Locate(Start);
+  const TSegmentCell To = Cells.Locate(GoalCell);
   StartSlot = SlotOf(From.Segment);
   StartCell = From.Cell;
   std::uint64_t Bound = Estimate(Slots[StartSlot], From.Cell);

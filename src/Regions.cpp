@@ -87,13 +87,13 @@ TSegmentRows TCellStore::Rows(std::size_t K) const {
 }
 
 bool TCellStore::IsOpen(TMapCell Cell) const {
-  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide;
-  const int R = static_cast<int>(Cell.Row % kSegmentSide);
-  const int C = static_cast<int>(Cell.Column % kSegmentSide);
-  if (!Edited.empty() && Edited[K] != kAsRead) {
-    return (EditedRows[Edited[K]][static_cast<std::size_t>(R)] >> C & 1) == 0;
+  const TSegmentCell At = Locate(Cell);
+  const int R = At.Cell / kSegmentSide;
+  const int C = At.Cell % kSegmentSide;
+  if (!Edited.empty() && Edited[At.Segment] != kAsRead) {
+    return (EditedRows[Edited[At.Segment]][static_cast<std::size_t>(R)] >> C & 1) == 0;
   }
-  return !Level0.IsBlocked(K, R, C);
+  return !Level0.IsBlocked(At.Segment, R, C);
 }
 
 void TCellStore::MakeRoom(std::size_t Segments) {
@@ -400,18 +400,36 @@ TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
   return std::move(Map);
 }
 
+namespace {
+
+// The kept area, 0 ... 3, that holds the cell, -1 where none does; Masks get the kept areas.
+int KeptAreaAt(const TSegmentRows& Blocked, int Cell, TAreaMasks& Masks) {
+  LabelAreaMasks(Blocked, Masks);
+  const auto Row = static_cast<std::size_t>(Cell / kSegmentSide);
+  for (int A = 0; A < Masks.Count; ++A) {
+    if ((Masks.Rows[static_cast<std::size_t>(A)][Row] >> (Cell % kSegmentSide) & 1) != 0) return A;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int AreaOf(const TRegionMap& Map, TMapCell Cell) {
   if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
-  const std::size_t K = std::size_t{Cell.Row / kSegmentSide} * Map.Cells().SegmentsPerSide() +
-                        Cell.Column / kSegmentSide;
+  const TSegmentCell At = Map.Cells().Locate(Cell);
   TAreaMasks Masks;
-  LabelAreaMasks(Map.Cells().Rows(K), Masks);
-  for (std::size_t A = 0; A < static_cast<std::size_t>(Masks.Count); ++A) {
-    if ((Masks.Rows[A][Cell.Row % kSegmentSide] >> (Cell.Column % kSegmentSide) & 1) != 0) {
-      return static_cast<int>(A) + 1;
-    }
-  }
-  return 0;
+  return KeptAreaAt(Map.Cells().Rows(At.Segment), At.Cell, Masks) + 1;
+}
+
+std::uint16_t RegionOf(const TRegionMap& Map, TMapCell Cell) {
+  const TSegmentCell At = Map.Cells().Locate(Cell);
+  const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
+  TAreaMasks Masks;
+  const int Kept = KeptAreaAt(Blocked, At.Cell, Masks);
+  if (Kept >= 0) return static_cast<std::uint16_t>(Kept);
+  const auto Erased = std::make_unique<TComponents>();
+  Erased->Label(ErasedCells(Blocked, Masks));
+  return static_cast<std::uint16_t>(Masks.Count + Erased->ComponentAt(At.Cell));
 }
 
 }  // namespace varnholt

@@ -23,6 +23,12 @@ struct TMapCell {
   friend bool operator==(const TMapCell&, const TMapCell&) = default;
 };
 
+// A cell of the map as its segment, counted in grid order, and r * 64 + c within it.
+struct TSegmentCell {
+  std::uint64_t Segment;
+  int Cell;
+};
+
 // The cells of a map: the level-0 map's records as read, and the segments edited since.
 class TCellStore {
  public:
@@ -36,6 +42,10 @@ class TCellStore {
     return Cell.Row < CellsPerSide() && Cell.Column < CellsPerSide();
   }
   bool IsOpen(TMapCell Cell) const;
+  TSegmentCell Locate(TMapCell Cell) const {
+    return {std::uint64_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide,
+            static_cast<int>(Cell.Row % kSegmentSide * kSegmentSide + Cell.Column % kSegmentSide)};
+  }
   // Room for Segments more edited segments, so that as many SetRows cannot fail.
   void MakeRoom(std::size_t Segments);
   void SetRows(std::size_t K, const TSegmentRows& Blocked);
@@ -147,5 +157,8 @@ class TRegionBuilder {
 
 // The kept area of the cell, 1 ... 4, or 0 for a blocked cell or a cell of an erased area.
 int AreaOf(const TRegionMap& Map, TMapCell Cell);
+// The region of an open cell within its segment, by labelling the segment again as the map was
+// built.
+std::uint16_t RegionOf(const TRegionMap& Map, TMapCell Cell);
 
 }  // namespace varnholt
