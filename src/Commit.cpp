@@ -355,14 +355,28 @@ enum class TStage {
   Unknown,  // some name holds a file the run never wrote or found: the journal is stale
 };
 
+// Whether Target holds what the plan found there: its old file, or nothing; the old file may
+// have been moved aside to Backup already.
+bool HoldsAsFound(const TPlacement& File, const std::optional<platform::TEntry>& Target,
+                  const std::optional<platform::TEntry>& Backup) {
+  if (!File.OldId) return !Target;
+  return IsFile(Target, File.OldId) || (!Target && IsFile(Backup, File.OldId));
+}
+
+std::optional<platform::TEntry> BackupOf(const TCommitPlan& Plan, const TPlacement& File) {
+  return File.Backup.empty() ? std::nullopt : platform::EntryAt(Plan.At(File.Backup));
+}
+
+bool IsAsFound(const TCommitPlan& Plan, const TPlacement& File) {
+  return HoldsAsFound(File, platform::EntryAt(Plan.At(File.Target)), BackupOf(Plan, File));
+}
+
 TStage StageOf(const TCommitPlan& Plan, const TPlacement& File) {
   const auto Temporary = platform::EntryAt(Plan.At(File.Temporary));
   const auto Target = platform::EntryAt(Plan.At(File.Target));
-  const bool HasBackup = !File.Backup.empty();
-  const auto Backup = HasBackup ? platform::EntryAt(Plan.At(File.Backup)) : std::nullopt;
+  const auto Backup = BackupOf(Plan, File);
   if (Backup && !IsFile(Backup, File.OldId)) return TStage::Unknown;
-  // The old file at the target, or moved aside to the backup; or none where none was found.
-  const bool OldAtHand = File.OldId ? IsFile(Target, File.OldId) || (Backup && !Target) : !Target;
+  const bool OldAtHand = HoldsAsFound(File, Target, Backup);
   if (Temporary) {
     const bool Ours = Temporary->Regular && Temporary->Own && Temporary->Links == 1 &&
                       IsFile(Temporary, File.TemporaryId);
@@ -408,16 +422,6 @@ bool IsUntouchable(const std::string& Path, const TCommitRules& Rules) {
   const auto Entry = platform::EntryAt(Path);
   return Entry && std::find(Rules.Untouchable.begin(), Rules.Untouchable.end(), Entry->Identity) !=
                       Rules.Untouchable.end();
-}
-
-// Whether the target still holds what the plan found there: its old file, or nothing; the old
-// file may have been moved aside to the backup already.
-bool IsAsFound(const TCommitPlan& Plan, const TPlacement& File) {
-  const auto Target = platform::EntryAt(Plan.At(File.Target));
-  if (!File.OldId) return !Target;
-  return IsFile(Target, File.OldId) ||
-         (!Target && !File.Backup.empty() &&
-          IsFile(platform::EntryAt(Plan.At(File.Backup)), File.OldId));
 }
 
 bool KeepOld(const TCommitPlan& Plan, const TPlacement& File) {
