@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -60,13 +61,19 @@ varnholt_map* OpenMap(const char* Level0Path, bool Check) {
   return Map.release();
 }
 
-// A cell of the map; fails for one outside it, negative coordinates included.
-TMapCell CellOf(const varnholt_map* Map, std::int32_t Row, std::int32_t Column) {
+// The cell at Row, Column; none outside the map, negative coordinates included.
+std::optional<TMapCell> CellAt(const varnholt_map* Map, std::int32_t Row, std::int32_t Column) {
   const TMapCell Cell{static_cast<std::uint32_t>(Row), static_cast<std::uint32_t>(Column)};
-  if (Row < 0 || Column < 0 || !Map->Regions.Cells().IsInside(Cell)) {
+  if (Row < 0 || Column < 0 || !Map->Regions.Cells().IsInside(Cell)) return std::nullopt;
+  return Cell;
+}
+
+TMapCell CellOf(const varnholt_map* Map, std::int32_t Row, std::int32_t Column) {
+  const std::optional<TMapCell> Cell = CellAt(Map, Row, Column);
+  if (!Cell) {
     throw Exception("Cell outside the map: " + std::to_string(Row) + ", " + std::to_string(Column));
   }
-  return Cell;
+  return *Cell;
 }
 
 }  // namespace
@@ -95,9 +102,8 @@ int32_t varnholt_cells_per_side(const varnholt_map* map) {
 }
 
 int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t column) {
-  const TMapCell Cell{static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column)};
-  if (row < 0 || column < 0 || !map->Regions.Cells().IsInside(Cell)) return -1;
-  return AreaOf(map->Regions, Cell);
+  const std::optional<TMapCell> Cell = CellAt(map, row, column);
+  return Cell ? AreaOf(map->Regions, *Cell) : -1;
 }
 
 int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column0, int32_t row1,
