@@ -34,13 +34,17 @@ std::vector<TSample> DrawPairs(const TRegionMap& Map, std::size_t Pairs, std::ui
   return Samples;
 }
 
+// A path found, its length over the shortest; 1 for a path of no steps.
+double LengthRatio(const TPathAnswer& Answer) {
+  const auto Steps = static_cast<std::int64_t>(Answer.Path.size()) - 1;
+  return Answer.Shortest > 0 ? static_cast<double>(Steps) / static_cast<double>(Answer.Shortest)
+                             : 1;
+}
+
 void Measure(const TRegionMap& Map, TSample& Sample) {
-  const std::vector<TMapCell> Path = FindPath(Map, Sample.From, Sample.To);
-  const std::int64_t Shortest = ShortestPathLength(Map, Sample.From, Sample.To);
-  Sample.Found = !Path.empty();
-  if (Sample.Found && Shortest > 0) {
-    Sample.Ratio = static_cast<double>(Path.size() - 1) / static_cast<double>(Shortest);
-  }
+  const TPathAnswer Answer = AnswerQuery(Map, {Sample.From, Sample.To});
+  Sample.Found = !Answer.Path.empty();
+  if (Sample.Found) Sample.Ratio = LengthRatio(Answer);
 }
 
 // The value at the nearest rank of Percent in Sorted.
@@ -132,11 +136,8 @@ std::string ReportLine(const TPathReport& Report) {
 std::string AnswerLine(const TPathQuery& Query, const TPathAnswer& Answer) {
   const std::string Between = CellText(Query.From) + " to " + CellText(Query.To) + ": ";
   if (Answer.Path.empty()) return Between + "none, the grid connects no path between them";
-  const auto Steps = static_cast<std::int64_t>(Answer.Path.size()) - 1;
-  const double Ratio =
-      Answer.Shortest > 0 ? static_cast<double>(Steps) / static_cast<double>(Answer.Shortest) : 1;
-  return Between + std::to_string(Steps) + " steps, the shortest " +
-         std::to_string(Answer.Shortest) + " (" + Fixed(Ratio) + ")";
+  return Between + std::to_string(Answer.Path.size() - 1) + " steps, the shortest " +
+         std::to_string(Answer.Shortest) + " (" + Fixed(LengthRatio(Answer)) + ")";
 }
 
 }  // namespace varnholt::inspect
