@@ -156,13 +156,7 @@ void TSurveyBuilder::Add(std::size_t K, const TSegmentRows& Blocked, const TArea
   const auto I = static_cast<std::uint32_t>(K / Sweep->N);
   const auto J = static_cast<std::uint32_t>(K % Sweep->N);
   TComponents& Erased = Sweep->Components;
-  const TSegmentRows ErasedRows = ErasedCells(Blocked, Masks);
-  // Most segments have no area beyond the fourth: nothing to label then.
-  if (AllRowsAre(ErasedRows, 0)) {
-    Erased.Clear();
-  } else {
-    Erased.Label(ErasedRows);
-  }
+  Erased.Label(ErasedCells(Blocked, Masks));  // only the rows the set holds are scanned
   CountSegment(Blocked, Masks, Erased.Count(), Sweep->Census);
   TSides Sides(kNoNode);
   std::vector<std::uint32_t>& ErasedNodes = Sweep->ErasedNodes;

@@ -449,11 +449,6 @@ void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
   for (std::size_t K = 0; K < Borders.All().size(); ++K) Linker.Add(K, Borders.All()[K], Records);
 }
 
-void TComponents::Clear() {
-  Set.fill(0);
-  ComponentCount = 0;
-}
-
 // The labeller's own scan and joins, on the set as the open cells; then each fresh run points
 // straight at its root, and the roots, met in scan order, are numbered.
 void TComponents::Label(const TSegmentRows& Cells) {

@@ -145,7 +145,6 @@ struct TForest {
 // of the open cells it did not keep.
 class TComponents {
  public:
-  void Clear();
   void Label(const TSegmentRows& Cells);
   int Count() const { return ComponentCount; }
   std::uint16_t FirstCell(int Component) const { return First[Index(Component)]; }  // r * 64 + c
