@@ -307,9 +307,7 @@ bool IsHeld(const std::string& Path) {
       (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return false;
   }
-  const HANDLE Opened = CreateFileW(SystemPath(Path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE Opened = OpenEntry(Path, GENERIC_READ);
   if (Opened != INVALID_HANDLE_VALUE) {
     CloseHandle(Opened);
     return false;
@@ -319,9 +317,7 @@ bool IsHeld(const std::string& Path) {
   // user from reading it, and then nothing shows that it is free. Attributes tell them apart:
   // a file being removed cannot be opened at all.
   if (GetLastError() != ERROR_ACCESS_DENIED) return false;
-  const HANDLE Present = CreateFileW(SystemPath(Path).c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE Present = OpenEntry(Path, FILE_READ_ATTRIBUTES);
   if (Present == INVALID_HANDLE_VALUE) return false;
   CloseHandle(Present);
   return true;
