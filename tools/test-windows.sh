@@ -21,6 +21,24 @@ cmake --build build --parallel --target varnholt varnholt-inspect varnholt-genma
   varnholt_inspect_tests
 
 source tools/wine-env.sh
+# Runs a Windows program in a folder, its standard output in build-windows/output.txt. Should
+# Wine lose its own server all the same, the run is made once more and says so; any other
+# failure shows what the program printed.
+run_windows() {  # folder, program (from the project's root), arguments
+  local Folder=$1 Program=$PWD/$2 Attempt
+  shift 2
+  for Attempt in 1 2; do
+    if (cd "$Folder" && wine "$Program" "$@") > build-windows/output.txt \
+        2> build-windows/errors.txt; then
+      return 0
+    fi
+    grep -q '^wine client error' build-windows/errors.txt && [ "$Attempt" = 1 ] || break
+    echo "note: Wine lost its server; running ${Program##*/} again"
+    wineserver -p > /dev/null 2>&1 || true
+  done
+  cat build-windows/output.txt build-windows/errors.txt
+  return 1
+}
 
 echo "== unit tests under Wine"
 wine build-windows/tests/varnholt_unit_tests.exe
@@ -37,9 +55,9 @@ echo "== the sample map: the same maps, report and picture as on Linux"
 Drive="$WINEPREFIX/drive_c"
 rm -rf "$Drive/sample" build-windows/sample && mkdir -p "$Drive/sample" build-windows/sample
 cp examples/Sample1Level0Map.raw "$Drive/sample/" && cp examples/Sample1Level0Map.raw build-windows/sample/
-wine build-windows/varnholt.exe 'C:\sample\Sample1Level0Map.raw' > /dev/null
-wine build-windows/inspect/varnholt-inspect.exe 'C:\sample\Sample1Level0Map.raw' \
-  | sed 's/C:\\sample\\//' > build-windows/sample/windows-report.txt
+run_windows . build-windows/varnholt.exe 'C:\sample\Sample1Level0Map.raw'
+run_windows . build-windows/inspect/varnholt-inspect.exe 'C:\sample\Sample1Level0Map.raw'
+sed 's/C:\\sample\\//' build-windows/output.txt > build-windows/sample/windows-report.txt
 (cd build-windows/sample && ../../build/varnholt Sample1Level0Map.raw > /dev/null &&
   ../../build/inspect/varnholt-inspect Sample1Level0Map.raw > linux-report.txt)
 for File in SampleInfo.raw Sample.raw SampleInspect.png; do
@@ -59,8 +77,8 @@ check_naming() {  # argument, folder under C:, expected info and waypoint names
   cp build-windows/Map.raw "$Drive/$Folder/$Name"
   local Expected="${Banner}Reading $Argument...${CRLF}Calculating...${CRLF}"
   Expected+="Writing $Dir\\$Info...${CRLF}Writing $Dir\\$Waypoint...${CRLF}Done.${CRLF}"
-  wine build-windows/varnholt.exe "$Argument" > build-windows/console.txt
-  cmp <(printf '%s' "$Expected") build-windows/console.txt
+  run_windows . build-windows/varnholt.exe "$Argument"
+  cmp <(printf '%s' "$Expected") build-windows/output.txt
   test -s "$Drive/$Folder/$Info" && test -s "$Drive/$Folder/$Waypoint"
   echo "ok: $Argument -> $Info, $Waypoint"
 }
@@ -73,8 +91,8 @@ cmp "$Drive/maps/InfantryInfo.raw" "$Drive/maps2/TankInfo.raw"
 Folder='look＼alike∕names'
 rm -rf "${Drive:?}/$Folder" && mkdir -p "$Drive/$Folder"
 cp build-windows/Map.raw "$Drive/$Folder/Tank1Level0Map.raw"
-wine build-windows/varnholt.exe "C:\\$Folder\\Tank1Level0Map.raw" > build-windows/console.txt
-grep -qxF 'Reading C:\look?alike?names\Tank1Level0Map.raw...'$'\r' build-windows/console.txt
+run_windows . build-windows/varnholt.exe "C:\\$Folder\\Tank1Level0Map.raw"
+grep -qxF 'Reading C:\look?alike?names\Tank1Level0Map.raw...'$'\r' build-windows/output.txt
 test -s "$Drive/$Folder/TankInfo.raw"
 echo "ok: C:\\$Folder\\Tank1Level0Map.raw, redirected, reads C:\\look?alike?names\\..."
 
@@ -92,10 +110,10 @@ check_name() {  # folder under C:, map name, prefix of its outputs, absolute or 
   cp build-windows/Map.raw "$Drive/$Folder/$Name"
   local Relative="${Folder//\//\\}\\$Name" Argument
   Argument=$([ "$How" = absolute ] && echo "C:\\$Relative" || echo "$Relative")
-  (cd "$Drive" && wine "$OLDPWD/build-windows/varnholt.exe" "$Argument") | tr -d '\r' |
-    tail -n 1 | grep -qx 'Done.'
-  (cd "$Drive" && wine "$OLDPWD/build-windows/inspect/varnholt-inspect.exe" "$Argument") |
-    tail -n 1 | grep -qx 'Result            healthy'
+  run_windows "$Drive" build-windows/varnholt.exe "$Argument"
+  tr -d '\r' < build-windows/output.txt | tail -n 1 | grep -qx 'Done.'
+  run_windows "$Drive" build-windows/inspect/varnholt-inspect.exe "$Argument"
+  tail -n 1 build-windows/output.txt | grep -qx 'Result            healthy'
   cmp "$Drive/$Folder/${Prefix}Info.raw" build-windows/reference/RefInfo.raw
   cmp "$Drive/$Folder/${Prefix}.raw" build-windows/reference/Ref.raw
   cmp "$Drive/$Folder/${Prefix}Inspect.png" build-windows/reference/RefInspect.png

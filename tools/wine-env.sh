@@ -4,7 +4,12 @@
 # the Windows code page stays the Western one, as on most Windows machines.
 export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-mkdir -p build-windows
-wineserver -p > /dev/null 2>&1 &
+# The server is started before any program, in the prefix's folder (it starts nowhere else),
+# and waited for: it goes to the background once it serves. A server that a program starts
+# itself stops a few seconds after the last program ends, and a program that starts just then
+# loses it ("wine client error").
+mkdir -p "$WINEPREFIX"
+wineserver -p > /dev/null 2>&1 || true
 trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
 wine cmd /c exit > /dev/null 2>&1 || true
+
