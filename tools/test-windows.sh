@@ -34,7 +34,7 @@ run_windows() {  # folder, program (from the project's root), arguments
     fi
     grep -q '^wine client error' build-windows/errors.txt && [ "$Attempt" = 1 ] || break
     echo "note: Wine lost its server; running ${Program##*/} again"
-    wineserver -p > /dev/null 2>&1 || true
+    start_wine_server
   done
   cat build-windows/output.txt build-windows/errors.txt
   return 1

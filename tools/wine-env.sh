@@ -8,8 +8,10 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 # and waited for: it goes to the background once it serves. A server that a program starts
 # itself stops a few seconds after the last program ends, and a program that starts just then
 # loses it ("wine client error").
-mkdir -p "$WINEPREFIX"
-wineserver -p > /dev/null 2>&1 || true
+start_wine_server() {
+  mkdir -p "$WINEPREFIX"
+  wineserver -p > /dev/null 2>&1 || true
+}
+start_wine_server
 trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
 wine cmd /c exit > /dev/null 2>&1 || true
-
