@@ -8,6 +8,7 @@
 #include "AreaUtils.h"
 #include "MapGenerator.h"
 #include "TestModel.h"
+#include "TestSupport.h"
 
 namespace varnholt {
 namespace {
@@ -19,11 +20,18 @@ bool IsFilled(const TSegment& Segment) {
          (Segment[0] == 0 || Segment[0] == 0xFF);
 }
 
+std::vector<TSegment> AllSegments(const TLevel0Map& Map) {
+  std::vector<TSegment> Segments;
+  for (std::size_t K = 0; K < std::size_t{Map.SegmentsPerSide()} * Map.SegmentsPerSide(); ++K) {
+    Segments.push_back(test::SegmentOf(Map, K));
+  }
+  return Segments;
+}
+
 // The segments of a map that the run labels: all but the filled ones.
 std::vector<TSegment> ExplicitSegments(const TLevel0Map& Map) {
-  std::vector<TSegment> Segments;
-  std::copy_if(Map.Segments.begin(), Map.Segments.end(), std::back_inserter(Segments),
-               [](const TSegment& Segment) { return !IsFilled(Segment); });
+  std::vector<TSegment> Segments = AllSegments(Map);
+  std::erase_if(Segments, IsFilled);
   return Segments;
 }
 
@@ -44,9 +52,9 @@ const std::vector<TSegment>& SegmentsOfKind(std::int64_t Kind) {
   static const std::vector<TSegment> Kinds[] = {
       ExplicitSegments(TerrainMap(5, 11)),
       ExplicitSegments(RoughTerrainMap(5, 11)),
-      NoiseMap(4, 5, 1).Segments,
-      NoiseMap(4, 30, 2).Segments,
-      NoiseMap(4, 50, 3).Segments,
+      AllSegments(NoiseMap(4, 5, 1)),
+      AllSegments(NoiseMap(4, 30, 2)),
+      AllSegments(NoiseMap(4, 50, 3)),
       {Pattern(0, ~std::uint64_t{0})},
       {Pattern(0xAAAAAAAAAAAAAAAAull, 0x5555555555555555ull)},
   };

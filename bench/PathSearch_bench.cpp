@@ -22,7 +22,7 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 struct TPair {
-  TMapCell From, To;
+  TCell From, To;
   std::int64_t Shortest = 0;
 };
 
@@ -32,7 +32,7 @@ struct TOpenMap {
   std::vector<TPair> Pairs;
 };
 
-std::uint64_t Distance(TMapCell A, TMapCell B) {
+std::uint64_t Distance(TCell A, TCell B) {
   return (A.Row > B.Row ? A.Row - B.Row : B.Row - A.Row) +
          (A.Column > B.Column ? A.Column - B.Column : B.Column - A.Column);
 }
@@ -42,10 +42,10 @@ std::vector<TPair> FarPairs(const TRegionMap& Map, std::size_t Count, std::uint6
   const std::uint32_t Side = Map.Cells().CellsPerSide();
   std::vector<TPair> Pairs;
   while (Pairs.size() < Count) {
-    const TMapCell From{static_cast<std::uint32_t>(Random.Next() % Side),
-                        static_cast<std::uint32_t>(Random.Next() % Side)};
-    const TMapCell To{static_cast<std::uint32_t>(Random.Next() % Side),
-                      static_cast<std::uint32_t>(Random.Next() % Side)};
+    const TCell From{static_cast<std::uint32_t>(Random.Next() % Side),
+                     static_cast<std::uint32_t>(Random.Next() % Side)};
+    const TCell To{static_cast<std::uint32_t>(Random.Next() % Side),
+                   static_cast<std::uint32_t>(Random.Next() % Side)};
     if (Distance(From, To) < Side / 4 || !Map.Cells().IsOpen(From) || !Map.Cells().IsOpen(To) ||
         !AreConnected(Map, From, To)) {
       continue;
@@ -87,7 +87,7 @@ class TPlainAStar {
     }
   }
 
-  std::vector<TMapCell> Run(TMapCell Start, TMapCell Goal) {
+  std::vector<TCell> Run(TCell Start, TCell Goal) {
     struct TEntry {
       std::uint64_t Estimate;
       std::uint32_t Cost;
@@ -107,10 +107,10 @@ class TPlainAStar {
       if (Top.Cost > Cost[Top.Cell]) continue;
       if (Top.Cell == Last) break;
       const std::uint32_t Row = Top.Cell / Side, Column = Top.Cell % Side;
-      const TMapCell Next[4] = {
+      const TCell Next[4] = {
           {Row - 1, Column}, {Row + 1, Column}, {Row, Column - 1}, {Row, Column + 1}};
       for (std::uint8_t Direction = 0; Direction < 4; ++Direction) {
-        const TMapCell To = Next[Direction];
+        const TCell To = Next[Direction];
         if (To.Row >= Side || To.Column >= Side || !IsOpen(To)) continue;
         const std::uint32_t Cell = To.Row * Side + To.Column;
         if (Top.Cost + 1 >= Cost[Cell]) continue;
@@ -118,7 +118,7 @@ class TPlainAStar {
         Heap.push({Top.Cost + 1 + Distance(To, Goal), Top.Cost + 1, Cell});
       }
     }
-    std::vector<TMapCell> Path = WalkBack(First, Last);
+    std::vector<TCell> Path = WalkBack(First, Last);
     for (const std::uint32_t Cell : Touched) Cost[Cell] = kUnseen;
     Touched.clear();
     return Path;
@@ -127,7 +127,7 @@ class TPlainAStar {
  private:
   static constexpr std::uint32_t kUnseen = UINT32_MAX;
 
-  bool IsOpen(TMapCell Cell) const {
+  bool IsOpen(TCell Cell) const {
     return (Open[std::size_t{Cell.Row} * Words + Cell.Column / 64] >> (Cell.Column % 64) & 1) != 0;
   }
   void Reach(std::uint32_t Cell, std::uint32_t NewCost, std::uint8_t Direction) {
@@ -135,8 +135,8 @@ class TPlainAStar {
     Cost[Cell] = NewCost;
     Step[Cell] = Direction;
   }
-  std::vector<TMapCell> WalkBack(std::uint32_t First, std::uint32_t Last) const {
-    std::vector<TMapCell> Path;
+  std::vector<TCell> WalkBack(std::uint32_t First, std::uint32_t Last) const {
+    std::vector<TCell> Path;
     if (Cost[Last] == kUnseen) return Path;
     for (std::uint32_t Cell = Last;;) {
       Path.push_back({Cell / Side, Cell % Side});
@@ -181,7 +181,7 @@ void BM_FindPath(benchmark::State& State) {
   for (auto _ : State) {
     for (std::size_t K = 0; K < Map.Pairs.size(); ++K) {
       const TClock::time_point Start = TClock::now();
-      const std::vector<TMapCell> Path = FindPath(Map.Regions, Map.Pairs[K].From, Map.Pairs[K].To);
+      const std::vector<TCell> Path = FindPath(Map.Regions, Map.Pairs[K].From, Map.Pairs[K].To);
       Times[K] += Milliseconds(TClock::now() - Start);
       if (Ratios.size() < Map.Pairs.size()) {
         Ratios.push_back(static_cast<double>(Path.size() - 1) /
@@ -242,7 +242,7 @@ BENCHMARK(BM_OpenMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(
 enum class TPaint { Blocked, Noise, Terrain };
 constexpr const char* kPaintNames[] = {" blocked", " of noise", " of the map's terrain"};
 
-void CopyCells(const TRegionMap& Map, TMapCell Corner, std::uint32_t Side,
+void CopyCells(const TRegionMap& Map, TCell Corner, std::uint32_t Side,
                std::vector<std::uint8_t>& Cells) {
   for (std::uint32_t R = 0; R < Side; ++R) {
     for (std::uint32_t C = 0; C < Side; ++C) {
@@ -262,13 +262,13 @@ void BM_EditCells(benchmark::State& State) {
   TRandom Random(3);
   const std::uint32_t Cells = Map.Cells().CellsPerSide();
   const auto SomeCorner = [&] {
-    return TMapCell{static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1)),
-                    static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1))};
+    return TCell{static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1)),
+                 static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1))};
   };
   std::vector<std::uint8_t> After(std::size_t{Side} * Side), Before(After.size());
   for (auto _ : State) {
     State.PauseTiming();
-    const TMapCell Corner = SomeCorner();
+    const TCell Corner = SomeCorner();
     CopyCells(Map, Corner, Side, Before);
     if (Paint == TPaint::Terrain) CopyCells(Map, SomeCorner(), Side, After);
     for (std::uint8_t& Cell : After) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "MapGenerator.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -79,8 +80,10 @@ void MakeConvertCorpus(const fs::path& Folder) {
 void MakeSegmentCorpus(const fs::path& Folder) {
   const auto SaveSegments = [&](const std::string& Name, const TLevel0Map& Map) {
     TBytes Bytes;
-    for (std::size_t K = 0; K < std::min<std::size_t>(2, Map.Segments.size()); ++K) {
-      Bytes.insert(Bytes.end(), Map.Segments[K].begin(), Map.Segments[K].end());
+    const std::size_t Segments = std::size_t{Map.SegmentsPerSide()} * Map.SegmentsPerSide();
+    for (std::size_t K = 0; K < std::min<std::size_t>(2, Segments); ++K) {
+      const TSegment Segment = test::SegmentOf(Map, K);
+      Bytes.insert(Bytes.end(), Segment.begin(), Segment.end());
     }
     Save(Folder, Name, Bytes);
   };

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "UnionFind.h"
+
 namespace varnholt {
 namespace {
 
@@ -134,11 +136,7 @@ void JoinOrigins(TForest& Forest) {
   Forest.Cells[kNoRun] = 0;
   for (int K = 0; K < Forest.JoinCount; ++K) {
     const std::uint32_t Join = Forest.Joins[static_cast<std::size_t>(K)];
-    const std::uint32_t A = Forest.Find(Join >> 16);
-    const std::uint32_t B = Forest.Find(Join & 0xFFFF);
-    const std::uint32_t Low = A < B ? A : B;
-    const std::uint32_t High = A < B ? B : A;
-    Forest.Parent[High] = static_cast<std::uint16_t>(Low);
+    const auto [Low, High] = JoinSets(Forest.Parent, Join >> 16, Join & 0xFFFF);
     const std::uint32_t Taken = Forest.Cells[Pick(Low == High, kNoRun, High)];
     Forest.Cells[Low] = static_cast<std::uint16_t>(Forest.Cells[Low] + Taken);
   }
@@ -276,11 +274,6 @@ constexpr std::uint64_t PassColumns(int Step) {
   return Columns;
 }
 
-struct TCell {
-  int Row;
-  int Column;
-};
-
 // The cell of an area that the search over ever finer grids meets first: the middle cell, then
 // steps of 16, 8, 4 and 2, each pass row by row, and finally every cell; rows and columns 0 only
 // in the last pass. False when the area has no cell.
@@ -326,20 +319,6 @@ constexpr std::array<std::uint64_t, 256> kSpreadBits = [] {
   return Table;
 }();
 
-// Writes every row whole, eight cells at a time, from the planes.
-void PaintAreaMap(const TAreaMasks& Masks, TAreaSegment& AreaMap) {
-  for (std::size_t R = 0; R < kSegmentSide; ++R) {
-    std::uint8_t* Row = &AreaMap[R * kSegmentSide];
-    for (int Byte = 0; Byte < 8; ++Byte) {
-      std::uint64_t Cells = 0;
-      for (std::uint64_t Area = 1; Area <= kKeptAreas; ++Area) {
-        Cells |= kSpreadBits[(Masks.Rows[Area - 1][R] >> (8 * Byte)) & 0xFF] * Area;
-      }
-      std::memcpy(Row + 8 * Byte, &Cells, sizeof Cells);
-    }
-  }
-}
-
 }  // namespace
 
 void LabelAreaMasks(const TSegmentRows& Blocked, TAreaMasks& Masks) {
@@ -381,7 +360,7 @@ void PlaceWaypoints(const TAreaMasks& Masks, TWaypointSegment& Record) {
   for (int A = 0; A < Count; ++A) {
     TCell Cell;
     if (!FirstSearchedCell(Masks.Rows[static_cast<std::size_t>(A)], Cell)) {
-      throw Exception("Logic failure in CalculateWaypoint");
+      throw Exception(VARNHOLT_ERROR_INTERNAL, "Logic failure in CalculateWaypoint");
     }
     Record.Points[static_cast<std::size_t>(A)] = {static_cast<std::uint8_t>(Cell.Column),
                                                   static_cast<std::uint8_t>(Cell.Row)};
@@ -435,13 +414,12 @@ void LinkRight(const TAreaBorders& Left, const TAreaBorders& Right, TWaypointSeg
 }
 
 void TSegmentLinker::Add(std::size_t K, const TAreaBorders& Borders, TWaypointSegments& Records) {
-  const std::size_t N = Above.size();
-  const std::size_t I = K / N;
-  const std::size_t J = K % N;
-  if (I > 0) LinkDown(Above[J], Borders, Records[I - 1][J]);
-  if (J > 0) LinkRight(Left, Borders, Records[I][J - 1]);
-  Above[J] = Borders;
-  Left = Borders;
+  const std::span<TWaypointSegment> All = Records.All();
+  Sweep.Add(K, Borders, [&](const auto& Other, const auto& Own, bool Above, std::size_t Neighbour) {
+    // The link bits are the other segment's: K is below it or to its right.
+    TWaypointSegment& Record = All[Neighbour];
+    AddLinks(Above ? Record.DownLinks : Record.RightLinks, Contacts(Other, Own));
+  });
 }
 
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records) {
@@ -483,6 +461,20 @@ int TComponents::ComponentAt(int Cell) const {
   const int C = Cell % kSegmentSide;
   if ((Row >> C & 1) == 0) return -1;
   return ComponentOfRun(Cell + std::countr_one(Row >> C) - 1);
+}
+
+// Every row whole, eight cells at a time, from the planes.
+void PaintAreaMap(const TAreaMasks& Masks, TAreaSegment& AreaMap) {
+  for (std::size_t R = 0; R < kSegmentSide; ++R) {
+    std::uint8_t* Row = &AreaMap[R * kSegmentSide];
+    for (int Byte = 0; Byte < 8; ++Byte) {
+      std::uint64_t Cells = 0;
+      for (std::uint64_t Area = 1; Area <= kKeptAreas; ++Area) {
+        Cells |= kSpreadBits[(Masks.Rows[Area - 1][R] >> (8 * Byte)) & 0xFF] * Area;
+      }
+      std::memcpy(Row + 8 * Byte, &Cells, sizeof Cells);
+    }
+  }
 }
 
 void LabelAreas(const TSegment& Segment, TAreaSegment& AreaMap, std::int32_t& AreaCount) {

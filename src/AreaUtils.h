@@ -96,17 +96,43 @@ struct TSegmentAnalysis {
 };
 void AnalyseSegment(const TSegmentRows& Blocked, TSegmentAnalysis& Result);
 
+// The one sweep along the borders of a grid's segments: they come in grid order, and each meets
+// the segment above it and the one to its left as it comes, so that only a row of bottom sides is
+// ever kept. TSides is what stands along a segment's four sides (Top, Bottom, Left, Right).
+template <typename TSides>
+class TBorderSweep {
+ public:
+  using TSide = decltype(TSides::Top);
+  TBorderSweep(std::uint32_t SegmentsPerSide, const TSide& Nothing)
+      : Bottoms(SegmentsPerSide, Nothing), Right(Nothing) {}
+  std::uint32_t SegmentsPerSide() const { return static_cast<std::uint32_t>(Bottoms.size()); }
+  // Calls Meet(the other segment's side, K's side, whether it is above, its number) with the
+  // segment above K, whose bottom meets K's top, and with the one to its left, whose right side
+  // meets K's left, where there are such.
+  template <typename F>
+  void Add(std::size_t K, const TSides& Sides, F Meet) {
+    const std::size_t N = Bottoms.size();
+    if (K >= N) Meet(Bottoms[K % N], Sides.Top, true, K - N);
+    if (K % N > 0) Meet(Right, Sides.Left, false, K - 1);
+    Bottoms[K % N] = Sides.Bottom;
+    Right = Sides.Right;
+  }
+
+ private:
+  std::vector<TSide> Bottoms;  // per segment column: the bottom of the last segment met in it
+  TSide Right;                 // the right side of the segment met last
+};
+
 // Links the segments of a grid as they come, in grid order, each with the segment above it and
-// the one to its left, so that only a row of borders is ever kept. A segment without areas has
-// empty borders, and so neither gets nor gives links.
+// the one to its left. A segment without areas has empty borders, and so neither gets nor gives
+// links.
 class TSegmentLinker {
  public:
-  explicit TSegmentLinker(std::uint32_t SegmentsPerSide) : Above(SegmentsPerSide) {}
+  explicit TSegmentLinker(std::uint32_t SegmentsPerSide) : Sweep(SegmentsPerSide, {}) {}
   void Add(std::size_t K, const TAreaBorders& Borders, TWaypointSegments& Records);
 
  private:
-  std::vector<TAreaBorders> Above;  // the last segment of each column
-  TAreaBorders Left;
+  TBorderSweep<TAreaBorders> Sweep;
 };
 // Links every segment of the grid with its neighbours below and to the right.
 void LinkSegments(const TAreaBorderMap& Borders, TWaypointSegments& Records);
@@ -124,19 +150,6 @@ struct TForest {
   int JoinCount = 0;
   int FreshCount = 0;
   int RunCount = 0;
-
-  // One step up reaches the root nearly always; the loop is for the rest.
-  std::uint32_t Find(std::uint32_t Run) {
-    std::uint32_t Root = Parent[Run];
-    if (Parent[Root] != Root) [[unlikely]] {
-      while (Parent[Root] != Root) {
-        Parent[Root] = Parent[Parent[Root]];
-        Root = Parent[Root];
-      }
-    }
-    Parent[Run] = static_cast<std::uint16_t>(Root);
-    return Root;
-  }
 };
 
 // The 4-connected components of any set of cells, with their runs, numbered in the row-major
@@ -178,6 +191,9 @@ class TComponents {
   std::array<std::uint16_t, TForest::kCells / 2> Size;
   int ComponentCount = 0;
 };
+
+// The kept areas as a 4096-byte area map: cell (r, c) at byte r * 64 + c, 0 for no area.
+void PaintAreaMap(const TAreaMasks& Masks, TAreaSegment& AreaMap);
 
 // The same steps on 4096-byte area maps (cell (r, c) at byte r * 64 + c, 0 for no area), for
 // the tests, the fuzz targets and the tools that look at single cells.

@@ -99,9 +99,17 @@ std::string CompareEnd(TReader& File) {
   return File.Read(Extra) == 0 ? std::string() : "bytes follow the last record";
 }
 
-}  // namespace
+// A file that cannot even be read as such a map is a stale or damaged pair, whatever failed.
+template <typename F>
+std::string AsPair(F Compare) {
+  try {
+    return Compare();
+  } catch (const Exception& Failure) {
+    throw Exception(VARNHOLT_ERROR_STALE_PAIR, Failure.what());
+  }
+}
 
-std::string CompareInfoMap(std::span<const std::uint8_t> Bytes, const TMapBuffer& Expected) {
+std::string InfoDifference(std::span<const std::uint8_t> Bytes, const TMapBuffer& Expected) {
   // A matching file, the usual case, needs no record-by-record reading.
   if (std::equal(Bytes.begin(), Bytes.end(), Expected.Bytes().begin(), Expected.Bytes().end())) {
     return {};
@@ -121,7 +129,7 @@ std::string CompareInfoMap(std::span<const std::uint8_t> Bytes, const TMapBuffer
   return CompareEnd(File);
 }
 
-std::string CompareWaypointMap(std::span<const std::uint8_t> Bytes,
+std::string WaypointDifference(std::span<const std::uint8_t> Bytes,
                                const TWaypointSegments& Expected) {
   // The records in memory are the file's records, byte for byte.
   const auto Records = std::as_bytes(Expected.All());
@@ -147,6 +155,17 @@ std::string CompareWaypointMap(std::span<const std::uint8_t> Bytes,
   return CompareEnd(File);
 }
 
+}  // namespace
+
+std::string CompareInfoMap(std::span<const std::uint8_t> File, const TMapBuffer& Expected) {
+  return AsPair([&] { return InfoDifference(File, Expected); });
+}
+
+std::string CompareWaypointMap(std::span<const std::uint8_t> File,
+                               const TWaypointSegments& Expected) {
+  return AsPair([&] { return WaypointDifference(File, Expected); });
+}
+
 namespace {
 
 // A short or malformed file is named in the failure: there are two of them.
@@ -157,7 +176,7 @@ std::string DifferenceIn(const std::string& Path, const auto& Compare) {
   try {
     return Compare(std::span<const std::uint8_t>(Bytes));
   } catch (const Exception& Failure) {
-    throw Exception(std::string(Failure.what()) + ": " + Path);
+    throw Exception(Failure.Status(), std::string(Failure.what()) + ": " + Path);
   }
 }
 

@@ -18,13 +18,12 @@ std::uint64_t Distance(std::uint64_t RowA, std::uint64_t ColumnA, std::uint64_t 
          (ColumnA > ColumnB ? ColumnA - ColumnB : ColumnB - ColumnA);
 }
 
-std::string CellText(TMapCell Cell) {
-  return std::to_string(Cell.Row) + ", " + std::to_string(Cell.Column);
-}
-
-void CheckCell(const TCellStore& Cells, TMapCell Cell) {
-  if (!Cells.IsInside(Cell)) throw Exception("Cell outside the map: " + CellText(Cell));
-  if (!Cells.IsOpen(Cell)) throw Exception("Cell blocked: " + CellText(Cell));
+void CheckCell(const TCellStore& Cells, TCell Cell) {
+  if (!Cells.IsInside(Cell)) {
+    throw Exception(VARNHOLT_ERROR_ARGUMENT, "Cell outside the map: " + CellText(Cell));
+  }
+  if (!Cells.IsOpen(Cell))
+    throw Exception(VARNHOLT_ERROR_ARGUMENT, "Cell blocked: " + CellText(Cell));
 }
 
 // ---- Searching the regions ----
@@ -118,30 +117,29 @@ void ForNeighbours(const TRegionMap& Map, TNode Node, F Visit) {
   }
 }
 
-TMapCell PlaceOf(const TRegionMap& Map, TNode Node) {
+TCell PlaceOf(const TRegionMap& Map, TNode Node) {
   const std::uint64_t K = SegmentOf(Node);
-  const std::uint64_t N = Map.Cells().SegmentsPerSide();
   const std::uint16_t Place = Map.PlacesOf(K)[RegionNumber(Node)];
-  return {static_cast<std::uint32_t>(K / N * kSegmentSide + Place / kSegmentSide),
-          static_cast<std::uint32_t>(K % N * kSegmentSide + Place % kSegmentSide)};
+  return Map.Cells().CellOf(K, Place);
 }
 
-std::uint64_t Distance(TMapCell A, TMapCell B) {
-  return Distance(A.Row, A.Column, B.Row, B.Column);
+std::uint64_t Distance(TCell A, TCell B) {
+  return Distance(static_cast<std::uint64_t>(A.Row), static_cast<std::uint64_t>(A.Column),
+                  static_cast<std::uint64_t>(B.Row), static_cast<std::uint64_t>(B.Column));
 }
 
 std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
   return Map.ComponentOf(SegmentOf(Node), RegionNumber(Node));
 }
 
-TNode NodeAt(const TRegionMap& Map, TMapCell Cell) {
+TNode NodeAt(const TRegionMap& Map, TCell Cell) {
   return NodeOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell));
 }
 
 // A* over the regions, each standing at its place, a step costing the distance between places
 // and the distance to the goal cell as the estimate. Start and Goal are connected.
-std::vector<TNode> RegionPath(const TRegionMap& Map, TNode Start, TNode Goal, TMapCell GoalCell,
-                              TMapCell StartCell) {
+std::vector<TNode> RegionPath(const TRegionMap& Map, TNode Start, TNode Goal, TCell GoalCell,
+                              TCell StartCell) {
   struct TVisit {
     TNode Node;
     std::uint64_t Cost;
@@ -179,7 +177,7 @@ std::vector<TNode> RegionPath(const TRegionMap& Map, TNode Start, TNode Goal, TM
     Visits[Top.Visit].Closed = true;
     const TNode Node = Visits[Top.Visit].Node;
     if (Node == Goal) break;
-    const TMapCell Place = PlaceOf(Map, Node);
+    const TCell Place = PlaceOf(Map, Node);
     ForNeighbours(Map, Node, [&](TNode Next) {
       Reach(Next, Top.Cost + Distance(Place, PlaceOf(Map, Next)), Top.Visit);
     });
@@ -233,12 +231,12 @@ class TCellSearch {
   TCellSearch(const TCellStore& Store, const TKeyTable* Admitted)
       : Cells(Store), Corridor(Admitted) {}
   // The number of steps of the path found, -1 when there is none; Path gets its cells.
-  std::int64_t Run(TMapCell Start, TMapCell Goal, std::vector<TMapCell>* Path);
+  std::int64_t Run(TCell Start, TCell Goal, std::vector<TCell>* Path);
 
  private:
   struct TSlot {
     std::uint64_t Segment;
-    TMapCell Origin;                            // its cell (0, 0) on the map
+    TCell Origin;                               // its cell (0, 0) on the map
     TSegmentRows Open;                          // cells open and not yet closed
     std::array<std::uint8_t, kCells / 4> From;  // per cell, 2 bits: the step it was reached by
     std::array<std::uint32_t, 4> Neighbours;    // slots up, down, left, right
@@ -252,16 +250,16 @@ class TCellSearch {
   std::uint32_t SlotOf(std::uint64_t Segment);
   std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
   std::uint64_t Estimate(const TSlot& Slot, int Cell) const {
-    return Distance(Slot.Origin.Row + static_cast<std::uint32_t>(Cell / kSegmentSide),
-                    Slot.Origin.Column + static_cast<std::uint32_t>(Cell % kSegmentSide), Goal.Row,
-                    Goal.Column);
+    return Distance(static_cast<std::uint64_t>(Slot.Origin.Row + Cell / kSegmentSide),
+                    static_cast<std::uint64_t>(Slot.Origin.Column + Cell % kSegmentSide),
+                    static_cast<std::uint64_t>(Goal.Row), static_cast<std::uint64_t>(Goal.Column));
   }
   void Expand(const TEntry& Entry, std::uint64_t Cost, std::uint64_t Bound);
-  void WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapCell>& Path);
+  void WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TCell>& Path);
 
   const TCellStore& Cells;
   const TKeyTable* Corridor;
-  TMapCell Goal;
+  TCell Goal;
   std::uint32_t StartSlot = 0;
   int StartCell = 0;
   TKeyTable SlotIndex;
@@ -273,11 +271,9 @@ class TCellSearch {
 std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
   const std::uint32_t Number = SlotIndex.Add(Segment);
   if (Number < Slots.size()) return Number;
-  const std::uint64_t N = Cells.SegmentsPerSide();
   TSlot& Slot = Slots.emplace_back();
   Slot.Segment = Segment;
-  Slot.Origin = {static_cast<std::uint32_t>(Segment / N * kSegmentSide),
-                 static_cast<std::uint32_t>(Segment % N * kSegmentSide)};
+  Slot.Origin = Cells.CellOf(Segment, 0);
   const TSegmentRows Blocked = Cells.Rows(Segment);
   for (std::size_t R = 0; R < Blocked.size(); ++R) Slot.Open[R] = ~Blocked[R];
   Slot.Neighbours.fill(kUnknown);
@@ -324,7 +320,7 @@ void TCellSearch::Expand(const TEntry& Entry, std::uint64_t Cost, std::uint64_t 
   }
 }
 
-std::int64_t TCellSearch::Run(TMapCell Start, TMapCell GoalCell, std::vector<TMapCell>* Path) {
+std::int64_t TCellSearch::Run(TCell Start, TCell GoalCell, std::vector<TCell>* Path) {
   Goal = GoalCell;
   const TSegmentCell From = Cells.Locate(Start);
   const TSegmentCell To = Cells.Locate(GoalCell);
@@ -357,11 +353,11 @@ std::int64_t TCellSearch::Run(TMapCell Start, TMapCell GoalCell, std::vector<TMa
   }
 }
 
-void TCellSearch::WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapCell>& Path) {
+void TCellSearch::WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TCell>& Path) {
   for (;;) {
     const TSlot& Slot = Slots[SlotNumber];
-    Path.push_back({Slot.Origin.Row + static_cast<std::uint32_t>(Cell / kSegmentSide),
-                    Slot.Origin.Column + static_cast<std::uint32_t>(Cell % kSegmentSide)});
+    Path.push_back(
+        {Slot.Origin.Row + Cell / kSegmentSide, Slot.Origin.Column + Cell % kSegmentSide});
     if (SlotNumber == StartSlot && Cell == StartCell) break;
     const int Back =
         kOpposite[Slot.From[static_cast<std::size_t>(Cell / 4)] >> (2 * (Cell % 4)) & 3];
@@ -379,13 +375,13 @@ void TCellSearch::WalkBack(std::uint32_t SlotNumber, int Cell, std::vector<TMapC
 
 }  // namespace
 
-bool AreConnected(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+bool AreConnected(const TRegionMap& Map, TCell Start, TCell Goal) {
   CheckCell(Map.Cells(), Start);
   CheckCell(Map.Cells(), Goal);
   return ComponentOf(Map, NodeAt(Map, Start)) == ComponentOf(Map, NodeAt(Map, Goal));
 }
 
-std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+std::vector<TCell> FindPath(const TRegionMap& Map, TCell Start, TCell Goal) {
   CheckCell(Map.Cells(), Start);
   CheckCell(Map.Cells(), Goal);
   const TNode StartNode = NodeAt(Map, Start);
@@ -393,12 +389,12 @@ std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell G
   if (ComponentOf(Map, StartNode) != ComponentOf(Map, GoalNode)) return {};
   const TKeyTable Corridor =
       CorridorOf(Map.Cells(), RegionPath(Map, StartNode, GoalNode, Goal, Start));
-  std::vector<TMapCell> Path;
+  std::vector<TCell> Path;
   TCellSearch(Map.Cells(), &Corridor).Run(Start, Goal, &Path);
   return Path;
 }
 
-std::int64_t ShortestPathLength(const TRegionMap& Map, TMapCell Start, TMapCell Goal) {
+std::int64_t ShortestPathLength(const TRegionMap& Map, TCell Start, TCell Goal) {
   CheckCell(Map.Cells(), Start);
   CheckCell(Map.Cells(), Goal);
   return TCellSearch(Map.Cells(), nullptr).Run(Start, Goal, nullptr);

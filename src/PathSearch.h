@@ -14,12 +14,12 @@ namespace varnholt {
 // A path of 4-adjacent open cells from Start to Goal, both included; empty when the grid connects
 // none. Fails with "Cell outside the map: ROW, COLUMN" or "Cell blocked: ROW, COLUMN". The same
 // query gives the same path every time; queries may run on several threads at once.
-std::vector<TMapCell> FindPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
+std::vector<TCell> FindPath(const TRegionMap& Map, TCell Start, TCell Goal);
 
 // Whether the grid connects two open cells, as the map knows since it was analysed.
-bool AreConnected(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
+bool AreConnected(const TRegionMap& Map, TCell Start, TCell Goal);
 
 // The number of steps of a shortest path, by a search of the whole grid; -1 when there is none.
-std::int64_t ShortestPathLength(const TRegionMap& Map, TMapCell Start, TMapCell Goal);
+std::int64_t ShortestPathLength(const TRegionMap& Map, TCell Start, TCell Goal);
 
 }  // namespace varnholt

@@ -1,5 +1,5 @@
-// The parts of the platform layer that every platform shares: path and command-line splitting,
-// buffered reading, the sizing of grids and the table of files an interruption removes.
+// The parts of the platform layer that every platform shares: path splitting, UTF-16 names,
+// buffered reading and the sizing of grids.
 #include "Platform.h"
 
 #include <algorithm>
@@ -7,13 +7,6 @@
 #include <utility>
 
 namespace varnholt {
-namespace {
-
-// The slots of the files an interruption removes: a commit's three maps and a claim, for a
-// few threads at once.
-platform::TPendingFile PendingFileTable[16];
-
-}  // namespace
 
 std::string FolderOf(const std::string& Path) {
   return SplitPath(Path, platform::FileSystemPathRules()).Dir;
@@ -30,54 +23,6 @@ TPathParts SplitPath(std::string_view Path, const TPathRules& Rules) {
 }
 
 namespace {
-
-template <typename TChar>
-std::vector<std::basic_string<TChar>> SplitWords(std::basic_string_view<TChar> CommandLine) {
-  const auto Separates = [](TChar C) { return C >= 1 && C <= 32; };
-  const auto Quote = static_cast<TChar>('"');
-  std::vector<std::basic_string<TChar>> Arguments;
-  std::size_t K = 0;
-  while (K < CommandLine.size()) {
-    if (Separates(CommandLine[K])) {
-      ++K;
-      continue;
-    }
-    // An empty pair of quotes at the start of an argument is dropped.
-    while (K + 1 < CommandLine.size() && CommandLine[K] == Quote && CommandLine[K + 1] == Quote) {
-      K += 2;
-    }
-    std::basic_string<TChar> Argument;
-    bool Quoted = false;
-    for (; K < CommandLine.size() && (Quoted || !Separates(CommandLine[K])); ++K) {
-      if (CommandLine[K] == Quote) {
-        Quoted = !Quoted;
-      } else {
-        Argument += CommandLine[K];
-      }
-    }
-    if (!Argument.empty()) Arguments.push_back(std::move(Argument));
-  }
-  return Arguments;
-}
-
-void AppendUtf8(std::string& Text, char32_t Code) {
-  const auto Byte = [&Text](unsigned Value) { Text.push_back(static_cast<char>(Value)); };
-  if (Code < 0x80) {
-    Byte(Code);
-  } else if (Code < 0x800) {
-    Byte(0xC0 | Code >> 6);
-    Byte(0x80 | (Code & 0x3F));
-  } else if (Code < 0x10000) {
-    Byte(0xE0 | Code >> 12);
-    Byte(0x80 | (Code >> 6 & 0x3F));
-    Byte(0x80 | (Code & 0x3F));
-  } else {
-    Byte(0xF0 | Code >> 18);
-    Byte(0x80 | (Code >> 12 & 0x3F));
-    Byte(0x80 | (Code >> 6 & 0x3F));
-    Byte(0x80 | (Code & 0x3F));
-  }
-}
 
 // The code point at Text[K] and the bytes it takes; U+FFFD and one byte where none begins.
 std::pair<char32_t, std::size_t> Utf8At(std::string_view Text, std::size_t K) {
@@ -102,25 +47,6 @@ std::pair<char32_t, std::size_t> Utf8At(std::string_view Text, std::size_t K) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view CommandLine) {
-  return SplitWords(CommandLine);
-}
-
-std::vector<std::u16string> SplitCommandLine(std::u16string_view CommandLine) {
-  return SplitWords(CommandLine);
-}
-
-std::string Utf8Of(std::u16string_view Text) {
-  std::string Bytes;
-  for (std::size_t K = 0; K < Text.size(); ++K) {
-    const char32_t Unit = Text[K];
-    const bool Pair = Unit >= 0xD800 && Unit < 0xDC00 && K + 1 < Text.size() &&
-                      Text[K + 1] >= 0xDC00 && Text[K + 1] < 0xE000;
-    AppendUtf8(Bytes, Pair ? 0x10000 + ((Unit - 0xD800) << 10) + (Text[++K] - 0xDC00) : Unit);
-  }
-  return Bytes;
-}
-
 std::u16string Utf16Of(std::string_view Text) {
   std::u16string Units;
   for (std::size_t K = 0; K < Text.size();) {
@@ -139,16 +65,16 @@ std::u16string Utf16Of(std::string_view Text) {
 void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
   // A grid row must stay below 2^31 bytes, as a signed 32-bit byte count would.
   if (std::uint64_t{N} * ElementSize >= (std::uint64_t{1} << 31))
-    throw Exception("Range check error");
+    throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
   if (N == 0) return nullptr;
   void* Elements = platform::AllocateZeroed(std::size_t{N} * N * ElementSize);
-  if (Elements == nullptr) throw Exception("Out of memory");
+  if (Elements == nullptr) throw Exception(VARNHOLT_ERROR_MEMORY, "Out of memory");
   return Elements;
 }
 
 void* AllocateZeroedBytes(std::size_t Bytes) {
   void* Memory = platform::AllocateZeroed(std::max<std::size_t>(Bytes, 1));
-  if (Memory == nullptr) throw Exception("Out of memory");
+  if (Memory == nullptr) throw Exception(VARNHOLT_ERROR_MEMORY, "Out of memory");
   return Memory;
 }
 
@@ -179,27 +105,4 @@ bool TInputFile::IsAlso(const std::string& Path) const {
   return platform::IdentityOf(Path) == platform::IdentityOf(Handle);
 }
 
-namespace platform {
-
-std::span<TPendingFile> PendingFiles() {
-  return PendingFileTable;
-}
-
-TPendingFile* RegisterPendingFile(const std::string& Path) {
-  if (Path.size() >= sizeof TPendingFile::Path) return nullptr;
-  for (TPendingFile& File : PendingFileTable) {
-    int Free = kFree;
-    if (!File.State.compare_exchange_strong(Free, kFilling)) continue;
-    std::memcpy(File.Path, Path.c_str(), Path.size() + 1);
-    File.State = kActive;
-    return &File;
-  }
-  return nullptr;
-}
-
-void ReleasePendingFile(TPendingFile* File) {
-  if (File != nullptr) File->State = kFree;
-}
-
-}  // namespace platform
 }  // namespace varnholt

@@ -1,11 +1,12 @@
-// The few operating-system services the tool needs: the command line, standard output, files
-// and interruptions. Platform.cpp holds what all platforms share; PlatformPosix.cpp and
-// PlatformWindows.cpp hold the small primitives, one of them in each build. The protocol that
-// puts finished files in place (Commit.h) is built on the primitives of namespace platform.
+// The few operating-system services the library needs: files, folders and memory. Platform.cpp
+// holds what all platforms share; PlatformPosix.cpp and PlatformWindows.cpp hold the small
+// primitives, one of them in each build. The protocol that puts finished files in place
+// (OutputFile.h) is built on the primitives of namespace platform.
 #pragma once
 
-#include <atomic>
-#include <csignal>
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,17 +37,9 @@ TPathParts SplitPath(std::string_view Path, const TPathRules& Rules);
 std::string FolderOf(const std::string& Path);
 std::string NameOf(const std::string& Path);
 
-// Splits a command line given as one text: every character from 1 to 32 separates arguments; a
-// double quote opens a stretch, up to the next double quote or the end, in which they do not;
-// the quotes themselves are dropped; there is no escape character; an argument made only of
-// empty quotes does not count. The first argument is the program as it was typed.
-std::vector<std::string> SplitCommandLine(std::string_view CommandLine);
-std::vector<std::u16string> SplitCommandLine(std::u16string_view CommandLine);
-
-// Windows names are UTF-16 and may hold lone surrogates; inside the tool they are UTF-8, a lone
-// surrogate encoded as any other code point (WTF-8), so that every name goes there and back
+// Paths are UTF-8 inside the library; Windows names are UTF-16 and may hold lone surrogates, which
+// arrive encoded as any other code point (WTF-8), so that every name goes there and back
 // unchanged. A byte that begins no character becomes U+FFFD.
-std::string Utf8Of(std::u16string_view Text);
 std::u16string Utf16Of(std::string_view Text);
 
 #if defined(_WIN32)
@@ -57,14 +50,11 @@ std::u16string Utf16Of(std::string_view Text);
 std::wstring SystemPath(const std::string& Path);
 #endif
 
-// Sets the process up for the run: a failed write is reported rather than ending the process
-// by a signal (a closed pipe on standard output, a file-size limit while writing a map), and
-// every signal that ends a process and can be caught removes the temporary outputs before the
-// process ends by it.
-void PrepareProcess();
-
-// Holds interruptions back for its lifetime, so that a step such as putting both maps in place
-// is never cut in half; one that arrived meanwhile takes effect at the end.
+// Holds the signals that end a process back from the calling thread for its lifetime, so that a
+// step such as putting both maps in place is never cut in half by them in a program that does its
+// work on one thread; one that arrived meanwhile takes effect at the end. Other threads, and the
+// process's own signal handling, are left as they are. (Windows has no such signals: a console
+// program's control handler runs on a thread of its own.)
 class TInterruptionsHeld {
  public:
   TInterruptionsHeld();
@@ -78,18 +68,8 @@ class TInterruptionsHeld {
 #endif
 };
 
-// Argument 0 is the executable's full path as the system reports it, then the arguments given.
-std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Arguments);
-
-// How paths are split on this platform.
+// How outputs are named on this platform: the separators of directory and drive names.
 TPathRules PathRules();
-
-// Writes all of Text (UTF-8) to standard output, waiting while it is full; throws
-// std::system_error if it cannot. On Windows a console gets the characters as they are, a file
-// or pipe the code page's bytes, '?' for a character the code page lacks.
-void WriteStandardOutput(std::string_view Text);
-// The same on standard error; a failure there is not reported.
-void WriteStandardError(std::string_view Text);
 
 // An open file: a descriptor or a handle.
 using TFileHandle = std::intptr_t;
@@ -139,21 +119,6 @@ void* AllocateZeroed(std::size_t Bytes);
 unsigned long ProcessId();
 // How the file system itself splits paths: on Windows a forward slash separates folders as well.
 TPathRules FileSystemPathRules();
-
-// Files that an interruption must remove: temporary outputs and a run's claim on its folder.
-// Fixed storage, since a signal handler can reach nothing else; a slot is taken atomically, so
-// that threads may register files at once, and its path is complete before it is marked active.
-struct TPendingFile {
-  char Path[4096];
-  std::atomic<int> State;  // kFree, kFilling or kActive
-};
-inline constexpr int kFree = 0;
-inline constexpr int kFilling = 1;
-inline constexpr int kActive = 2;
-std::span<TPendingFile> PendingFiles();
-// nullptr when every slot is taken or the path is too long: the file is then not removed.
-TPendingFile* RegisterPendingFile(const std::string& Path);
-void ReleasePendingFile(TPendingFile* File);
 
 // What a folder holds under a name: the entry itself, not where a symbolic link leads.
 struct TEntry {

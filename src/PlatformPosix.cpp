@@ -1,43 +1,20 @@
-// POSIX: file descriptors, signals, open file description locks, /proc/self/exe.
+// POSIX: file descriptors, open file description locks, the calling thread's signal mask.
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
 
 #include "Platform.h"
 
 namespace varnholt {
 namespace {
-
-// Every signal that ends a process by default and can be caught.
-constexpr int kInterruptions[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
-                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
-
-extern "C" void RemovePendingFilesAndEnd(int Signal) {
-  for (const platform::TPendingFile& File : platform::PendingFiles()) {
-    if (File.State == platform::kActive) ::unlink(File.Path);
-  }
-  // End the way the signal ends a process, so that the caller sees what stopped the run.
-  std::signal(Signal, SIG_DFL);
-  std::raise(Signal);
-}
-
-std::string ExecutablePath(const char* Fallback) {
-  std::string Path(4096, '\0');
-  const ssize_t Length = ::readlink("/proc/self/exe", Path.data(), Path.size());
-  if (Length <= 0 || static_cast<std::size_t>(Length) >= Path.size()) return Fallback;
-  Path.resize(static_cast<std::size_t>(Length));
-  return Path;
-}
 
 int Descriptor(TFileHandle Handle) {
   return static_cast<int>(Handle);
@@ -94,54 +71,22 @@ mode_t NewFileMode() {
   return 0666 & ~Mask;
 }
 
-// Waits until Handle takes more bytes: standard output may be a non-blocking pipe that is full.
-bool AwaitRoom(int Handle) {
-  pollfd Room{Handle, POLLOUT, 0};
-  return ::poll(&Room, 1, -1) >= 0 || errno == EINTR;
-}
-
 }  // namespace
 
-void PrepareProcess() {
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-  for (const int Signal : kInterruptions) {
-    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-    if (std::signal(Signal, RemovePendingFilesAndEnd) == SIG_IGN) std::signal(Signal, SIG_IGN);
-  }
-}
-
 TInterruptionsHeld::TInterruptionsHeld() {
+  // Every signal but those a fault of the thread itself raises, which cannot wait.
   sigset_t Held;
-  sigemptyset(&Held);
-  for (const int Signal : kInterruptions) sigaddset(&Held, Signal);
-  sigprocmask(SIG_BLOCK, &Held, &Previous);
+  sigfillset(&Held);
+  for (const int Fault : {SIGBUS, SIGFPE, SIGILL, SIGSEGV}) sigdelset(&Held, Fault);
+  pthread_sigmask(SIG_BLOCK, &Held, &Previous);
 }
 
 TInterruptionsHeld::~TInterruptionsHeld() {
-  sigprocmask(SIG_SETMASK, &Previous, nullptr);
-}
-
-std::vector<std::string> CommandLineArguments(int ArgumentCount, char** Arguments) {
-  std::vector<std::string> Result{ExecutablePath(ArgumentCount > 0 ? Arguments[0] : "varnholt")};
-  for (int K = 1; K < ArgumentCount; ++K) Result.emplace_back(Arguments[K]);
-  return Result;
+  pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
 }
 
 TPathRules PathRules() {
   return TPathRules("/");
-}
-
-void WriteStandardOutput(std::string_view Text) {
-  const std::span Bytes(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size());
-  if (!platform::WriteAll(STDOUT_FILENO, Bytes)) {
-    throw std::system_error(errno, std::generic_category(), "cannot write to standard output");
-  }
-}
-
-void WriteStandardError(std::string_view Text) {
-  platform::WriteAll(STDERR_FILENO,
-                     {reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()});
 }
 
 TInputFile::TInputFile(const std::string& Path) {
@@ -150,7 +95,7 @@ TInputFile::TInputFile(const std::string& Path) {
   struct stat Status;
   if (Opened < 0 || ::fstat(Opened, &Status) != 0 || !S_ISREG(Status.st_mode)) {
     if (Opened >= 0) ::close(Opened);
-    throw Exception("Error opening file: " + Path);
+    throw Exception(VARNHOLT_ERROR_OPEN, "Error opening file: " + Path);
   }
   ::fcntl(Opened, F_SETFL, ::fcntl(Opened, F_GETFL) & ~O_NONBLOCK);
   Handle = Opened;
@@ -177,8 +122,6 @@ bool WriteAll(TFileHandle Handle, std::span<const std::uint8_t> Bytes) {
   while (!Bytes.empty()) {
     const ssize_t Written = ::write(Descriptor(Handle), Bytes.data(), Bytes.size());
     if (Written < 0 && errno == EINTR) continue;
-    if (Written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && AwaitRoom(Descriptor(Handle)))
-      continue;
     if (Written <= 0) return false;
     Bytes = Bytes.subspan(static_cast<std::size_t>(Written));
   }

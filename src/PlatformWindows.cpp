@@ -1,6 +1,6 @@
-// Windows: the raw command line, file handles, MoveFileEx, sharing modes and console control
-// events, all through the wide (UTF-16) interfaces, so that names in any language and paths past
-// MAX_PATH work. Inside, paths are UTF-8; they are converted here, at the edge.
+// Windows: file handles, MoveFileEx and sharing modes, all through the wide (UTF-16) interfaces, so
+// that names in any language and paths past MAX_PATH work. Inside, paths are UTF-8; they are
+// converted here, at the edge.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -19,15 +19,6 @@ namespace {
 
 constexpr DWORD kMaxTransfer = DWORD{1} << 30;
 
-// Held while interruptions are held, and taken for good by the control handler, which runs on
-// a thread of its own: a step such as putting both maps in place completes before the handler
-// removes the temporaries, and the table of temporaries is never read while it is changed.
-struct TInterruptionLock {
-  TInterruptionLock() { InitializeCriticalSection(&Section); }
-  CRITICAL_SECTION Section;
-};
-TInterruptionLock InterruptionLock;
-
 HANDLE AsHandle(TFileHandle Handle) {
   return reinterpret_cast<HANDLE>(Handle);
 }
@@ -38,73 +29,6 @@ TFileHandle FromHandle(HANDLE Handle) {
 std::wstring WideOf(std::string_view Text) {
   const std::u16string Units = Utf16Of(Text);
   return {Units.begin(), Units.end()};
-}
-
-std::string Utf8OfWide(const wchar_t* Text, std::size_t Length) {
-  return Utf8Of({reinterpret_cast<const char16_t*>(Text), Length});
-}
-
-// Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close arrives; the temporaries are
-// opened with delete sharing so that they can be removed while still open.
-BOOL WINAPI RemovePendingFilesOnControl(DWORD) {
-  EnterCriticalSection(&InterruptionLock.Section);  // never left: the process ends
-  for (const platform::TPendingFile& File : platform::PendingFiles()) {
-    try {
-      if (File.State == platform::kActive) DeleteFileW(SystemPath(File.Path).c_str());
-    } catch (...) {
-      // Out of memory: the file is left for the next run to clear up.
-    }
-  }
-  return FALSE;  // the default handler then ends the process
-}
-
-// Text in the code page's bytes, as programs that read a pipe or a file expect them; empty when
-// it cannot be converted. A character the code page lacks becomes '?', never a look-alike: a
-// fullwidth backslash or a division slash would otherwise come out as \\ or /, naming another
-// path. (A UTF-8 code page takes every character, and neither flag.)
-std::string CodePageBytes(std::string_view Text, const std::wstring& Wide) {
-  const bool Ascii = std::all_of(Text.begin(), Text.end(),
-                                 [](char C) { return static_cast<unsigned char>(C) < 0x80; });
-  if (Ascii) return std::string(Text);
-  const bool Utf8 = GetACP() == CP_UTF8;
-  const DWORD Flags = Utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  const char* Missing = Utf8 ? nullptr : "?";
-  const int Units = static_cast<int>(Wide.size());
-  const int Length =
-      WideCharToMultiByte(CP_ACP, Flags, Wide.data(), Units, nullptr, 0, Missing, nullptr);
-  if (Length <= 0) return {};
-  std::string Bytes(static_cast<std::size_t>(Length), '\0');
-  if (WideCharToMultiByte(CP_ACP, Flags, Wide.data(), Units, Bytes.data(), Length, Missing,
-                          nullptr) != Length) {
-    return {};
-  }
-  return Bytes;
-}
-
-// Writes Text (UTF-8) to Output: a console takes its characters, anything else the code page's
-// bytes.
-bool WriteText(HANDLE Output, std::string_view Text) {
-  if (Output == nullptr || Output == INVALID_HANDLE_VALUE) return false;
-  const std::wstring Wide = WideOf(Text);
-  DWORD Mode = 0;
-  if (GetConsoleMode(Output, &Mode) != 0) {
-    for (std::size_t Done = 0; Done < Wide.size();) {
-      DWORD Written = 0;
-      auto Chunk = static_cast<DWORD>(std::min<std::size_t>(Wide.size() - Done, 8192));
-      // A character of two units is never cut in two.
-      if (Done + Chunk < Wide.size() && IS_HIGH_SURROGATE(Wide[Done + Chunk - 1])) --Chunk;
-      if (WriteConsoleW(Output, Wide.data() + Done, Chunk, &Written, nullptr) == 0 ||
-          Written == 0) {
-        return false;
-      }
-      Done += Written;
-    }
-    return true;
-  }
-  const std::string Bytes = CodePageBytes(Text, Wide);
-  if (Bytes.empty() && !Text.empty()) return false;
-  return platform::WriteAll(FromHandle(Output),
-                            {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 TFileIdentity IdentityFromHandle(HANDLE Handle) {
@@ -162,16 +86,6 @@ HANDLE OpenEntry(const std::string& Path, DWORD Access) {
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-std::string ModulePath() {
-  std::wstring Path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD Length = GetModuleFileNameW(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
-    if (Length == 0) return "varnholt.exe";
-    if (Length < Path.size()) return Utf8OfWide(Path.data(), Length);
-    Path.resize(2 * Path.size());
-  }
-}
-
 }  // namespace
 
 std::wstring SystemPath(const std::string& Path) {
@@ -186,41 +100,11 @@ std::wstring SystemPath(const std::string& Path) {
   return L"\\\\?\\" + Full;
 }
 
-void PrepareProcess() {
-  SetConsoleCtrlHandler(RemovePendingFilesOnControl, TRUE);
-}
-
-TInterruptionsHeld::TInterruptionsHeld() {
-  EnterCriticalSection(&InterruptionLock.Section);
-}
-TInterruptionsHeld::~TInterruptionsHeld() {
-  LeaveCriticalSection(&InterruptionLock.Section);
-}
-
-std::vector<std::string> CommandLineArguments(int, char**) {
-  // The C runtime splits argv by rules of its own; the tool's rule applies to the raw text.
-  const wchar_t* Line = GetCommandLineW();
-  const std::vector<std::u16string> Words = SplitCommandLine(
-      std::u16string_view(reinterpret_cast<const char16_t*>(Line), std::wcslen(Line)));
-  std::vector<std::string> Result{ModulePath()};
-  for (std::size_t K = 1; K < Words.size(); ++K) Result.push_back(Utf8Of(Words[K]));
-  return Result;
-}
+TInterruptionsHeld::TInterruptionsHeld() = default;
+TInterruptionsHeld::~TInterruptionsHeld() = default;
 
 TPathRules PathRules() {
   return TPathRules("\\:");
-}
-
-void WriteStandardOutput(std::string_view Text) {
-  // Neither WriteConsoleW nor WriteFile translates line ends: each line ends in exactly CR LF.
-  if (!WriteText(GetStdHandle(STD_OUTPUT_HANDLE), Text)) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "cannot write to standard output");
-  }
-}
-
-void WriteStandardError(std::string_view Text) {
-  WriteText(GetStdHandle(STD_ERROR_HANDLE), Text);
 }
 
 TInputFile::TInputFile(const std::string& Path) {
@@ -228,10 +112,11 @@ TInputFile::TInputFile(const std::string& Path) {
   const HANDLE Opened =
       CreateFileW(SystemPath(Path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (Opened == INVALID_HANDLE_VALUE) throw Exception("Error opening file: " + Path);
+  if (Opened == INVALID_HANDLE_VALUE)
+    throw Exception(VARNHOLT_ERROR_OPEN, "Error opening file: " + Path);
   if (GetFileType(Opened) != FILE_TYPE_DISK) {
     CloseHandle(Opened);
-    throw Exception("Error opening file: " + Path);
+    throw Exception(VARNHOLT_ERROR_OPEN, "Error opening file: " + Path);
   }
   Handle = FromHandle(Opened);
   LARGE_INTEGER Size{};
@@ -426,7 +311,11 @@ std::vector<std::string> FolderEntries(const std::string& Folder, std::string_vi
   const HANDLE Search = FindFirstFileW(Pattern.c_str(), &Entry);
   if (Search == INVALID_HANDLE_VALUE) return Names;
   do {
-    std::string Name = Utf8OfWide(Entry.cFileName, std::wcslen(Entry.cFileName));
+    // The prefix is plain ASCII, as are the names of the tool's files: a name that is not cannot
+    // be one of them.
+    const std::wstring_view Wide = Entry.cFileName;
+    if (std::any_of(Wide.begin(), Wide.end(), [](wchar_t C) { return C >= 0x80; })) continue;
+    std::string Name(Wide.begin(), Wide.end());
     if (Name.starts_with(Prefix)) Names.push_back(std::move(Name));
   } while (FindNextFileW(Search, &Entry) != 0);
   FindClose(Search);

@@ -2,28 +2,53 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <mutex>
 #include <numeric>
+
+#include "UnionFind.h"
 
 namespace varnholt {
 namespace {
 
-constexpr std::uint16_t kNoRegion = UINT16_MAX;
 constexpr std::uint32_t kAsRead = UINT32_MAX;
 
 // The region of every cell along the sides of a segment, kNoRegion where none.
 using TSides = TSegmentSides<std::uint16_t>;
 using TSide = TSides::TSide;
 
-// Appends a segment's regions to Places, kept areas first at their waypoints, then the erased
+// Where a segment's regions go: per region its place, first cell and size.
+struct TRegionLists {
+  std::vector<std::uint16_t>& Places;
+  std::vector<std::uint16_t>& Firsts;
+  std::vector<std::uint16_t>& Sizes;
+};
+
+std::uint16_t FirstCellOf(const TSegmentRows& Rows) {
+  for (std::size_t R = 0; R < Rows.size(); ++R) {
+    if (Rows[R] != 0)
+      return static_cast<std::uint16_t>(R * kSegmentSide + std::countr_zero(Rows[R]));
+  }
+  return 0;
+}
+
+std::uint16_t CellCount(const TSegmentRows& Rows) {
+  int Count = 0;
+  for (const std::uint64_t Row : Rows) Count += std::popcount(Row);
+  return static_cast<std::uint16_t>(Count);
+}
+
+// Appends a segment's regions to Lists, kept areas first at their waypoints, then the erased
 // areas at their first cells, and marks them along its sides; returns the count of kept areas.
 // Erased is room for labelling the erased areas.
-std::uint8_t AddRegions(const TSegmentAnalysis& Segment, TComponents& Erased,
-                        std::vector<std::uint16_t>& Places, TSides& Sides) {
+std::uint8_t AddRegions(const TSegmentAnalysis& Segment, TComponents& Erased, TRegionLists Lists,
+                        TSides& Sides) {
   const TAreaMasks& Masks = Segment.Masks;
   for (std::size_t A = 0; A < static_cast<std::size_t>(Masks.Count); ++A) {
     const auto& Point = Segment.Waypoint.Points[A];  // column, row
-    Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
+    Lists.Places.push_back(static_cast<std::uint16_t>(Point[1] * kSegmentSide + Point[0]));
+    Lists.Firsts.push_back(FirstCellOf(Masks.Rows[A]));
+    Lists.Sizes.push_back(CellCount(Masks.Rows[A]));
     const auto Region = static_cast<std::uint16_t>(A);
     TSides::Mark(Segment.Borders.Top[A], Region, Sides.Top);
     TSides::Mark(Segment.Borders.Bottom[A], Region, Sides.Bottom);
@@ -34,7 +59,11 @@ std::uint8_t AddRegions(const TSegmentAnalysis& Segment, TComponents& Erased,
   // Most segments have no area beyond the fourth: nothing to label then.
   if (!AllRowsAre(Cells, 0)) {
     Erased.Label(Cells);
-    for (int C = 0; C < Erased.Count(); ++C) Places.push_back(Erased.FirstCell(C));
+    for (int C = 0; C < Erased.Count(); ++C) {
+      Lists.Places.push_back(Erased.FirstCell(C));
+      Lists.Firsts.push_back(Erased.FirstCell(C));
+      Lists.Sizes.push_back(Erased.Cells(C));
+    }
     for (int R = 0; R < kSegmentSide; ++R) {
       Erased.ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
         Sides.MarkRow(static_cast<std::size_t>(R), Run,
@@ -60,11 +89,6 @@ void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& Li
              List.end());
 }
 
-std::uint32_t FindRoot(std::vector<std::uint32_t>& Parent, std::uint32_t Node) {
-  while (Parent[Node] != Node) Node = Parent[Node] = Parent[Parent[Node]];
-  return Node;
-}
-
 // Makes room for Extra more elements, growing by half at least: an editor that paints place after
 // place must not copy every segment edited so far on each edit.
 template <typename T>
@@ -81,12 +105,16 @@ std::span<const T> Part(const std::vector<T>& List, const std::vector<std::uint3
 
 }  // namespace
 
+std::string CellText(TCell Cell) {
+  return std::to_string(Cell.Row) + ", " + std::to_string(Cell.Column);
+}
+
 TSegmentRows TCellStore::Rows(std::size_t K) const {
   if (!Edited.empty() && Edited[K] != kAsRead) return EditedRows[Edited[K]];
   return Level0.Rows(K);
 }
 
-bool TCellStore::IsOpen(TMapCell Cell) const {
+bool TCellStore::IsOpen(TCell Cell) const {
   const TSegmentCell At = Locate(Cell);
   const int R = At.Cell / kSegmentSide;
   const int C = At.Cell % kSegmentSide;
@@ -94,6 +122,27 @@ bool TCellStore::IsOpen(TMapCell Cell) const {
     return (EditedRows[Edited[At.Segment]][static_cast<std::size_t>(R)] >> C & 1) == 0;
   }
   return !Level0.IsBlocked(At.Segment, R, C);
+}
+
+void TCellStore::GetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                          std::span<std::uint8_t> Blocked) const {
+  const auto Top = static_cast<std::uint32_t>(Corner.Row);
+  const auto Left = static_cast<std::uint32_t>(Corner.Column);
+  for (std::uint32_t I = Top / kSegmentSide; I <= (Top + Rows - 1) / kSegmentSide; ++I) {
+    for (std::uint32_t J = Left / kSegmentSide; J <= (Left + Columns - 1) / kSegmentSide; ++J) {
+      const TSegmentRows Cells = this->Rows(std::size_t{I} * Side + J);
+      const std::uint32_t RowEnd = std::min(Top + Rows, (I + 1) * kSegmentSide);
+      const std::uint32_t ColumnEnd = std::min(Left + Columns, (J + 1) * kSegmentSide);
+      for (std::uint32_t Row = std::max(Top, I * kSegmentSide); Row < RowEnd; ++Row) {
+        const std::uint64_t Word = Cells[Row % kSegmentSide];
+        std::uint8_t* Line = &Blocked[std::size_t{Row - Top} * Columns];
+        for (std::uint32_t Column = std::max(Left, J * kSegmentSide); Column < ColumnEnd;
+             ++Column) {
+          Line[Column - Left] = static_cast<std::uint8_t>(Word >> (Column % kSegmentSide) & 1);
+        }
+      }
+    }
+  }
 }
 
 void TCellStore::MakeRoom(std::size_t Segments) {
@@ -123,7 +172,8 @@ void TCellStore::WriteRecords(TWriter& File) const {
   for (std::size_t K = 0; K < std::size_t{Side} * Side; ++K) {
     if (Edited.empty() || Edited[K] == kAsRead) {
       const std::span<const std::uint8_t> Record = Level0.Record(K);
-      if (File.Write(Record) != Record.size()) throw Exception("Error writing file");
+      if (File.Write(Record) != Record.size())
+        throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
       continue;
     }
     WriteSegment(File, EditedRows[Edited[K]]);
@@ -143,7 +193,8 @@ struct TRegionMap::TConnectivity {
     FirstRegion.assign(Segments + 1, 0);
     for (std::size_t K = 0; K < Segments; ++K) {
       const std::size_t Count = Map.PlacesOf(K).size();
-      if (FirstRegion[K] > UINT32_MAX - Count) throw Exception("Range check error");
+      if (FirstRegion[K] > UINT32_MAX - Count)
+        throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
       FirstRegion[K + 1] = FirstRegion[K] + static_cast<std::uint32_t>(Count);
     }
     std::vector<std::uint32_t>& Parent = Component;
@@ -151,9 +202,7 @@ struct TRegionMap::TConnectivity {
     std::iota(Parent.begin(), Parent.end(), std::uint32_t{0});
     const auto Join = [&](std::size_t K, std::size_t Next, std::span<const TContact> Found) {
       for (const TContact& Contact : Found) {
-        const std::uint32_t A = FindRoot(Parent, FirstRegion[K] + Contact.Own);
-        const std::uint32_t B = FindRoot(Parent, FirstRegion[Next] + Contact.Other);
-        Parent[std::max(A, B)] = std::min(A, B);
+        JoinSets(Parent, FirstRegion[K] + Contact.Own, FirstRegion[Next] + Contact.Other);
       }
     };
     for (std::size_t K = 0; K < Segments; ++K) {
@@ -175,6 +224,16 @@ TRegionMap& TRegionMap::operator=(TRegionMap&&) noexcept = default;
 std::span<const std::uint16_t> TRegionMap::PlacesOf(std::size_t K) const {
   return IsOwn(K) ? std::span<const std::uint16_t>(Owned[OwnOf[K]].Places)
                   : Part(Places, PlaceStart, K);
+}
+
+std::span<const std::uint16_t> TRegionMap::FirstsOf(std::size_t K) const {
+  return IsOwn(K) ? std::span<const std::uint16_t>(Owned[OwnOf[K]].Firsts)
+                  : Part(Firsts, PlaceStart, K);
+}
+
+std::span<const std::uint16_t> TRegionMap::SizesOf(std::size_t K) const {
+  return IsOwn(K) ? std::span<const std::uint16_t>(Owned[OwnOf[K]].Sizes)
+                  : Part(Sizes, PlaceStart, K);
 }
 
 int TRegionMap::KeptOf(std::size_t K) const {
@@ -217,17 +276,19 @@ std::uint64_t NonzeroBits(const std::uint8_t* Bytes, std::uint32_t Count) {
 
 }  // namespace
 
-std::vector<TSegmentRows> TRegionMap::RowsAfter(TMapCell Corner, std::uint32_t Rows,
+std::vector<TSegmentRows> TRegionMap::RowsAfter(TCell Corner, std::uint32_t Rows,
                                                 std::uint32_t Columns,
                                                 std::span<const std::uint8_t> Blocked,
                                                 const TBlock& Block) const {
+  const auto CornerRow = static_cast<std::uint32_t>(Corner.Row);
+  const auto CornerColumn = static_cast<std::uint32_t>(Corner.Column);
   std::vector<TSegmentRows> After;
   After.reserve(Block.Count());
   for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
     for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
       // The rectangle's columns within this segment, as bits from the first of them.
-      const std::uint32_t First = std::max(Corner.Column, J * kSegmentSide);
-      const std::uint32_t End = std::min(Corner.Column + Columns, (J + 1) * kSegmentSide);
+      const std::uint32_t First = std::max(CornerColumn, J * kSegmentSide);
+      const std::uint32_t End = std::min(CornerColumn + Columns, (J + 1) * kSegmentSide);
       const std::uint32_t Shift = First % kSegmentSide;
       const std::uint64_t Width =
           End - First == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (End - First)) - 1;
@@ -235,9 +296,9 @@ std::vector<TSegmentRows> TRegionMap::RowsAfter(TMapCell Corner, std::uint32_t R
           After.emplace_back(Store.Rows(std::size_t{I} * Store.SegmentsPerSide() + J));
       for (std::uint32_t R = 0; R < kSegmentSide; ++R) {
         const std::uint32_t Row = I * kSegmentSide + R;
-        if (Row < Corner.Row || Row >= Corner.Row + Rows) continue;
+        if (Row < CornerRow || Row >= CornerRow + Rows) continue;
         const std::uint8_t* Line =
-            &Blocked[std::size_t{Row - Corner.Row} * Columns + (First - Corner.Column)];
+            &Blocked[std::size_t{Row - CornerRow} * Columns + (First - CornerColumn)];
         Cells[R] = (Cells[R] & ~(Width << Shift)) | NonzeroBits(Line, End - First) << Shift;
       }
     }
@@ -246,13 +307,9 @@ std::vector<TSegmentRows> TRegionMap::RowsAfter(TMapCell Corner, std::uint32_t R
 }
 
 TSegmentRegions TRegionMap::Copy(std::size_t K) const {
-  const std::span<const std::uint16_t> OwnPlaces = PlacesOf(K);
-  const std::span<const TContact> OwnDown = DownOf(K);
-  const std::span<const TContact> OwnRight = RightOf(K);
-  return {{OwnPlaces.begin(), OwnPlaces.end()},
-          {OwnDown.begin(), OwnDown.end()},
-          {OwnRight.begin(), OwnRight.end()},
-          static_cast<std::uint8_t>(KeptOf(K))};
+  const auto Vector = [](auto Span) { return std::vector(Span.begin(), Span.end()); };
+  return {Vector(PlacesOf(K)), Vector(FirstsOf(K)), Vector(SizesOf(K)),
+          Vector(DownOf(K)),   Vector(RightOf(K)),  static_cast<std::uint8_t>(KeptOf(K))};
 }
 
 // The regions of the block's segments, which hold After, and the contacts along all their
@@ -273,7 +330,7 @@ TRegionMap::TRenewal TRegionMap::RegionsAfter(const TBlock& Block,
   const auto Erased = std::make_unique<TComponents>();
   const auto Analysis = std::make_unique<TSegmentAnalysis>();
   TRenewal Renewal(Block.Count());
-  std::vector<std::uint16_t> Unused;
+  std::vector<std::uint16_t> Unused, UnusedFirsts, UnusedSizes;
   for (std::uint32_t I = I0; I <= I1; ++I) {
     for (std::uint32_t J = J0; J <= J1; ++J) {
       const std::size_t K = std::size_t{I} * N + J;
@@ -283,12 +340,15 @@ TRegionMap::TRenewal TRegionMap::RegionsAfter(const TBlock& Block,
       AnalyseSegment(Rows && Columns ? After[Block.IndexOf(I, J)] : Store.Rows(K), *Analysis);
       if (!(Rows && Columns)) {
         Unused.clear();
-        AddRegions(*Analysis, *Erased, Unused, SidesAt(I, J));
+        UnusedFirsts.clear();
+        UnusedSizes.clear();
+        AddRegions(*Analysis, *Erased, {Unused, UnusedFirsts, UnusedSizes}, SidesAt(I, J));
         continue;
       }
       auto& [Segment, Regions] = Renewal[Block.IndexOf(I, J)];
       Segment = K;
-      Regions.Kept = AddRegions(*Analysis, *Erased, Regions.Places, SidesAt(I, J));
+      Regions.Kept = AddRegions(*Analysis, *Erased, {Regions.Places, Regions.Firsts, Regions.Sizes},
+                                SidesAt(I, J));
     }
   }
   for (std::uint32_t I = std::max(Block.Top, 1u) - 1; I <= Block.Bottom && I + 1 < N; ++I) {
@@ -314,11 +374,13 @@ TRegionMap::TRenewal TRegionMap::RegionsAfter(const TBlock& Block,
   return Renewal;
 }
 
-void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
                           std::span<const std::uint8_t> Blocked) {
   if (Rows == 0 || Columns == 0) return;
-  const TBlock Block{Corner.Row / kSegmentSide, (Corner.Row + Rows - 1) / kSegmentSide,
-                     Corner.Column / kSegmentSide, (Corner.Column + Columns - 1) / kSegmentSide};
+  const auto Row = static_cast<std::uint32_t>(Corner.Row);
+  const auto Column = static_cast<std::uint32_t>(Corner.Column);
+  const TBlock Block{Row / kSegmentSide, (Row + Rows - 1) / kSegmentSide, Column / kSegmentSide,
+                     (Column + Columns - 1) / kSegmentSide};
   // Everything is worked out, and room taken, before anything changes: an edit that fails (out
   // of memory) leaves the map as it was.
   const std::vector<TSegmentRows> After = RowsAfter(Corner, Rows, Columns, Blocked, Block);
@@ -344,7 +406,7 @@ void TRegionMap::SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Col
 }
 
 struct TRegionBuilder::TSweep {
-  explicit TSweep(std::uint32_t Side) : Bottoms(Side, TSides(kNoRegion).Top) {
+  explicit TSweep(std::uint32_t Side) : Borders(Side, TSides(kNoRegion).Top) {
     const std::size_t Segments = std::size_t{Side} * Side;
     Map.PlaceStart.reserve(Segments + 1);
     Map.Kept.reserve(Segments);
@@ -353,9 +415,8 @@ struct TRegionBuilder::TSweep {
     Map.PlaceStart.push_back(0);
   }
   TRegionMap Map;
-  std::vector<TSide> Bottoms;  // per segment column: the regions along row 63 of the segment above
-  TSide Right{};               // along column 63 of the segment to the left
-  TComponents Erased;          // room for one segment's erased areas, taken once
+  TBorderSweep<TSides> Borders;
+  TComponents Erased;  // room for one segment's erased areas, taken once
 };
 
 TRegionBuilder::TRegionBuilder(std::uint32_t SegmentsPerSide)
@@ -364,26 +425,24 @@ TRegionBuilder::TRegionBuilder(std::uint32_t SegmentsPerSide)
 TRegionBuilder::~TRegionBuilder() = default;
 
 void TRegionBuilder::Add(std::size_t K, const TSegmentAnalysis& Segment) {
-  const std::size_t N = Sweep->Bottoms.size();
+  const std::size_t N = Sweep->Borders.SegmentsPerSide();
   TRegionMap& Map = Sweep->Map;
   // Regions are counted in 32 bits: a map with more (only noise of 2048 x 2048 segments and
   // more could have them) is too large to be held.
   if (Map.Places.size() > UINT32_MAX - kSegmentSide * kSegmentSide) {
-    throw Exception("Range check error");
+    throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
   }
   TSides Sides(kNoRegion);
-  Map.Kept.push_back(AddRegions(Segment, Sweep->Erased, Map.Places, Sides));
+  Map.Kept.push_back(
+      AddRegions(Segment, Sweep->Erased, {Map.Places, Map.Firsts, Map.Sizes}, Sides));
   Map.PlaceStart.push_back(static_cast<std::uint32_t>(Map.Places.size()));
   // The contacts of the segment above and of the one to the left are complete now; both come in
   // grid order.
-  if (K >= N) {
-    Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
-    AddContacts(Sweep->Bottoms[K % N], Sides.Top, Map.Down);
-  }
+  if (K >= N) Map.DownStart.push_back(static_cast<std::uint32_t>(Map.Down.size()));
   if (K > 0) Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
-  if (K % N > 0) AddContacts(Sweep->Right, Sides.Left, Map.Right);
-  Sweep->Bottoms[K % N] = Sides.Bottom;
-  Sweep->Right = Sides.Right;
+  Sweep->Borders.Add(K, Sides, [&](const TSide& Other, const TSide& Own, bool Above, std::size_t) {
+    AddContacts(Other, Own, Above ? Map.Down : Map.Right);
+  });
 }
 
 TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
@@ -395,7 +454,7 @@ TRegionMap TRegionBuilder::Finish(TLevel0Records Cells) {
   while (Map.RightStart.size() < Map.Kept.size() + 1) {
     Map.RightStart.push_back(static_cast<std::uint32_t>(Map.Right.size()));
   }
-  Map.Store = TCellStore(std::move(Cells), static_cast<std::uint32_t>(Sweep->Bottoms.size()));
+  Map.Store = TCellStore(std::move(Cells), Sweep->Borders.SegmentsPerSide());
   Map.Connectivity->WorkOut(Map);
   return std::move(Map);
 }
@@ -414,14 +473,66 @@ int KeptAreaAt(const TSegmentRows& Blocked, int Cell, TAreaMasks& Masks) {
 
 }  // namespace
 
-int AreaOf(const TRegionMap& Map, TMapCell Cell) {
+int AreaOf(const TRegionMap& Map, TCell Cell) {
   if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
   const TSegmentCell At = Map.Cells().Locate(Cell);
   TAreaMasks Masks;
   return KeptAreaAt(Map.Cells().Rows(At.Segment), At.Cell, Masks) + 1;
 }
 
-std::uint16_t RegionOf(const TRegionMap& Map, TMapCell Cell) {
+int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t, 4096> Regions) {
+  const TSegmentRows Blocked = Map.Cells().Rows(K);
+  TAreaMasks Masks;
+  LabelAreaMasks(Blocked, Masks);
+  std::fill(Regions.begin(), Regions.end(), kNoRegion);
+  const auto Mark = [&](std::size_t R, std::uint64_t Cells, int Region) {
+    for (; Cells != 0; Cells &= Cells - 1) {
+      Regions[R * kSegmentSide + static_cast<std::size_t>(std::countr_zero(Cells))] =
+          static_cast<std::uint16_t>(Region);
+    }
+  };
+  for (int A = 0; A < Masks.Count; ++A) {
+    for (std::size_t R = 0; R < kSegmentSide; ++R)
+      Mark(R, Masks.Rows[static_cast<std::size_t>(A)][R], A);
+  }
+  const TSegmentRows Erased = ErasedCells(Blocked, Masks);
+  if (AllRowsAre(Erased, 0)) return Masks.Count;
+  const auto Components = std::make_unique<TComponents>();
+  Components->Label(Erased);
+  for (int R = 0; R < kSegmentSide; ++R) {
+    Components->ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+      Mark(static_cast<std::size_t>(R), Run, Masks.Count + Component);
+    });
+  }
+  return Masks.Count + Components->Count();
+}
+
+TWaypointSegment WaypointRecordOf(const TRegionMap& Map, std::size_t K) {
+  TWaypointSegment Record;
+  const auto Kept = std::min(static_cast<unsigned>(Map.KeptOf(K)), unsigned{kKeptAreas});
+  if (Kept == 0) return Record;
+  Record.AreaMask = static_cast<std::uint8_t>(((1u << Kept) - 1) << 4);
+  const std::span<const std::uint16_t> Places = Map.PlacesOf(K);
+  for (unsigned A = 0; A < Kept; ++A) {
+    Record.Points[A] = {static_cast<std::uint8_t>(Places[A] % kSegmentSide),
+                        static_cast<std::uint8_t>(Places[A] / kSegmentSide)};
+  }
+  const std::size_t N = Map.Cells().SegmentsPerSide();
+  const auto Links = [&](std::span<const TContact> Contacts, std::size_t Other) {
+    unsigned Word = 0;
+    for (const TContact& Contact : Contacts) {
+      if (Contact.Own < Kept && Contact.Other < static_cast<unsigned>(Map.KeptOf(Other))) {
+        Word |= 1u << LinkBit(Contact.Own + 1u, Contact.Other + 1u);
+      }
+    }
+    return static_cast<std::uint16_t>(Word);
+  };
+  if (K + N < Map.Cells().Segments()) StoreLinkWord(Record.DownLinks, Links(Map.DownOf(K), K + N));
+  if ((K + 1) % N != 0) StoreLinkWord(Record.RightLinks, Links(Map.RightOf(K), K + 1));
+  return Record;
+}
+
+std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const TSegmentCell At = Map.Cells().Locate(Cell);
   const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
   TAreaMasks Masks;

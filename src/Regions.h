@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,12 +17,8 @@
 
 namespace varnholt {
 
-// A cell of the whole map.
-struct TMapCell {
-  std::uint32_t Row = 0;
-  std::uint32_t Column = 0;
-  friend bool operator==(const TMapCell&, const TMapCell&) = default;
-};
+// "ROW, COLUMN": how failures and reports name a cell.
+std::string CellText(TCell Cell);
 
 // A cell of the map as its segment, counted in grid order, and r * 64 + c within it.
 struct TSegmentCell {
@@ -37,14 +34,29 @@ class TCellStore {
       : Level0(std::move(Records)), Side(SegmentsPerSide) {}
   std::uint32_t SegmentsPerSide() const { return Side; }
   std::uint32_t CellsPerSide() const { return Side * kSegmentSide; }
+  std::size_t Segments() const { return std::size_t{Side} * Side; }
   TSegmentRows Rows(std::size_t K) const;  // blocked cells
-  bool IsInside(TMapCell Cell) const {
-    return Cell.Row < CellsPerSide() && Cell.Column < CellsPerSide();
+  bool IsInside(TCell Cell) const {
+    const auto Cells = static_cast<std::int64_t>(CellsPerSide());
+    return Cell.Row >= 0 && Cell.Column >= 0 && Cell.Row < Cells && Cell.Column < Cells;
   }
-  bool IsOpen(TMapCell Cell) const;
-  TSegmentCell Locate(TMapCell Cell) const {
-    return {std::uint64_t{Cell.Row / kSegmentSide} * Side + Cell.Column / kSegmentSide,
-            static_cast<int>(Cell.Row % kSegmentSide * kSegmentSide + Cell.Column % kSegmentSide)};
+  bool IsOpen(TCell Cell) const;
+  // The cells of the rectangle of Rows x Columns cells at Corner, which lies inside the map, one
+  // byte per cell, row by row: 1 blocked, 0 open.
+  void GetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+                std::span<std::uint8_t> Blocked) const;
+  // A cell inside the map.
+  TSegmentCell Locate(TCell Cell) const {
+    const auto Row = static_cast<std::uint32_t>(Cell.Row);
+    const auto Column = static_cast<std::uint32_t>(Cell.Column);
+    return {std::uint64_t{Row / kSegmentSide} * Side + Column / kSegmentSide,
+            static_cast<int>(Row % kSegmentSide * kSegmentSide + Column % kSegmentSide)};
+  }
+  // Cell (r, c) of segment K as a cell of the map.
+  TCell CellOf(std::size_t K, int Cell) const {
+    const auto Within = static_cast<unsigned>(Cell);
+    return {static_cast<std::int32_t>(K / Side * kSegmentSide + Within / kSegmentSide),
+            static_cast<std::int32_t>(K % Side * kSegmentSide + Within % kSegmentSide)};
   }
   // Room for Segments more edited segments, so that as many SetRows cannot fail.
   void MakeRoom(std::size_t Segments);
@@ -72,6 +84,8 @@ struct TContact {
 // row-major order of their first cells.
 struct TSegmentRegions {
   std::vector<std::uint16_t> Places;  // per region, r * 64 + c of the cell that stands for it
+  std::vector<std::uint16_t> Firsts;  // per region, r * 64 + c of its first cell in row-major order
+  std::vector<std::uint16_t> Sizes;   // per region, its cells
   std::vector<TContact> Down;         // with the regions of the segment below
   std::vector<TContact> Right;        // with the regions of the segment to the right
   std::uint8_t Kept = 0;
@@ -88,6 +102,9 @@ class TRegionMap {
   // Per region, r * 64 + c of the cell that stands for it: a kept area's waypoint, an erased
   // area's first cell.
   std::span<const std::uint16_t> PlacesOf(std::size_t K) const;
+  // Per region, r * 64 + c of its first cell in row-major order, and the count of its cells.
+  std::span<const std::uint16_t> FirstsOf(std::size_t K) const;
+  std::span<const std::uint16_t> SizesOf(std::size_t K) const;
   int KeptOf(std::size_t K) const;
   // Contacts with the segment below, and with the segment to the right.
   std::span<const TContact> DownOf(std::size_t K) const;
@@ -99,7 +116,7 @@ class TRegionMap {
   // Sets the cells of the rectangle of Rows x Columns cells at Corner, which lies inside the
   // map, from one byte per cell, row by row (0 open, anything else blocked), and analyses again
   // the segments it touches and the contacts along their borders. Not while queries run.
-  void SetCells(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+  void SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
                 std::span<const std::uint8_t> Blocked);
 
  private:
@@ -118,7 +135,7 @@ class TRegionMap {
 
   bool IsOwn(std::size_t K) const { return !OwnOf.empty() && OwnOf[K] != kShared; }
   TSegmentRegions Copy(std::size_t K) const;
-  std::vector<TSegmentRows> RowsAfter(TMapCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+  std::vector<TSegmentRows> RowsAfter(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
                                       std::span<const std::uint8_t> Blocked,
                                       const TBlock& Block) const;
   TRenewal RegionsAfter(const TBlock& Block, const std::vector<TSegmentRows>& After) const;
@@ -128,7 +145,9 @@ class TRegionMap {
   TCellStore Store;
   // The regions as built, in grid order, each segment's from its start to the next one's.
   std::vector<std::uint16_t> Places;
-  std::vector<std::uint32_t> PlaceStart;
+  std::vector<std::uint16_t> Firsts;
+  std::vector<std::uint16_t> Sizes;
+  std::vector<std::uint32_t> PlaceStart;  // of each segment's regions in the three above
   std::vector<std::uint8_t> Kept;
   std::vector<TContact> Down;
   std::vector<std::uint32_t> DownStart;
@@ -156,9 +175,16 @@ class TRegionBuilder {
 };
 
 // The kept area of the cell, 1 ... 4, or 0 for a blocked cell or a cell of an erased area.
-int AreaOf(const TRegionMap& Map, TMapCell Cell);
+int AreaOf(const TRegionMap& Map, TCell Cell);
 // The region of an open cell within its segment, by labelling the segment again as the map was
 // built.
-std::uint16_t RegionOf(const TRegionMap& Map, TMapCell Cell);
+std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell);
+// The region of every cell of segment K, cell (r, c) at r * 64 + c, kNoRegion where blocked;
+// returns the count of its regions.
+inline constexpr std::uint16_t kNoRegion = UINT16_MAX;
+int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t, 4096> Regions);
+// Segment K's waypoint record as the converter makes it: the kept regions' places, the area mask,
+// and a link for every contact of two kept regions.
+TWaypointSegment WaypointRecordOf(const TRegionMap& Map, std::size_t K);
 
 }  // namespace varnholt

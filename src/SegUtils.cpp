@@ -8,11 +8,13 @@ namespace varnholt {
 namespace {
 
 void ReadExactly(TReader& File, std::span<std::uint8_t> Buffer) {
-  if (File.Read(Buffer) != Buffer.size()) throw Exception("Error reading file");
+  if (File.Read(Buffer) != Buffer.size())
+    throw Exception(VARNHOLT_ERROR_READ, "Error reading file");
 }
 
 void WriteExactly(TWriter& File, std::span<const std::uint8_t> Bytes) {
-  if (File.Write(Bytes) != Bytes.size()) throw Exception("Error writing file");
+  if (File.Write(Bytes) != Bytes.size())
+    throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
 }
 
 constexpr std::size_t kMostRecordBytes = 4 + sizeof(TSegment);
@@ -179,10 +181,10 @@ void TLevel0Records::FindStarts(std::uint32_t SegmentsPerSide) {
   Starts = TGrid<std::uint64_t>(SegmentsPerSide);
   std::size_t Position = 0;
   for (std::uint64_t& Start : Starts.All()) {
-    if (Filled - Position < 4) throw Exception("Error reading file");
+    if (Filled - Position < 4) throw Exception(VARNHOLT_ERROR_READ, "Error reading file");
     Start = Position;
     const std::size_t Bytes = RecordBytes(LoadLE32(&Contents[Position]));
-    if (Filled - Position < Bytes) throw Exception("Error reading file");
+    if (Filled - Position < Bytes) throw Exception(VARNHOLT_ERROR_READ, "Error reading file");
     Position += Bytes;
   }
 }
@@ -279,7 +281,7 @@ std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {
   if (Value == segExplicit) {
     ReadExactly(File, Payload);
   } else if (Value != segFilledLow && Value != segFilledHigh) {
-    throw Exception("Invalid record tag in info map");
+    throw Exception(VARNHOLT_ERROR_READ, "Invalid record tag in info map");
   }
   return Value;
 }
@@ -307,7 +309,7 @@ std::uint32_t ReadWaypointHeader(TReader& File) {
   ReadExactly(File, Words);
   const std::int32_t Side = LoadLE32(Words.data());
   if (Side < 0 || Side != LoadLE32(Words.data() + 4)) {
-    throw Exception("Invalid waypoint map header");
+    throw Exception(VARNHOLT_ERROR_READ, "Invalid waypoint map header");
   }
   return static_cast<std::uint32_t>(Side);
 }

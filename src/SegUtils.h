@@ -21,11 +21,7 @@ std::uint64_t LoadLE64(const std::uint8_t* Bytes);
 void StoreLE32(std::uint8_t* Bytes, std::int32_t Value);
 void StoreLE64(std::uint8_t* Bytes, std::uint64_t Value);
 
-// The link words of a waypoint record: area A (1 ... 4) of the segment touching area B of its
-// neighbour is bit LinkBit(A, B) of the word that the two link bytes make, low byte first.
-constexpr unsigned LinkBit(unsigned A, unsigned B) {
-  return 4 * (A - 1) + (B - 1);
-}
+// The link words of a waypoint record: LinkBit, of the interface.
 // Rows of bits or values as the files hold them: one little-endian word after another.
 template <std::size_t N>
 std::array<std::uint64_t, N> LoadRows(const std::uint8_t* Bytes) {

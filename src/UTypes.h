@@ -9,7 +9,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
-#include <varnholt/exception.hpp>
+#include <varnholt/varnholt.hpp>
 
 namespace varnholt {
 
@@ -44,8 +44,9 @@ inline constexpr std::int32_t segFilledLow = 0;   // every cell open / every inf
 inline constexpr std::int32_t segFilledHigh = 1;  // every cell blocked / every info value 3
 inline constexpr std::int32_t segExplicit = -1;   // a payload follows
 
-// The one failure type, Exception, is the library's own (a one-line message for the user,
-// printed once at the top of a tool, or a return value of the C interface).
+// The one failure type, Exception, and the one cell type, TCell, are those of the interface
+// (<varnholt/varnholt.hpp>): a failure carries its message and its status up to the C interface,
+// which turns it into a return value.
 
 // Allocates N x N zeroed elements of ElementSize bytes without touching the memory, so that a
 // header claiming a huge map fails at once instead of exhausting the machine. Fails with "Range

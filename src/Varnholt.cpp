@@ -5,18 +5,18 @@
 #include <new>
 
 #include "Platform.h"
+#include "Recovery.h"
 
 namespace varnholt {
 namespace {
 
-void WriteMapFile(const TMapBuffer& Map, TOutputFile& File) {
-  if (File.Write(Map.Bytes()) != Map.Bytes().size()) throw Exception("Error writing file");
-  File.Finish();
+void WriteBytes(TWriter& File, std::span<const std::uint8_t> Bytes) {
+  if (File.Write(Bytes) != Bytes.size())
+    throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
 }
 
-void WriteWaypointMap(const TMapRun& Run, TOutputFile& File) {
-  WriteWaypointHeader(File, Run.SegmentsPerSide);
-  WriteWaypointSegments(File, Run.Waypoints.All());
+void WriteFinished(const TMapRun& Run, varnholt_file Kind, TOutputFile& File) {
+  WriteRunFile(Run, Kind, File);
   File.Finish();
 }
 
@@ -47,7 +47,7 @@ TMapRun::TMapRun(std::uint32_t Cells) : CellsPerSide(Cells), SegmentsPerSide(Cel
   // The level-0 records of one row of segments must stay below 2^31 bytes, as a signed 32-bit
   // byte count would: larger maps are a range error before anything is sized.
   if (std::uint64_t{SegmentsPerSide} * sizeof(TSegment) >= (std::uint64_t{1} << 31)) {
-    throw Exception("Range check error");
+    throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
   }
   InfoMap = TMapBuffer(MaxInfoMapBytes(SegmentsPerSide));
   Waypoints = TWaypointSegments(SegmentsPerSide);
@@ -57,7 +57,7 @@ TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outpu
   TInputFile File(InputPath);
   // Replacing an output would then destroy the map being converted.
   for (const std::string& Output : Outputs) {
-    if (File.IsAlso(Output)) throw Exception("Error opening file: " + Output);
+    if (File.IsAlso(Output)) throw Exception(VARNHOLT_ERROR_OPEN, "Error opening file: " + Output);
   }
   return ReadMap(File, File.Size());
 }
@@ -65,10 +65,10 @@ TMapRun LoadMap(const std::string& InputPath, std::span<const std::string> Outpu
 TMapRun ReadMap(TReader& File, std::uint64_t Size) {
   const TMapHeader Header = ReadMapHeader(File);
   // The tool's own info map carries both marks: name it for what it is.
-  if (Header.InfoFlag != 0) throw Exception("You selected an Info map!");
-  if (Header.Level != 0) throw Exception("This is not a level 0 map!");
+  if (Header.InfoFlag != 0) throw Exception(VARNHOLT_ERROR_NOT_LEVEL0, "You selected an Info map!");
+  if (Header.Level != 0) throw Exception(VARNHOLT_ERROR_NOT_LEVEL0, "This is not a level 0 map!");
   const std::uint32_t CellsPerSide = CellsPerSideOf(Header);
-  if (CellsPerSide < kSegmentSide) throw Exception("Invalid map size!");
+  if (CellsPerSide < kSegmentSide) throw Exception(VARNHOLT_ERROR_SIZE, "Invalid map size!");
   TMapRun Run(CellsPerSide);
   Run.Header = Header;
   Run.Level0.Read(File, Run.SegmentsPerSide, Size > kHeaderBytes ? Size - kHeaderBytes : 0);
@@ -123,62 +123,51 @@ void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
   AnalyseMap(Run);
   PrintLine("Writing " + InfoPath + "...");
   TOutputFile InfoFile(InfoPath);
-  WriteMapFile(Run.InfoMap, InfoFile);
+  WriteFinished(Run, VARNHOLT_FILE_INFO, InfoFile);
   PrintLine("Writing " + WaypointPath + "...");
   TOutputFile WaypointFile(WaypointPath);
-  WriteWaypointMap(Run, WaypointFile);
+  WriteFinished(Run, VARNHOLT_FILE_WAYPOINT, WaypointFile);
   // Only now that both are complete do they replace the old pair, together.
   CommitFiles(std::array{&InfoFile, &WaypointFile}, Rules);
   PrintLine("Done.");
 }
 
-void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string& Level0Path,
-             const TCommitRules& Rules) {
-  const TRunPaths Paths = DeriveRunPaths(Level0Path, PathRules());
+TMapRun SavedRun(const TRegionMap& Map, const TMapHeader& Header, bool Analysed) {
   const std::uint32_t N = Map.Cells().SegmentsPerSide();
   TMapBuffer Records(Map.Cells().RecordBytes());
   Map.Cells().WriteRecords(Records);
-  // The other two maps are made from the saved one exactly as its conversion makes them.
   TMapRun Run(Map.Cells().CellsPerSide());
   Run.Header = Header;
   Run.Level0.Take(std::move(Records), N);
-  AnalyseMap(Run);
-  TOutputFile Level0File(Paths.Input);
-  WriteMapHeader(Level0File, Header);
-  if (Level0File.Write(Run.Level0.Bytes()) != Run.Level0.Bytes().size()) {
-    throw Exception("Error writing file");
-  }
-  Level0File.Finish();
-  TOutputFile InfoFile(Paths.Info);
-  WriteMapFile(Run.InfoMap, InfoFile);
-  TOutputFile WaypointFile(Paths.Waypoint);
-  WriteWaypointMap(Run, WaypointFile);
-  CommitFiles(std::array{&Level0File, &InfoFile, &WaypointFile}, Rules);
+  if (Analysed) AnalyseMap(Run);
+  return Run;
 }
 
-int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
-                const TPrintLine& PrintLine, const TNotice& Notice) {
-  PrintLine("");
-  PrintLine("Varnholt 1.0 by Quenlow");
-  PrintLine(R"(Create "info" and "waypoint" maps from a level 0 pathfinding map)");
-  PrintLine("");
-  if (Arguments.size() != 2) {
-    const std::string Program = SplitPath(Arguments.empty() ? "" : Arguments[0], Rules).Name;
-    PrintLine("Usage: " + Program + " <Level0PathFile>");
-    PrintLine("");
-    PrintLine("For example: " + Program + " Infantry1Level0Map.raw");
-    return 0;
+void WriteRunFile(const TMapRun& Run, varnholt_file Kind, TWriter& File) {
+  switch (Kind) {
+    case VARNHOLT_FILE_LEVEL0:
+      WriteMapHeader(File, Run.Header);
+      return WriteBytes(File, Run.Level0.Bytes());
+    case VARNHOLT_FILE_INFO:
+      return WriteBytes(File, Run.InfoMap.Bytes());
+    case VARNHOLT_FILE_WAYPOINT:
+      WriteWaypointHeader(File, Run.SegmentsPerSide);
+      return WriteWaypointSegments(File, Run.Waypoints.All());
   }
-  const TRunPaths Paths = DeriveRunPaths(Arguments[1], Rules);
-  try {
-    ConvertMap(Paths.Input, Paths.Info, Paths.Waypoint, PrintLine, Notice);
-    return 0;
-  } catch (const Exception& Failure) {
-    PrintLine(Failure.what());
-  } catch (const std::bad_alloc&) {
-    PrintLine("Out of memory");
-  }
-  return 1;
+}
+
+void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string& Level0Path,
+             const TCommitRules& Rules) {
+  const TRunPaths Paths = DeriveRunPaths(Level0Path, PathRules());
+  // The other two maps are made from the saved one exactly as its conversion makes them.
+  const TMapRun Run = SavedRun(Map, Header, true);
+  TOutputFile Level0File(Paths.Input);
+  WriteFinished(Run, VARNHOLT_FILE_LEVEL0, Level0File);
+  TOutputFile InfoFile(Paths.Info);
+  WriteFinished(Run, VARNHOLT_FILE_INFO, InfoFile);
+  TOutputFile WaypointFile(Paths.Waypoint);
+  WriteFinished(Run, VARNHOLT_FILE_WAYPOINT, WaypointFile);
+  CommitFiles(std::array{&Level0File, &InfoFile, &WaypointFile}, Rules);
 }
 
 }  // namespace varnholt

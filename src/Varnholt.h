@@ -1,4 +1,5 @@
-// The command-line front end: output naming, the conversion run and the one failure handler.
+// The conversion run: the naming of the outputs, the phases of a conversion (loading, analysis,
+// output) and the saving of an edited map by the same protocol.
 #pragma once
 
 #include <functional>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "AreaUtils.h"
-#include "Commit.h"
+#include "OutputFile.h"
 #include "Platform.h"
 #include "Regions.h"
 #include "SegUtils.h"
@@ -58,6 +59,12 @@ void AnalyseMap(TMapRun& Run, const TSegmentObserver& Observer = {});
 // cells from the run; Observer as above.
 TRegionMap AnalyseRegions(TMapRun& Run, const TSegmentObserver& Observer = {});
 
+// The map as it now stands as a conversion loads it from its saved level-0 map, and where
+// Analysed, with the info map and waypoint records that conversion makes.
+TMapRun SavedRun(const TRegionMap& Map, const TMapHeader& Header, bool Analysed);
+// One of the three files of a run, as a conversion or a save writes it.
+void WriteRunFile(const TMapRun& Run, varnholt_file Kind, TWriter& File);
+
 // Writes the map as it now stands as three files named from Level0Path as a conversion names
 // them: the level-0 map (its header as it was read, the records of segments never edited as
 // they were read), and the info map and waypoint map a conversion of it makes. All three
@@ -73,11 +80,5 @@ void SaveMap(const TRegionMap& Map, const TMapHeader& Header, const std::string&
 void ConvertMap(const std::string& InputPath, const std::string& InfoPath,
                 const std::string& WaypointPath, const TPrintLine& PrintLine,
                 const TNotice& Notice = {});
-
-// The whole program after the platform has collected the arguments (argument 0 the program's
-// own path): banner, usage or conversion. Returns the exit code; a failure of PrintLine itself
-// propagates to the caller.
-int RunVarnholt(std::span<const std::string> Arguments, const TPathRules& Rules,
-                const TPrintLine& PrintLine, const TNotice& Notice = {});
 
 }  // namespace varnholt

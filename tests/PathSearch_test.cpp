@@ -22,20 +22,20 @@ namespace {
 namespace fs = std::filesystem;
 
 // The model: steps from Start to every cell by breadth-first search, -1 where it cannot go.
-std::vector<std::int64_t> Distances(const TCellStore& Cells, TMapCell Start) {
+std::vector<std::int64_t> Distances(const TCellStore& Cells, TCell Start) {
   const std::uint32_t Side = Cells.CellsPerSide();
   std::vector<std::int64_t> Steps(std::size_t{Side} * Side, -1);
-  std::deque<TMapCell> Queue{Start};
+  std::deque<TCell> Queue{Start};
   Steps[std::size_t{Start.Row} * Side + Start.Column] = 0;
   while (!Queue.empty()) {
-    const TMapCell Cell = Queue.front();
+    const TCell Cell = Queue.front();
     Queue.pop_front();
     const std::int64_t Here = Steps[std::size_t{Cell.Row} * Side + Cell.Column];
-    const TMapCell Next[] = {{Cell.Row - 1, Cell.Column},
-                             {Cell.Row + 1, Cell.Column},
-                             {Cell.Row, Cell.Column - 1},
-                             {Cell.Row, Cell.Column + 1}};
-    for (const TMapCell& To : Next) {
+    const TCell Next[] = {{Cell.Row - 1, Cell.Column},
+                          {Cell.Row + 1, Cell.Column},
+                          {Cell.Row, Cell.Column - 1},
+                          {Cell.Row, Cell.Column + 1}};
+    for (const TCell& To : Next) {
       if (!Cells.IsInside(To) || !Cells.IsOpen(To)) continue;
       std::int64_t& There = Steps[std::size_t{To.Row} * Side + To.Column];
       if (There >= 0) continue;
@@ -47,8 +47,8 @@ std::vector<std::int64_t> Distances(const TCellStore& Cells, TMapCell Start) {
 }
 
 // Open cells at random, half of them in erased areas where there are such.
-std::vector<TMapCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
-  std::vector<TMapCell> Open, Erased;
+std::vector<TCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
+  std::vector<TCell> Open, Erased;
   const std::uint32_t Side = Map.Cells().CellsPerSide();
   for (std::uint32_t Row = 0; Row < Side; ++Row) {
     for (std::uint32_t Column = 0; Column < Side; ++Column) {
@@ -57,23 +57,23 @@ std::vector<TMapCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, st
     }
   }
   TRandom Random(Seed);
-  std::vector<TMapCell> Chosen;
+  std::vector<TCell> Chosen;
   for (std::size_t K = 0; K < Count; ++K) {
-    const std::vector<TMapCell>& From = K % 2 == 1 && !Erased.empty() ? Erased : Open;
+    const std::vector<TCell>& From = K % 2 == 1 && !Erased.empty() ? Erased : Open;
     if (!From.empty()) Chosen.push_back(From[Random.Next() % From.size()]);
   }
   return Chosen;
 }
 
-bool AreNeighbours(TMapCell A, TMapCell B) {
+bool AreNeighbours(TCell A, TCell B) {
   const std::uint32_t Rows = A.Row > B.Row ? A.Row - B.Row : B.Row - A.Row;
   const std::uint32_t Columns = A.Column > B.Column ? A.Column - B.Column : B.Column - A.Column;
   return Rows + Columns == 1;
 }
 
 // Checks one query against the model; returns the path's length over the shortest (1 when none).
-double CheckPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal, std::int64_t Shortest) {
-  const std::vector<TMapCell> Path = FindPath(Map, Start, Goal);
+double CheckPath(const TRegionMap& Map, TCell Start, TCell Goal, std::int64_t Shortest) {
+  const std::vector<TCell> Path = FindPath(Map, Start, Goal);
   EXPECT_EQ(ShortestPathLength(Map, Start, Goal), Shortest);
   if (Shortest < 0) {
     EXPECT_TRUE(Path.empty());
@@ -96,13 +96,13 @@ double CheckPath(const TRegionMap& Map, TMapCell Start, TMapCell Goal, std::int6
 
 // Every pair of Cells: found exactly where the grid connects them, valid, and within Bound of
 // the shortest.
-void CheckPairs(const TRegionMap& Map, const std::vector<TMapCell>& Cells, double Bound) {
+void CheckPairs(const TRegionMap& Map, const std::vector<TCell>& Cells, double Bound) {
   const std::uint32_t Side = Map.Cells().CellsPerSide();
   double Worst = 1;
   for (std::size_t A = 0; A < Cells.size(); A += 4) {
     const std::vector<std::int64_t> Steps = Distances(Map.Cells(), Cells[A]);
     for (std::size_t B = 0; B < Cells.size(); ++B) {
-      const TMapCell Goal = Cells[B];
+      const TCell Goal = Cells[B];
       const double Ratio =
           CheckPath(Map, Cells[A], Goal, Steps[std::size_t{Goal.Row} * Side + Goal.Column]);
       Worst = std::max(Worst, Ratio);
@@ -147,10 +147,10 @@ TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
   const TBytes File = EncodeLevel0Map(RoughTerrainMap(3, 21));
   TRegionMap Map = RegionsOf(File), Edited = RegionsOf(File);
   const std::uint32_t Side = Map.Cells().CellsPerSide();
-  std::vector<TMapCell> Cells = SomeOpenCells(Map, 64, 5);
-  std::erase_if(Cells, [&](TMapCell Cell) { return Cell.Row == Side / 2; });
+  std::vector<TCell> Cells = SomeOpenCells(Map, 64, 5);
+  std::erase_if(Cells, [&](TCell Cell) { return Cell.Row == Side / 2; });
   const auto AllPaths = [&](const TRegionMap& On) {
-    std::vector<std::vector<TMapCell>> Paths;
+    std::vector<std::vector<TCell>> Paths;
     for (std::size_t K = 0; K + 1 < Cells.size(); ++K)
       Paths.push_back(FindPath(On, Cells[K], Cells[K + 1]));
     return Paths;
@@ -164,7 +164,7 @@ TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
       for (TRegionMap* On : {&Map, &Edited}) On->SetCells({Side / 2, 0}, 1, Side, Wall);
     }
     const auto Alone = AllPaths(Map);
-    std::vector<std::vector<std::vector<TMapCell>>> Together(4);
+    std::vector<std::vector<std::vector<TCell>>> Together(4);
     std::vector<std::thread> Threads;
     for (auto& Paths : Together) Threads.emplace_back([&] { Paths = AllPaths(Edited); });
     for (std::thread& Thread : Threads) Thread.join();

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // An edit: a rectangle and what its cells become.
 struct TEdit {
-  TMapCell Corner;
+  TCell Corner;
   std::uint32_t Rows = 0;
   std::uint32_t Columns = 0;
   std::vector<std::uint8_t> Blocked;
@@ -88,10 +88,10 @@ void ExpectSameAnalysis(const TRegionMap& Edited, const TRegionMap& Fresh, std::
   }
   TRandom Random(Seed);
   const std::uint32_t Side = Fresh.Cells().CellsPerSide();
-  std::vector<TMapCell> Open;
+  std::vector<TCell> Open;
   while (Open.size() < 24) {
-    const TMapCell Cell{static_cast<std::uint32_t>(Random.Next() % Side),
-                        static_cast<std::uint32_t>(Random.Next() % Side)};
+    const TCell Cell{static_cast<std::uint32_t>(Random.Next() % Side),
+                     static_cast<std::uint32_t>(Random.Next() % Side)};
     EXPECT_EQ(AreaOf(Edited, Cell), AreaOf(Fresh, Cell));
     if (Fresh.Cells().IsOpen(Cell)) Open.push_back(Cell);
   }

@@ -45,71 +45,34 @@ TEST(NamingTest, OutputsAreNamedAfterTheNameUpToItsFirstDigit) {
   }
 }
 
-TEST(CommandLineTest, SplitsByItsOwnRules) {
-  using TArguments = std::vector<std::string>;
+// Names in any language, as the programs give them in UTF-8. In code page 932 the second byte of
+// 表 and ソ is 5C, a backslash's code, which splitting UTF-8 never takes for one.
+TEST(NamingTest, NamesInAnyLanguageAreNamedByTheSameRule) {
   const struct {
-    const char* Name;
-    std::string CommandLine;
-    TArguments Arguments;
-  } Cases[] = {
-      {"plain", "varnholt.exe Tank1.raw", {"varnholt.exe", "Tank1.raw"}},
-      {"runs of blanks", "  varnholt   Tank1.raw  ", {"varnholt", "Tank1.raw"}},
-      {"tabs and control characters separate",
-       "a\tb\x01"
-       "c\x1F"
-       "d\re\nf",
-       {"a", "b", "c", "d", "e", "f"}},
-      {"byte 127 and above do not",
-       "a\x7F\xA0"
-       "b",
-       {"a\x7F\xA0"
-        "b"}},
-      {"quotes keep blanks",
-       "\"C:\\Program Files\\v.exe\" \"my map1.raw\"",
-       {"C:\\Program Files\\v.exe", "my map1.raw"}},
-      {"quotes inside an argument", "a\"b c\"d e", {"ab cd", "e"}},
-      {"a quote open to the end", "v \"a b", {"v", "a b"}},
-      {"no escape character", "v a\\\"b c\\\" d", {"v", "a\\b c\\", "d"}},
-      {"empty quotes alone do not count", "v \"\" x \"\"\"\" \"\"", {"v", "x"}},
-      {"empty quotes at the start are dropped", "v \"\"abc", {"v", "abc"}},
-      {"a quoted blank counts", "v \" \"", {"v", " "}},
-      {"nothing", "", {}},
-  };
+    const char* Argument;
+    const char* Info;
+    const char* Waypoint;
+  } Cases[] = {{"Z:\\Карты мира\\坦克1Level0Map.raw", "Z:\\Карты мира\\坦克Info.raw",
+                "Z:\\Карты мира\\坦克.raw"},
+               {"C:\\表\\ソ2.raw", "C:\\表\\ソInfo.raw", "C:\\表\\ソ.raw"},
+               {"C:\\Céline's maps\\x\U0001F5FA3.raw", "C:\\Céline's maps\\x\U0001F5FAInfo.raw",
+                "C:\\Céline's maps\\x\U0001F5FA.raw"}};
   for (const auto& Case : Cases) {
-    EXPECT_EQ(SplitCommandLine(Case.CommandLine), Case.Arguments) << Case.Name;
+    const TRunPaths Paths = DeriveRunPaths(Case.Argument, kWindows);
+    EXPECT_EQ(Paths.Info, Case.Info);
+    EXPECT_EQ(Paths.Waypoint, Case.Waypoint);
   }
 }
 
-// The command line as Windows gives it, in UTF-16: names in any language, split by the same rule
-// and named in UTF-8. In code page 932 the second byte of 表 and ソ is 5C, a backslash's code,
-// which splitting UTF-8 never takes for one.
-TEST(CommandLineTest, WideCommandLinesSplitAndNameAsNarrowOnes) {
-  const std::u16string CommandLine =
-      u"\"Z:\\tools\\varnholt.exe\"\t\"Z:\\Карты мира\\坦克1Level0Map.raw\" "
-      u"C:\\表\\ソ2.raw \"\"\"C:\\Céline's maps\\x\U0001F5FA3.raw\"";
-  std::vector<std::string> Arguments;
-  for (const std::u16string& Word : SplitCommandLine(CommandLine))
-    Arguments.push_back(Utf8Of(Word));
-  ASSERT_EQ(Arguments, (std::vector<std::string>{
-                           "Z:\\tools\\varnholt.exe", "Z:\\Карты мира\\坦克1Level0Map.raw",
-                           "C:\\表\\ソ2.raw", "C:\\Céline's maps\\x\U0001F5FA3.raw"}));
-  const struct {
-    const char* Info;
-    const char* Waypoint;
-  } Expected[] = {{"Z:\\Карты мира\\坦克Info.raw", "Z:\\Карты мира\\坦克.raw"},
-                  {"C:\\表\\ソInfo.raw", "C:\\表\\ソ.raw"},
-                  {"C:\\Céline's maps\\x\U0001F5FAInfo.raw", "C:\\Céline's maps\\x\U0001F5FA.raw"}};
-  for (std::size_t K = 0; K < std::size(Expected); ++K) {
-    const TRunPaths Paths = DeriveRunPaths(Arguments[K + 1], kWindows);
-    EXPECT_EQ(Paths.Info, Expected[K].Info);
-    EXPECT_EQ(Paths.Waypoint, Expected[K].Waypoint);
-  }
-  // Every name goes there and back, a lone surrogate (which Windows allows in names) too.
-  for (const std::u16string& Name : {CommandLine, std::u16string{u'a', char16_t{0xD800}, u'b'},
-                                     std::u16string{char16_t{0xDFFF}}}) {
-    EXPECT_EQ(Utf16Of(Utf8Of(Name)), Name);
-  }
-  // Bytes that begin no character: F5 and above, overlong forms, a cut-off character.
+// Names in UTF-8 as Windows takes them, in UTF-16: lone surrogates, as the programs encode them,
+// come back as they were; bytes that begin no character (F5 and above, overlong forms, a cut-off
+// character) become U+FFFD.
+TEST(NamingTest, NamesGoToUtf16AsTheyCame) {
+  EXPECT_EQ(Utf16Of("a\xED\xA0\x80"
+                    "b"),
+            (std::u16string{u'a', char16_t{0xD800}, u'b'}));
+  EXPECT_EQ(Utf16Of("\xED\xBF\xBF"), std::u16string{char16_t{0xDFFF}});
+  EXPECT_EQ(Utf16Of("Z:\\坦克\U0001F5FA"), u"Z:\\坦克\U0001F5FA");
   EXPECT_EQ(Utf16Of("a\xFF\xC3"), u"a\uFFFD\uFFFD");
   EXPECT_EQ(Utf16Of("\xF8\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(Utf16Of("\xF5\x80\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
@@ -139,42 +102,6 @@ TEST(CommandLineTest, LongPathsTakeThePrefixAndShortOnesStayAsGiven) {
   for (const auto& Case : Cases) EXPECT_TRUE(SystemPath(Case.Path) == Case.Expected) << Case.Path;
 }
 #endif
-
-TEST(UsageTest, WrongArgumentCountPrintsUsageWithTheProgramName) {
-  const std::vector<std::vector<std::string>> Cases = {
-      {"/usr/local/bin/varnholt"},
-      {"/usr/local/bin/varnholt", "a1.raw", "b1.raw"},
-      {"/usr/local/bin/varnholt", "a1.raw", "b1.raw", "c1.raw"},
-  };
-  for (const auto& Arguments : Cases) {
-    std::vector<std::string> Lines;
-    const int ExitCode =
-        RunVarnholt(Arguments, kPosix, [&](std::string_view Line) { Lines.emplace_back(Line); });
-    EXPECT_EQ(ExitCode, 0);
-    const std::vector<std::string> Expected = {
-        "",
-        "Varnholt 1.0 by Quenlow",
-        "Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map",
-        "",
-        "Usage: varnholt <Level0PathFile>",
-        "",
-        "For example: varnholt Infantry1Level0Map.raw"};
-    EXPECT_EQ(Lines, Expected);
-  }
-}
-
-TEST(ConvertMapTest, FailureOfTheConsoleIsNotCaughtByTheRun) {
-  test::TScratchFolder Folder;
-  const std::string Input = (Folder.Path() / "Map1.raw").string();
-  test::WriteFile(Input, test::Header(0));
-  int Calls = 0;
-  const auto PrintLine = [&](std::string_view) {
-    if (++Calls == 6) throw std::runtime_error("console gone");
-  };
-  EXPECT_THROW(RunVarnholt(std::vector<std::string>{"varnholt", Input}, kPosix, PrintLine),
-               std::runtime_error);
-  EXPECT_EQ(test::FilesIn(Folder.Path()).size(), 1u);
-}
 
 }  // namespace
 }  // namespace varnholt

@@ -2,8 +2,10 @@
  *
  * A level-0 map is a square terrain of open and blocked cells in segments of 64 x 64 cells.
  * Varnholt finds the 4-connected open areas of every segment, keeps the four largest, and
- * writes an info map and a waypoint map beside the level-0 map (the varnholt program). This
- * library reads a level-0 map, analyses it in memory as the program does and finds paths on it.
+ * writes an info map and a waypoint map beside the level-0 map (the varnholt program, which is
+ * varnholt_convert). This library reads a level-0 map from a file or from memory, or makes a new
+ * one, analyses it in memory as the program does, answers what a segment holds, finds paths,
+ * takes edits, and writes the three files or gives their bytes.
  *
  * Paths. A query first searches the regions of the map: every open area of every segment, the
  * kept areas (the nodes of the waypoint graph, each at its waypoint, joined by the waypoint
@@ -15,33 +17,47 @@
  * at all is worked out when the map is opened, and again after edits by the first query that
  * needs it, which costs once in proportion to the map (a few milliseconds at 16384 x 16384).
  *
- * Threads. Every function may be called from several threads at once, on different maps.
- * Queries on one map (varnholt_cells_per_side, varnholt_area_of, varnholt_find_path) and
- * varnholt_save may run on several threads at once; an edit (varnholt_set_cells) and
- * varnholt_close must not run while another call uses the map: queries and edits on one map are
- * not concurrent.
+ * Threads. Every function may be called from several threads at once, on different maps. The
+ * functions that take a const map (queries, varnholt_write_memory, varnholt_save, the comparisons
+ * and the survey) may run on one map from several threads at once; an edit (varnholt_set_cells)
+ * and varnholt_close must not run while another call uses the map: queries and edits on one map
+ * are not concurrent.
+ *
+ * The process. The library never prints, never reads the command line or the environment,
+ * installs no signal handler and keeps no state beyond the failure of the last call on each
+ * thread. While it puts files in place (varnholt_save, varnholt_convert, varnholt_replace_file)
+ * it holds back, on the calling thread only, the signals that would end a process, so that a
+ * program that works on one thread is never stopped between two renames; other threads keep
+ * their signal masks. A process that dies in the middle all the same leaves a journal that the
+ * next conversion or save in that folder completes.
  *
  * Edits. varnholt_set_cells changes cells and analyses again only the segments it touches and
  * the contacts along their borders, so that the map answers every query exactly as a map
- * analysed afresh from the edited cells would; varnholt_save then writes exactly the files the
- * varnholt program writes from the saved level-0 map.
+ * analysed afresh from the edited cells would; varnholt_save and varnholt_write_memory then give
+ * exactly the files the varnholt program writes from the saved level-0 map.
  *
  * Paths of files are UTF-8 on every system. Cells are given as (row, column), each from 0 to
- * varnholt_cells_per_side() - 1; rows run down the map, columns across it.
+ * varnholt_cells_per_side() - 1; rows run down the map, columns across it. Segments are given as
+ * (segment_row, segment_column), each from 0 to varnholt_segments_per_side() - 1; segment (i, j)
+ * holds the cells of rows 64 i to 64 i + 63 and columns 64 j to 64 j + 63.
  *
- * Failures. A function that fails returns NULL or -1 and sets the text varnholt_error() returns
- * on the same thread, in the words of the varnholt program ("Error opening file: PATH",
- * "Error reading file", "This is not a level 0 map!", ...); any of them can fail with "Out of
- * memory". A successful call leaves the text as it was, and a failed one leaves the map as it
- * was. varnholt_area_of's -1 is an answer, not a failure. A map argument must be one that
- * varnholt_analyse or varnholt_open returned and that is not closed; only varnholt_close takes
- * NULL.
+ * Failures. A function that fails returns NULL or -1, sets the text varnholt_error() returns on
+ * the same thread, in the words of the varnholt program ("Error opening file: PATH", "Error
+ * reading file", "This is not a level 0 map!", ...), and the status varnholt_last_status()
+ * returns, which names the kind of failure; any of them can fail with "Out of memory". A
+ * successful call leaves both as they were, and a failed one leaves the map as it was. Answers
+ * that say "none" (varnholt_area_of's -1, a path of 0 cells) are not failures. A map argument must
+ * be one that varnholt_analyse, varnholt_analyse_memory, varnholt_open or varnholt_create returned
+ * and that is not closed; only varnholt_close takes NULL.
  */
 #ifndef VARNHOLT_H
 #define VARNHOLT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
+/* The one place the version is written: the build, the packages and the program's banner read it
+ * here. */
 #define VARNHOLT_VERSION_MAJOR 1
 #define VARNHOLT_VERSION_MINOR 0
 
@@ -68,16 +84,55 @@ extern "C" {
  * per cell of a segment that is not all open or all blocked) and its regions. */
 typedef struct varnholt_map varnholt_map;
 
+/* What the last failed call on this thread failed with; varnholt_error() gives the words. */
+typedef enum varnholt_status {
+  VARNHOLT_OK = 0,           /* no call on this thread has failed */
+  VARNHOLT_ERROR_OPEN,       /* a file cannot be opened or created: "Error opening file: PATH" */
+  VARNHOLT_ERROR_READ,       /* a map cut short or malformed: "Error reading file", ... */
+  VARNHOLT_ERROR_NOT_LEVEL0, /* "You selected an Info map!", "This is not a level 0 map!" */
+  VARNHOLT_ERROR_SIZE,       /* "Invalid map size!", "Range check error" */
+  VARNHOLT_ERROR_MEMORY,     /* "Out of memory" */
+  VARNHOLT_ERROR_WRITE,      /* "Error writing file": a full disk, a file in the way, no turn */
+  VARNHOLT_ERROR_STALE_PAIR, /* varnholt_open: the pair beside the map is missing, damaged or
+                                another map's ("Infantry.raw does not match: ...") */
+  VARNHOLT_ERROR_ARGUMENT,   /* a cell, segment or rectangle outside the map, a blocked cell,
+                                a NULL where none may be, an unknown file kind */
+  VARNHOLT_ERROR_INTERNAL    /* a fault of the library itself ("Logic failure in
+                                CalculateWaypoint"): to be reported */
+} varnholt_status;
+
+/* The three files a map makes. */
+typedef enum varnholt_file {
+  VARNHOLT_FILE_LEVEL0 = 0,  /* the level-0 map: its header as read, then its segment records */
+  VARNHOLT_FILE_INFO = 1,    /* the info map, exactly as the varnholt program writes it */
+  VARNHOLT_FILE_WAYPOINT = 2 /* the waypoint map, exactly as the varnholt program writes it */
+} varnholt_file;
+
+/* ---- Opening and closing ---- */
+
 /* Reads a level-0 map and analyses it in memory as the varnholt program does; writes nothing.
- * NULL on failure: the file cannot be read, is not a level-0 map, or the map does not fit in
- * memory ("Out of memory"). */
+ * NULL on failure: the file cannot be opened (VARNHOLT_ERROR_OPEN), is cut short
+ * (VARNHOLT_ERROR_READ), is not a level-0 map (VARNHOLT_ERROR_NOT_LEVEL0), gives less than one
+ * segment a side or cannot be held at all (VARNHOLT_ERROR_SIZE), or does not fit in memory. */
 VARNHOLT_API varnholt_map* varnholt_analyse(const char* level0_path);
 
-/* The same, and checks that the info map and waypoint map beside it (named as the varnholt
- * program names them: Infantry1Level0Map.raw has InfantryInfo.raw and Infantry.raw) are the ones
- * the program makes of it. NULL on a missing, damaged or stale pair, with the first difference in
- * varnholt_error() ("Infantry.raw does not match: segment (3, 5), DownLinks: ..."). */
+/* The same from the bytes of a level-0 map file held in memory (copied: data may be freed after),
+ * as engines load maps from packed archives. Bytes after the last record are ignored, as in a
+ * file. NULL on failure as varnholt_analyse, VARNHOLT_ERROR_ARGUMENT for data NULL with a size. */
+VARNHOLT_API varnholt_map* varnholt_analyse_memory(const void* data, size_t size);
+
+/* As varnholt_analyse, and checks that the info map and waypoint map beside it (named as the
+ * varnholt program names them: Infantry1Level0Map.raw has InfantryInfo.raw and Infantry.raw) are
+ * the ones the program makes of it. NULL with VARNHOLT_ERROR_STALE_PAIR on a missing, damaged or
+ * stale pair, with the first difference in varnholt_error() ("Infantry.raw does not match:
+ * segment (3, 5), DownLinks: 01 00 in the file, 00 00 expected"). */
 VARNHOLT_API varnholt_map* varnholt_open(const char* level0_path);
+
+/* A new map of cells_per_side cells a side, every cell open (blocked = 0) or blocked (any other
+ * value). cells_per_side is 64 times a power of two (64, 128, ... 16384, ...), the sizes a level-0
+ * header can describe; any other is VARNHOLT_ERROR_SIZE, "Invalid map size!", and one too large to
+ * be held at all "Range check error". Its header is the one the varnholt-genmap program writes. */
+VARNHOLT_API varnholt_map* varnholt_create(int32_t cells_per_side, int blocked);
 
 /* Releases the map; NULL is allowed. */
 VARNHOLT_API void varnholt_close(varnholt_map* map);
@@ -86,45 +141,219 @@ VARNHOLT_API void varnholt_close(varnholt_map* map);
  * next failing call on this thread. */
 VARNHOLT_API const char* varnholt_error(void);
 
+/* The kind of that failure; VARNHOLT_OK if none has failed on this thread. */
+VARNHOLT_API varnholt_status varnholt_last_status(void);
+
+/* ---- What the map holds ---- */
+
 /* Cells per side of the map: 64 times its segments per side. */
 VARNHOLT_API int32_t varnholt_cells_per_side(const varnholt_map* map);
+
+/* Segments per side of the map. */
+VARNHOLT_API int32_t varnholt_segments_per_side(const varnholt_map* map);
+
+/* Copies the cells of the rectangle at (row, column), rows by columns, to blocked[0 .. rows *
+ * columns), row by row: 1 for a blocked cell, 0 for an open one (the form varnholt_set_cells
+ * takes). 0 on success; -1 with VARNHOLT_ERROR_ARGUMENT ("Cells outside the map: ROW, COLUMN,
+ * ROWS x COLUMNS") for a rectangle not inside the map, or blocked NULL for a rectangle that is not
+ * empty. */
+VARNHOLT_API int varnholt_get_cells(const varnholt_map* map, int32_t row, int32_t column,
+                                    int32_t rows, int32_t columns, uint8_t* blocked);
 
 /* The kept area (1 to 4) of the cell within its segment; 0 for a blocked cell or a cell of an
  * erased area; -1 outside the map (varnholt_error() unchanged). Labels the cell's segment: about
  * a microsecond. */
 VARNHOLT_API int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t column);
 
+/* The area map of segment (segment_row, segment_column): 4096 bytes, cell (r, c) at r * 64 + c,
+ * 0 or its kept area 1 to 4, as the info and waypoint maps number them (0 for blocked cells and
+ * the cells of erased areas). Returns the number of kept areas, 0 to 4; -1 with
+ * VARNHOLT_ERROR_ARGUMENT ("Segment outside the map: I, J") outside the map or for areas NULL. */
+VARNHOLT_API int varnholt_segment_areas(const varnholt_map* map, int32_t segment_row,
+                                        int32_t segment_column, uint8_t areas[4096]);
+
+/* The regions of the segment, as paths are searched on them: 4096 values, cell (r, c) at
+ * r * 64 + c, the cell's region within the segment, or 65535 for a blocked cell. Regions 0 to
+ * kept - 1 are the kept areas 1 to kept; the erased areas follow, numbered in the row-major
+ * order of their first cells. Returns the number of regions of the segment (at most 2048); -1 as
+ * varnholt_segment_areas. */
+VARNHOLT_API int varnholt_segment_regions(const varnholt_map* map, int32_t segment_row,
+                                          int32_t segment_column, uint16_t regions[4096]);
+
+/* The segment's 16-byte waypoint record exactly as the waypoint map stores it (down links, right
+ * links, a column and row per kept area, the area mask, three zero bytes). 0, or -1 as
+ * varnholt_segment_areas. */
+VARNHOLT_API int varnholt_segment_record(const varnholt_map* map, int32_t segment_row,
+                                         int32_t segment_column, uint8_t record[16]);
+
+/* What the converter keeps of the map, and whether the waypoint graph (one node per kept area,
+ * an edge per link) connects every place the grid itself connects. */
+typedef struct varnholt_survey {
+  int64_t filled_open_segments;    /* segments by content: every cell open, */
+  int64_t filled_blocked_segments; /* every cell blocked, */
+  int64_t explicit_segments;       /* or both kinds */
+  int64_t areas_found;             /* 4-connected open areas within segments */
+  int64_t areas_kept;
+  int64_t segments_over_four;  /* segments with more than four areas */
+  int64_t erased_cells;        /* the open cells of the areas they drop */
+  int64_t segments_with_area4; /* area 4 is in the waypoint map but not in the info map */
+  int64_t area4_cells;
+  int64_t down_links; /* link bits of the waypoint map */
+  int64_t right_links;
+  int64_t grid_components;  /* open cells 4-connected across the whole map */
+  int64_t graph_components; /* kept areas joined by links */
+  int64_t lost_components;  /* grid components without any kept area */
+  int64_t lost_cells;       /* their open cells */
+  int64_t split_components; /* grid components the graph holds as several parts */
+} varnholt_survey;
+
+/* A grid component that the waypoint graph holds as several parts: paths between them exist only
+ * through erased areas. Cells are (row, column). */
+typedef struct varnholt_split {
+  int64_t parts;
+  int32_t part_count;         /* cells in part_cells, at most 3 */
+  int32_t part_cells[3][2];   /* a waypoint in each of the first parts */
+  int32_t erased_count;       /* cells in erased_cells, at most 3 */
+  int32_t erased_cells[3][2]; /* the first cells of the first erased areas in the component */
+} varnholt_split;
+
+/* Fills survey, and writes the first split components to splits[0 .. capacity), in the order of
+ * the segments and cells they begin in (split_components tells how many there are); and, where
+ * lost is not NULL, the first cell of each of the first lost_capacity lost components, in the
+ * same order, as row, column pairs. Costs in proportion to the map's regions, a small part of an
+ * opening. 0, or -1 with VARNHOLT_ERROR_ARGUMENT for survey NULL, or splits NULL with a capacity.
+ */
+VARNHOLT_API int varnholt_survey_map(const varnholt_map* map, varnholt_survey* survey,
+                                     varnholt_split* splits, int64_t capacity, int32_t* lost,
+                                     int64_t lost_capacity);
+
+/* ---- Paths ---- */
+
+/* 1 when the grid connects the two open cells, 0 when it does not; -1 with
+ * VARNHOLT_ERROR_ARGUMENT ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a
+ * cell outside the map or blocked. Known since the map was analysed: it costs a labelling of the
+ * two cells' segments. */
+VARNHOLT_API int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0,
+                                    int32_t row1, int32_t column1);
+
 /* A path of 4-adjacent open cells from (row0, column0) to (row1, column1), both included,
  * written as row, column pairs to cells[0 .. 2 * capacity). Returns the number of cells of the
  * path, which may be more than capacity (nothing beyond capacity is written; ask again with more
- * room); 0 when the grid connects no path between them; -1, with varnholt_error() set ("Cell
+ * room); 0 when the grid connects no path between them; -1, with VARNHOLT_ERROR_ARGUMENT ("Cell
  * outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN"), when a cell is outside the map or
  * blocked. cells may be NULL when capacity is 0. The same query on the same map gives the same
- * path on every machine and thread. Queries on one map may run on several threads at once. */
+ * path on every machine and thread. */
 VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column0,
                                         int32_t row1, int32_t column1, int32_t* cells,
                                         int64_t capacity);
+
+/* The number of cells of a shortest 4-connected path between the two cells, both included (its
+ * steps and one), as varnholt_find_path counts them: 0 when the grid connects none, -1 with
+ * VARNHOLT_ERROR_ARGUMENT as varnholt_find_path. Exact, by a search that may visit the whole map:
+ * for tools that measure the paths varnholt_find_path gives, not for an engine's every query. */
+VARNHOLT_API int64_t varnholt_shortest_path_cells(const varnholt_map* map, int32_t row0,
+                                                  int32_t column0, int32_t row1, int32_t column1);
+
+/* ---- Editing ---- */
 
 /* Sets the cells of the rectangle at (row, column), rows by columns, open (0) or blocked (any
  * other value) from rows * columns bytes, row by row, and brings the analysis up to date: the
  * areas and waypoints of the segments touched and the contacts they share with their
  * neighbours (connectivity is worked out again by the next query that needs it). 0 on success;
- * -1, with varnholt_error() set ("Cells outside the map: ROW, COLUMN, ROWS x COLUMNS"), for a
- * rectangle not inside the map, nothing changed. An empty rectangle changes nothing; blocked
- * may then be NULL. Not concurrent with any other call on the map. */
+ * -1, with VARNHOLT_ERROR_ARGUMENT ("Cells outside the map: ROW, COLUMN, ROWS x COLUMNS"), for a
+ * rectangle not inside the map or blocked NULL for one that is not empty, nothing changed. An
+ * empty rectangle changes nothing. Not concurrent with any other call on the map. */
 VARNHOLT_API int varnholt_set_cells(varnholt_map* map, int32_t row, int32_t column, int32_t rows,
                                     int32_t columns, const uint8_t* blocked);
 
+/* ---- Files ---- */
+
+/* The bytes of one of the three files the map makes as it now stands, exactly as varnholt_save
+ * writes them: VARNHOLT_FILE_LEVEL0 (its header as read; the records of segments never edited
+ * byte for byte as read, an edited segment as a filled record where all its cells are alike),
+ * VARNHOLT_FILE_INFO or VARNHOLT_FILE_WAYPOINT (what the varnholt program makes of that level-0
+ * map). Returns the file's size, which may exceed capacity (nothing beyond capacity is written;
+ * ask again with room); -1 on failure (VARNHOLT_ERROR_ARGUMENT for an unknown file, or buffer
+ * NULL with a capacity). buffer may be NULL when capacity is 0. For a map of n x n segments the
+ * level-0 map takes at most 32 + 516 n^2 bytes, the info map at most 32 + 260 n^2 and the
+ * waypoint map exactly 8 + 16 n^2. The info and waypoint maps cost an analysis of the whole map,
+ * as a conversion. */
+VARNHOLT_API int64_t varnholt_write_memory(const varnholt_map* map, int file, void* buffer,
+                                           int64_t capacity);
+
 /* Writes the map as it now stands as three files named from level0_path as the varnholt program
- * names them: the level-0 map (its header as read; the records of segments never edited byte for
- * byte as read, an edited segment as a filled record where all its cells are alike), its info map
- * and its waypoint map, exactly as the program makes them of it. The three replace the old files
- * together, by the program's protocol: temporary files, a journal that the next run in the folder
- * completes if this process dies midway, the old files put back where one cannot be replaced,
- * and turns with other runs in the folder (waiting for one up to 30 seconds). 0 on success; -1
- * with varnholt_error() set ("Error writing file", "Error opening file: PATH"), leaving the old
- * files as they were. */
+ * names them: the level-0 map, its info map and its waypoint map, the bytes varnholt_write_memory
+ * gives. The three replace the old files together, by the program's protocol: temporary files, a
+ * journal that the next run in the folder completes if this process dies midway, the old files
+ * put back where one cannot be replaced, and turns with other runs in the folder (waiting for one
+ * up to 30 seconds). 0 on success; -1 with VARNHOLT_ERROR_WRITE ("Error writing file") or
+ * VARNHOLT_ERROR_OPEN ("Error opening file: PATH"), leaving the old files as they were. */
 VARNHOLT_API int varnholt_save(const varnholt_map* map, const char* level0_path);
+
+/* Whether the bytes data[0 .. size) are exactly what varnholt_write_memory gives for file
+ * (VARNHOLT_FILE_INFO or VARNHOLT_FILE_WAYPOINT), as an engine checks a pair it loaded beside
+ * the map: 0 when they are; otherwise the length of the text naming the first difference
+ * ("segment (3, 5), DownLinks: 01 00 in the file, 00 00 expected", "bytes follow the last
+ * record"), written to difference[0 .. capacity) and ended by a zero byte, cut short to fit. -1
+ * with VARNHOLT_ERROR_STALE_PAIR for bytes that are cut short or not such a map at all ("Error
+ * reading file", "Invalid waypoint map header", "Invalid record tag in info map"), or
+ * VARNHOLT_ERROR_ARGUMENT. Costs an analysis of the whole map for the info map. */
+VARNHOLT_API int64_t varnholt_compare_memory(const varnholt_map* map, int file, const void* data,
+                                             size_t size, char* difference, int64_t capacity);
+
+/* The same for the file at path; -1 with VARNHOLT_ERROR_OPEN ("Error opening file: PATH") where
+ * it cannot be read, and with the path after the message where it is cut short or malformed
+ * ("Error reading file: PATH"). */
+VARNHOLT_API int64_t varnholt_compare_file(const varnholt_map* map, int file, const char* path,
+                                           char* difference, int64_t capacity);
+
+/* The path of one of the three files of the level-0 map at level0_path as the varnholt program
+ * names them: the map's own for VARNHOLT_FILE_LEVEL0, and those named after the map's file name up
+ * to its first digit in its folder for the others (Infantry1Level0Map.raw: InfantryInfo.raw and
+ * Infantry.raw; a name without a digit is taken whole). Separators are those of the system ('/',
+ * or on Windows '\' and ':'). Returns the path's length in bytes and writes it to
+ * path[0 .. capacity) ended by a zero byte, where it fits; -1 with VARNHOLT_ERROR_ARGUMENT. */
+VARNHOLT_API int64_t varnholt_file_path(const char* level0_path, int file, char* path,
+                                        int64_t capacity);
+
+/* 1 when a conversion or save stopped while putting the pair of the level-0 map at level0_path in
+ * place (killed between its renames): the info and waypoint maps there then come from two
+ * different conversions, and the next conversion or save in that folder completes the pair;
+ * 0 otherwise; -1 with VARNHOLT_ERROR_ARGUMENT for NULL. Changes nothing. */
+VARNHOLT_API int varnholt_pair_interrupted(const char* level0_path);
+
+/* Writes data[0 .. size) to path, whole or not at all: to a temporary file beside it that only its
+ * owner can read, made durable, then renamed over path, which keeps the permission bits of the
+ * file it replaces. For tools that keep files of their own beside the maps. 0 on success; -1 with
+ * VARNHOLT_ERROR_OPEN or VARNHOLT_ERROR_WRITE, the old file as it was. */
+VARNHOLT_API int varnholt_replace_file(const char* path, const void* data, size_t size);
+
+/* The files the library keeps in a folder only while it writes there, by their names. */
+typedef enum varnholt_name_kind {
+  VARNHOLT_NAME_OTHER = 0,     /* not one of them */
+  VARNHOLT_NAME_TEMPORARY = 1, /* a file being written, or a claim on the folder's turn */
+  VARNHOLT_NAME_JOURNAL = 2    /* the journal of files being put in place */
+} varnholt_name_kind;
+
+/* What name, the last part of a path, names: a temporary or a claim (.varnholt-, 16 hexadecimal
+ * digits, and .tmp or .lock), a journal (.journal or .undo), or neither. The library keeps no
+ * record of its files, but a file of these names that the calling process holds open is its own:
+ * a program being ended can remove its temporaries, and waits while it holds a journal, which
+ * takes milliseconds, so that files are put in place whole (the varnholt program does both).
+ * Safe to call from a signal handler. */
+VARNHOLT_API int varnholt_classify_name(const char* name);
+
+/* What the varnholt program does with one argument: reads the level-0 map, writes its info map
+ * and waypoint map beside it by the program's protocol (temporaries, journal, turns, recovery).
+ * Each console line of the program's run ("Reading PATH...", "Calculating...", "Writing
+ * PATH...", "Done.") and each notice (a wait for another run, what stands in the way of a commit)
+ * goes to report, without its line ending, as it happens; report may be NULL. The line of a
+ * failure is not reported: it is varnholt_error(). 0 on success, -1 on failure, with the
+ * status of the failure (VARNHOLT_ERROR_OPEN, ..._READ, ..._NOT_LEVEL0, ..._SIZE, ..._MEMORY,
+ * ..._WRITE). */
+VARNHOLT_API int varnholt_convert(const char* level0_path,
+                                  void (*report)(const char* line, int is_notice, void* context),
+                                  void* context);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,59 @@
+// Turns in a folder, in one process: another run's claim is waited for with a word and given up
+// in bounded time, and recovery does not wait at all. Runs on every platform.
+#include "OutputFile.h"
+#include "Recovery.h"
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Commit(const fs::path& Target, const TCommitRules& Rules) {
+  TOutputFile File(Target.string());
+  const TBytes Bytes = HexBytes("01 02 03");
+  File.Write(Bytes);
+  File.Finish();
+  CommitFiles(std::array{&File}, Rules);
+}
+
+TEST(FolderTurnTest, AnotherRunIsWaitedForWithAWordAndGivenUpInTime) {
+  TScratchFolder Folder;
+  const fs::path Target = Folder.Path() / "Out.raw";
+  const std::string Name = FolderOf(Target.string());
+  TOtherRunsClaim Claim(Folder.Path());
+  ASSERT_TRUE(Claim.Held());
+  std::vector<std::string> Said;
+  TCommitRules Rules;
+  Rules.Notice = [&Said](std::string_view Text) { Said.emplace_back(Text); };
+  Rules.Patience = std::chrono::milliseconds(1500);
+  EXPECT_EQ(FailureOf([&] { Commit(Target, Rules); }), "Error writing file");
+  EXPECT_EQ(Said, (std::vector<std::string>{"waiting for another run in " + Name,
+                                            "gave up waiting for another run in " + Name}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), 1);  // the claim alone
+
+  Claim.Release();
+  Commit(Target, Rules);
+  EXPECT_EQ(ReadFile(Target), HexBytes("01 02 03"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), 1);  // the file alone
+}
+
+TEST(FolderTurnTest, RecoveryLeavesABusyFolderAtOnce) {
+  TScratchFolder Folder;
+  // A journal cut short before anything was renamed: settling it only removes it.
+  const fs::path Journal = Folder.Path() / ".varnholt-fedcba9876543210.journal";
+  WriteFile(Journal, {});
+  TOtherRunsClaim Claim(Folder.Path());
+  const std::string Map = (Folder.Path() / "Map1.raw").string();
+  RecoverFolderOf(Map, {});
+  EXPECT_TRUE(fs::exists(Journal));
+  Claim.Release();
+  RecoverFolderOf(Map, {});
+  EXPECT_FALSE(fs::exists(Journal));
+}
+
+}  // namespace
+}  // namespace varnholt::test

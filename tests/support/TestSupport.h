@@ -1,0 +1,99 @@
+// Helpers for the tests on every platform: in-memory byte streams, scratch folders and map files
+// built byte by byte.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MapGenerator.h"
+#include "Regions.h"
+#include "UTypes.h"
+
+namespace varnholt::test {
+
+using TBytes = std::vector<std::uint8_t>;
+
+// Reads from a byte vector.
+class TMemoryReader final : public TReader {
+ public:
+  explicit TMemoryReader(TBytes Source) : Bytes(std::move(Source)) {}
+  std::size_t Read(std::span<std::uint8_t> Buffer) override;
+
+ private:
+  TBytes Bytes;
+  std::size_t Position = 0;
+};
+
+// Collects written bytes; accepts at most Capacity of them, like a full disk.
+class TMemoryWriter final : public TWriter {
+ public:
+  explicit TMemoryWriter(std::size_t Limit = SIZE_MAX) : Capacity(Limit) {}
+  std::size_t Write(std::span<const std::uint8_t> Source) override;
+  TBytes Bytes;
+
+ private:
+  std::size_t Capacity;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TScratchFolder {
+ public:
+  TScratchFolder();
+  ~TScratchFolder();
+  TScratchFolder(const TScratchFolder&) = delete;
+  TScratchFolder& operator=(const TScratchFolder&) = delete;
+  const std::filesystem::path& Path() const { return Folder; }
+
+ private:
+  std::filesystem::path Folder;
+};
+
+// The message of the Exception that Action fails with, or "no failure".
+std::string FailureOf(const std::function<void()>& Action);
+
+// Little-endian words and whole files, assembled by hand.
+void AppendWord(TBytes& Bytes, std::int32_t Word);
+TBytes Header(std::int32_t Exponent, std::int32_t Level = 0, std::int32_t InfoFlag = 0);
+TBytes HexBytes(std::string_view Hex);  // "01 00 ff" → {1, 0, 255}
+void WriteFile(const std::filesystem::path& Path, const TBytes& Bytes);
+TBytes ReadFile(const std::filesystem::path& Path);
+// Every regular file in Folder (not below it) with its bytes.
+std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder);
+
+// Another run's claim on a folder's turn, made as a run makes it and held for the object's
+// lifetime or until released.
+class TOtherRunsClaim {
+ public:
+  explicit TOtherRunsClaim(const std::filesystem::path& Folder);
+  ~TOtherRunsClaim() { Release(); }
+  TOtherRunsClaim(const TOtherRunsClaim&) = delete;
+  TOtherRunsClaim& operator=(const TOtherRunsClaim&) = delete;
+  void Release();
+  bool Held() const;
+
+ private:
+  std::string Path;
+  std::intptr_t Handle;
+};
+
+// A level-0 map file analysed as the library opens it.
+TRegionMap RegionsOf(const TBytes& File);
+
+// Segment K of a generated map as a level-0 payload.
+TSegment SegmentOf(const TLevel0Map& Map, std::size_t K);
+
+// 2 x 2 segments: (0, 1) and (1, 0) open, (1, 1) blocked, and (0, 0) blocked but for Blocks
+// separate 4 x 4 squares in its top left and the single cell (63, 63), which alone joins the
+// two open segments. With four squares that cell is a fifth area, erased; with three it is area
+// 4, kept and linked.
+TLevel0Map CornerBridgeMap(std::uint32_t Blocks, bool OpenLastSegment = false);
+
+// The console text of a run: the banner, then Lines, every line ended by CR LF.
+std::string ConsoleText(const std::vector<std::string>& Lines);
+
+}  // namespace varnholt::test
