@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <queue>
@@ -33,8 +34,12 @@ struct TOpenMap {
 };
 
 std::uint64_t Distance(TCell A, TCell B) {
-  return (A.Row > B.Row ? A.Row - B.Row : B.Row - A.Row) +
-         (A.Column > B.Column ? A.Column - B.Column : B.Column - A.Column);
+  return static_cast<std::uint64_t>(std::abs(A.Row - B.Row) + std::abs(A.Column - B.Column));
+}
+
+TCell RandomCell(TRandom& Random, std::uint32_t Side) {
+  return {static_cast<std::int32_t>(Random.Next() % Side),
+          static_cast<std::int32_t>(Random.Next() % Side)};
 }
 
 std::vector<TPair> FarPairs(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
@@ -42,10 +47,8 @@ std::vector<TPair> FarPairs(const TRegionMap& Map, std::size_t Count, std::uint6
   const std::uint32_t Side = Map.Cells().CellsPerSide();
   std::vector<TPair> Pairs;
   while (Pairs.size() < Count) {
-    const TCell From{static_cast<std::uint32_t>(Random.Next() % Side),
-                     static_cast<std::uint32_t>(Random.Next() % Side)};
-    const TCell To{static_cast<std::uint32_t>(Random.Next() % Side),
-                   static_cast<std::uint32_t>(Random.Next() % Side)};
+    const TCell From = RandomCell(Random, Side);
+    const TCell To = RandomCell(Random, Side);
     if (Distance(From, To) < Side / 4 || !Map.Cells().IsOpen(From) || !Map.Cells().IsOpen(To) ||
         !AreConnected(Map, From, To)) {
       continue;
@@ -97,8 +100,8 @@ class TPlainAStar {
       }
     };
     std::priority_queue<TEntry> Heap;
-    const std::uint32_t First = Start.Row * Side + Start.Column;
-    const std::uint32_t Last = Goal.Row * Side + Goal.Column;
+    const std::uint32_t First = IndexOf(Start);
+    const std::uint32_t Last = IndexOf(Goal);
     Reach(First, 0, 0);
     Heap.push({Distance(Start, Goal), 0, First});
     while (!Heap.empty()) {
@@ -106,13 +109,18 @@ class TPlainAStar {
       Heap.pop();
       if (Top.Cost > Cost[Top.Cell]) continue;
       if (Top.Cell == Last) break;
-      const std::uint32_t Row = Top.Cell / Side, Column = Top.Cell % Side;
-      const TCell Next[4] = {
-          {Row - 1, Column}, {Row + 1, Column}, {Row, Column - 1}, {Row, Column + 1}};
+      const TCell At = CellAt(Top.Cell);
+      const TCell Next[4] = {{At.Row - 1, At.Column},
+                             {At.Row + 1, At.Column},
+                             {At.Row, At.Column - 1},
+                             {At.Row, At.Column + 1}};
+      const auto Inside = [this](std::int32_t Value) {
+        return Value >= 0 && Value < static_cast<std::int32_t>(Side);
+      };
       for (std::uint8_t Direction = 0; Direction < 4; ++Direction) {
         const TCell To = Next[Direction];
-        if (To.Row >= Side || To.Column >= Side || !IsOpen(To)) continue;
-        const std::uint32_t Cell = To.Row * Side + To.Column;
+        if (!Inside(To.Row) || !Inside(To.Column) || !IsOpen(To)) continue;
+        const std::uint32_t Cell = IndexOf(To);
         if (Top.Cost + 1 >= Cost[Cell]) continue;
         Reach(Cell, Top.Cost + 1, Direction);
         Heap.push({Top.Cost + 1 + Distance(To, Goal), Top.Cost + 1, Cell});
@@ -127,8 +135,16 @@ class TPlainAStar {
  private:
   static constexpr std::uint32_t kUnseen = UINT32_MAX;
 
+  std::uint32_t IndexOf(TCell Cell) const {
+    return static_cast<std::uint32_t>(Cell.Row) * Side + static_cast<std::uint32_t>(Cell.Column);
+  }
+  TCell CellAt(std::uint32_t Cell) const {
+    return {static_cast<std::int32_t>(Cell / Side), static_cast<std::int32_t>(Cell % Side)};
+  }
   bool IsOpen(TCell Cell) const {
-    return (Open[std::size_t{Cell.Row} * Words + Cell.Column / 64] >> (Cell.Column % 64) & 1) != 0;
+    const auto Column = static_cast<std::uint32_t>(Cell.Column);
+    return (Open[static_cast<std::size_t>(Cell.Row) * Words + Column / 64] >> (Column % 64) & 1) !=
+           0;
   }
   void Reach(std::uint32_t Cell, std::uint32_t NewCost, std::uint8_t Direction) {
     if (Cost[Cell] == kUnseen) Touched.push_back(Cell);
@@ -139,7 +155,7 @@ class TPlainAStar {
     std::vector<TCell> Path;
     if (Cost[Last] == kUnseen) return Path;
     for (std::uint32_t Cell = Last;;) {
-      Path.push_back({Cell / Side, Cell % Side});
+      Path.push_back(CellAt(Cell));
       if (Cell == First) break;
       const std::uint8_t Direction = Step[Cell];  // up, down, left, right: go the other way
       Cell = Direction == 0   ? Cell + Side
@@ -247,7 +263,10 @@ void CopyCells(const TRegionMap& Map, TCell Corner, std::uint32_t Side,
   for (std::uint32_t R = 0; R < Side; ++R) {
     for (std::uint32_t C = 0; C < Side; ++C) {
       Cells[std::size_t{R} * Side + C] =
-          Map.Cells().IsOpen({Corner.Row + R, Corner.Column + C}) ? 0 : 1;
+          Map.Cells().IsOpen({Corner.Row + static_cast<std::int32_t>(R),
+                              Corner.Column + static_cast<std::int32_t>(C)})
+              ? 0
+              : 1;
     }
   }
 }
@@ -261,10 +280,7 @@ void BM_EditCells(benchmark::State& State) {
   TRegionMap Map = AnalyseRegions(Run);
   TRandom Random(3);
   const std::uint32_t Cells = Map.Cells().CellsPerSide();
-  const auto SomeCorner = [&] {
-    return TCell{static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1)),
-                 static_cast<std::uint32_t>(Random.Next() % (Cells - Side + 1))};
-  };
+  const auto SomeCorner = [&] { return RandomCell(Random, Cells - Side + 1); };
   std::vector<std::uint8_t> After(std::size_t{Side} * Side), Before(After.size());
   for (auto _ : State) {
     State.PauseTiming();

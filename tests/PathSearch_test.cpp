@@ -8,6 +8,7 @@
 #include <varnholt/varnholt.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <thread>
@@ -21,23 +22,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::size_t IndexOf(TCell Cell, std::uint32_t Side) {
+  return static_cast<std::size_t>(Cell.Row) * Side + static_cast<std::size_t>(Cell.Column);
+}
+
 // The model: steps from Start to every cell by breadth-first search, -1 where it cannot go.
 std::vector<std::int64_t> Distances(const TCellStore& Cells, TCell Start) {
   const std::uint32_t Side = Cells.CellsPerSide();
   std::vector<std::int64_t> Steps(std::size_t{Side} * Side, -1);
   std::deque<TCell> Queue{Start};
-  Steps[std::size_t{Start.Row} * Side + Start.Column] = 0;
+  Steps[IndexOf(Start, Side)] = 0;
   while (!Queue.empty()) {
     const TCell Cell = Queue.front();
     Queue.pop_front();
-    const std::int64_t Here = Steps[std::size_t{Cell.Row} * Side + Cell.Column];
+    const std::int64_t Here = Steps[IndexOf(Cell, Side)];
     const TCell Next[] = {{Cell.Row - 1, Cell.Column},
                           {Cell.Row + 1, Cell.Column},
                           {Cell.Row, Cell.Column - 1},
                           {Cell.Row, Cell.Column + 1}};
     for (const TCell& To : Next) {
       if (!Cells.IsInside(To) || !Cells.IsOpen(To)) continue;
-      std::int64_t& There = Steps[std::size_t{To.Row} * Side + To.Column];
+      std::int64_t& There = Steps[IndexOf(To, Side)];
       if (There >= 0) continue;
       There = Here + 1;
       Queue.push_back(To);
@@ -49,9 +54,9 @@ std::vector<std::int64_t> Distances(const TCellStore& Cells, TCell Start) {
 // Open cells at random, half of them in erased areas where there are such.
 std::vector<TCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
   std::vector<TCell> Open, Erased;
-  const std::uint32_t Side = Map.Cells().CellsPerSide();
-  for (std::uint32_t Row = 0; Row < Side; ++Row) {
-    for (std::uint32_t Column = 0; Column < Side; ++Column) {
+  const auto Side = static_cast<std::int32_t>(Map.Cells().CellsPerSide());
+  for (std::int32_t Row = 0; Row < Side; ++Row) {
+    for (std::int32_t Column = 0; Column < Side; ++Column) {
       if (!Map.Cells().IsOpen({Row, Column})) continue;
       (AreaOf(Map, {Row, Column}) == 0 ? Erased : Open).push_back({Row, Column});
     }
@@ -66,9 +71,7 @@ std::vector<TCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::
 }
 
 bool AreNeighbours(TCell A, TCell B) {
-  const std::uint32_t Rows = A.Row > B.Row ? A.Row - B.Row : B.Row - A.Row;
-  const std::uint32_t Columns = A.Column > B.Column ? A.Column - B.Column : B.Column - A.Column;
-  return Rows + Columns == 1;
+  return std::abs(A.Row - B.Row) + std::abs(A.Column - B.Column) == 1;
 }
 
 // Checks one query against the model; returns the path's length over the shortest (1 when none).
@@ -103,8 +106,7 @@ void CheckPairs(const TRegionMap& Map, const std::vector<TCell>& Cells, double B
     const std::vector<std::int64_t> Steps = Distances(Map.Cells(), Cells[A]);
     for (std::size_t B = 0; B < Cells.size(); ++B) {
       const TCell Goal = Cells[B];
-      const double Ratio =
-          CheckPath(Map, Cells[A], Goal, Steps[std::size_t{Goal.Row} * Side + Goal.Column]);
+      const double Ratio = CheckPath(Map, Cells[A], Goal, Steps[IndexOf(Goal, Side)]);
       Worst = std::max(Worst, Ratio);
     }
   }
@@ -146,7 +148,7 @@ TEST(PathSearchTest, PathsOnTheFuzzCorpusAgreeWithTheGrid) {
 TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
   const TBytes File = EncodeLevel0Map(RoughTerrainMap(3, 21));
   TRegionMap Map = RegionsOf(File), Edited = RegionsOf(File);
-  const std::uint32_t Side = Map.Cells().CellsPerSide();
+  const auto Side = static_cast<std::int32_t>(Map.Cells().CellsPerSide());
   std::vector<TCell> Cells = SomeOpenCells(Map, 64, 5);
   std::erase_if(Cells, [&](TCell Cell) { return Cell.Row == Side / 2; });
   const auto AllPaths = [&](const TRegionMap& On) {
@@ -159,9 +161,11 @@ TEST(PathSearchTest, ThreadsFindTheSamePathsAsOne) {
     SCOPED_TRACE(Edit ? "after an edit" : "as opened");
     if (Edit) {
       // A wall across the map with one gap, on a row none of the cells asked about is on.
-      std::vector<std::uint8_t> Wall(Side, 1);
-      Wall[Side / 3] = 0;
-      for (TRegionMap* On : {&Map, &Edited}) On->SetCells({Side / 2, 0}, 1, Side, Wall);
+      std::vector<std::uint8_t> Wall(static_cast<std::size_t>(Side), 1);
+      Wall[static_cast<std::size_t>(Side / 3)] = 0;
+      for (TRegionMap* On : {&Map, &Edited}) {
+        On->SetCells({Side / 2, 0}, 1, static_cast<std::uint32_t>(Side), Wall);
+      }
     }
     const auto Alone = AllPaths(Map);
     std::vector<std::vector<std::vector<TCell>>> Together(4);

@@ -26,6 +26,10 @@ struct TEdit {
   std::vector<std::uint8_t> Blocked;
 };
 
+TCell At(std::uint32_t Row, std::uint32_t Column) {
+  return {static_cast<std::int32_t>(Row), static_cast<std::int32_t>(Column)};
+}
+
 TEdit RandomEdit(std::uint32_t Side, TRandom& Random) {
   const auto Below = [&](std::uint64_t Bound) {
     return static_cast<std::uint32_t>(Random.Next() % Bound);
@@ -33,26 +37,26 @@ TEdit RandomEdit(std::uint32_t Side, TRandom& Random) {
   TEdit Edit;
   switch (Below(5)) {
     case 0:  // one cell
-      Edit = {{Below(Side), Below(Side)}, 1, 1, {}};
+      Edit = {At(Below(Side), Below(Side)), 1, 1, {}};
       break;
     case 1:  // a stretch of a row
-      Edit.Corner = {Below(Side), Below(Side)};
+      Edit.Corner = At(Below(Side), Below(Side));
       Edit.Rows = 1;
-      Edit.Columns = 1 + Below(Side - Edit.Corner.Column);
+      Edit.Columns = 1 + Below(Side - static_cast<std::uint32_t>(Edit.Corner.Column));
       break;
     case 2:  // a whole segment
-      Edit = {{Below(Side / 64) * 64, Below(Side / 64) * 64}, 64, 64, {}};
+      Edit = {At(Below(Side / 64) * 64, Below(Side / 64) * 64), 64, 64, {}};
       break;
     case 3: {  // at an edge of the map
       const std::uint32_t Size = 1 + Below(80);
       const bool Far = Below(2) == 1;
-      Edit = {{Far ? Side - Size : 0, Below(Side - Size)}, Size, 1 + Below(Size), {}};
+      Edit = {At(Far ? Side - Size : 0, Below(Side - Size)), Size, 1 + Below(Size), {}};
       break;
     }
     default: {  // a rectangle, mostly across segment borders
       Edit.Rows = 1 + Below(100);
       Edit.Columns = 1 + Below(100);
-      Edit.Corner = {Below(Side - Edit.Rows + 1), Below(Side - Edit.Columns + 1)};
+      Edit.Corner = At(Below(Side - Edit.Rows + 1), Below(Side - Edit.Columns + 1));
     }
   }
   // All open, all blocked, or noise.
@@ -65,14 +69,20 @@ TEdit RandomEdit(std::uint32_t Side, TRandom& Random) {
   return Edit;
 }
 
-void Apply(const TEdit& Edit, TRegionMap& Map, TLevel0Map& Model) {
-  Map.SetCells(Edit.Corner, Edit.Rows, Edit.Columns, Edit.Blocked);
+// The edit in the generator's map, cell by cell.
+void ApplyToModel(const TEdit& Edit, TLevel0Map& Model) {
   for (std::uint32_t R = 0; R < Edit.Rows; ++R) {
     for (std::uint32_t C = 0; C < Edit.Columns; ++C) {
-      Model.SetBlocked(Edit.Corner.Row + R, Edit.Corner.Column + C,
+      Model.SetBlocked(static_cast<std::uint32_t>(Edit.Corner.Row) + R,
+                       static_cast<std::uint32_t>(Edit.Corner.Column) + C,
                        Edit.Blocked[std::size_t{R} * Edit.Columns + C] != 0);
     }
   }
+}
+
+void Apply(const TEdit& Edit, TRegionMap& Map, TLevel0Map& Model) {
+  Map.SetCells(Edit.Corner, Edit.Rows, Edit.Columns, Edit.Blocked);
+  ApplyToModel(Edit, Model);
 }
 
 // Everything a query can see of the two maps is the same.
@@ -90,8 +100,8 @@ void ExpectSameAnalysis(const TRegionMap& Edited, const TRegionMap& Fresh, std::
   const std::uint32_t Side = Fresh.Cells().CellsPerSide();
   std::vector<TCell> Open;
   while (Open.size() < 24) {
-    const TCell Cell{static_cast<std::uint32_t>(Random.Next() % Side),
-                     static_cast<std::uint32_t>(Random.Next() % Side)};
+    const TCell Cell = At(static_cast<std::uint32_t>(Random.Next() % Side),
+                          static_cast<std::uint32_t>(Random.Next() % Side));
     EXPECT_EQ(AreaOf(Edited, Cell), AreaOf(Fresh, Cell));
     if (Fresh.Cells().IsOpen(Cell)) Open.push_back(Cell);
   }
@@ -142,17 +152,11 @@ TEST(RegionEditTest, ASaveWritesWhatAConversionOfTheSavedMapWrites) {
     TRandom Random(9);
     for (int Step = 0; Step < 12; ++Step) {
       const TEdit Edit = RandomEdit(256, Random);
-      ASSERT_EQ(varnholt_set_cells(Map, static_cast<std::int32_t>(Edit.Corner.Row),
-                                   static_cast<std::int32_t>(Edit.Corner.Column),
+      ASSERT_EQ(varnholt_set_cells(Map, Edit.Corner.Row, Edit.Corner.Column,
                                    static_cast<std::int32_t>(Edit.Rows),
                                    static_cast<std::int32_t>(Edit.Columns), Edit.Blocked.data()),
                 0);
-      for (std::uint32_t R = 0; R < Edit.Rows; ++R) {
-        for (std::uint32_t C = 0; C < Edit.Columns; ++C) {
-          Model.SetBlocked(Edit.Corner.Row + R, Edit.Corner.Column + C,
-                           Edit.Blocked[std::size_t{R} * Edit.Columns + C] != 0);
-        }
-      }
+      ApplyToModel(Edit, Model);
     }
     const std::string Saved = (Folder.Path() / "Sea2Level0Map.raw").string();
     ASSERT_EQ(varnholt_save(Map, Saved.c_str()), 0) << varnholt_error();
