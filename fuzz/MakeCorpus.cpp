@@ -1,9 +1,11 @@
-// Writes the seed corpus of the fuzz targets: make-corpus CONVERT_FOLDER SEGMENT_FOLDER.
+// Writes the seed corpus of the fuzz targets: make-corpus CORPUS_FOLDER, into its folders
+// convert, segments, journal and memory.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "Journal.h"
 #include "MapGenerator.h"
 #include "TestSupport.h"
 
@@ -100,16 +102,55 @@ void MakeSegmentCorpus(const fs::path& Folder) {
   Save(Folder, "stripes", Stripes);
 }
 
+void MakeJournalCorpus(const fs::path& Folder) {
+  const TCommitPlan Pair{
+      "",
+      {0x803, 0x12f4},
+      {{".varnholt-0123456789abcdef.tmp",
+        {0x803, 0x77},
+        "TankInfo.raw",
+        TFileIdentity{0x803, 0x55},
+        ".varnholt-fedcba9876543210.tmp"},
+       {".varnholt-00000000000000aa.tmp", {0x803, 0x78}, "Tank.raw", std::nullopt, ""}}};
+  const std::string Whole = EncodeJournal(Pair);
+  const auto SaveText = [&](const std::string& Name, const std::string& Text) {
+    Save(Folder, Name, TBytes(Text.begin(), Text.end()));
+  };
+  SaveText("pair", Whole);
+  SaveText("cut-short", Whole.substr(0, Whole.size() / 2));
+  TCommitPlan Three = Pair;
+  Three.Files.insert(Three.Files.begin(), {".varnholt-1111111111111111.tmp",
+                                           {1, 2},
+                                           "Tank1Level0Map.raw",
+                                           TFileIdentity{1, 3},
+                                           ".varnholt-2222222222222222.tmp"});
+  SaveText("save", EncodeJournal(Three));
+  std::string Outside = Whole;
+  Outside.replace(Outside.find("Tank.raw"), 8, "../x.raw");
+  SaveText("outside", Outside);
+}
+
+void MakeMemoryCorpus(const fs::path& Folder) {
+  Save(Folder, "maze-2x2", EncodeLevel0Map(MazeMap(1, 3)));
+  Save(Folder, "rough-4x4", EncodeLevel0Map(RoughTerrainMap(2, 5)));
+  Save(Folder, "noise45-2x2", EncodeLevel0Map(NoiseMap(1, 45, 6)));
+  Save(Folder, "checkerboard-2x2", EncodeLevel0Map(Checkerboard(1)));
+}
+
 }  // namespace
 
 int main(int ArgumentCount, char** Arguments) {
-  if (ArgumentCount != 3) {
-    std::fprintf(stderr, "usage: make-corpus CONVERT_FOLDER SEGMENT_FOLDER\n");
+  if (ArgumentCount != 2) {
+    std::fprintf(stderr, "usage: make-corpus CORPUS_FOLDER\n");
     return 2;
   }
-  fs::create_directories(Arguments[1]);
-  fs::create_directories(Arguments[2]);
-  MakeConvertCorpus(Arguments[1]);
-  MakeSegmentCorpus(Arguments[2]);
+  const fs::path Corpus = Arguments[1];
+  for (const char* Target : {"convert", "segments", "journal", "memory"}) {
+    fs::create_directories(Corpus / Target);
+  }
+  MakeConvertCorpus(Corpus / "convert");
+  MakeSegmentCorpus(Corpus / "segments");
+  MakeJournalCorpus(Corpus / "journal");
+  MakeMemoryCorpus(Corpus / "memory");
   return 0;
 }

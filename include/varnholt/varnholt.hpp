@@ -54,6 +54,9 @@ struct TWaypointRecord {
     const unsigned Word = Bytes[At] | Bytes[At + 1] << 8;
     return (Word >> LinkBit(A, B) & 1) != 0;
   }
+  friend bool operator==(const TWaypointRecord& A, const TWaypointRecord& B) {
+    return A.Bytes == B.Bytes;
+  }
 };
 
 namespace detail {
