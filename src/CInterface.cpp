@@ -400,8 +400,15 @@ int64_t varnholt_write_memory(const varnholt_map* map, int file, void* buffer, i
       [&] {
         const varnholt_file Kind = FileKind(file, true);
         TCountingWriter Writer(buffer, capacity);
-        WriteRunFile(SavedRun(map->Regions, map->Header, Kind != VARNHOLT_FILE_LEVEL0), Kind,
-                     Writer);
+        if (Kind == VARNHOLT_FILE_WAYPOINT) {
+          // The records are read off the regions: no segment needs labelling again.
+          const TWaypointSegments Records = WaypointRecordsOf(map->Regions);
+          WriteWaypointHeader(Writer, Records.Size());
+          WriteWaypointSegments(Writer, Records.All());
+        } else {
+          WriteRunFile(SavedRun(map->Regions, map->Header, Kind == VARNHOLT_FILE_INFO), Kind,
+                       Writer);
+        }
         return Writer.Total();
       },
       int64_t{-1});
@@ -423,10 +430,11 @@ int64_t varnholt_compare_memory(const varnholt_map* map, int file, const void* d
         const varnholt_file Kind = FileKind(file, false);
         if (size > 0) Needed(data, "data");
         const std::span<const std::uint8_t> Bytes(static_cast<const std::uint8_t*>(data), size);
-        const TMapRun Run = SavedRun(map->Regions, map->Header, true);
-        return Difference(Kind == VARNHOLT_FILE_INFO ? CompareInfoMap(Bytes, Run.InfoMap)
-                                                     : CompareWaypointMap(Bytes, Run.Waypoints),
-                          difference, capacity);
+        return Difference(
+            Kind == VARNHOLT_FILE_INFO
+                ? CompareInfoMap(Bytes, SavedRun(map->Regions, map->Header, true).InfoMap)
+                : CompareWaypointMap(Bytes, WaypointRecordsOf(map->Regions)),
+            difference, capacity);
       },
       int64_t{-1});
 }
@@ -437,10 +445,11 @@ int64_t varnholt_compare_file(const varnholt_map* map, int file, const char* pat
       [&] {
         const varnholt_file Kind = FileKind(file, false);
         const std::string Path = NeededPath(path);
-        const TMapRun Run = SavedRun(map->Regions, map->Header, true);
-        return Difference(Kind == VARNHOLT_FILE_INFO ? InfoMapDifference(Path, Run.InfoMap)
-                                                     : WaypointMapDifference(Path, Run.Waypoints),
-                          difference, capacity);
+        return Difference(
+            Kind == VARNHOLT_FILE_INFO
+                ? InfoMapDifference(Path, SavedRun(map->Regions, map->Header, true).InfoMap)
+                : WaypointMapDifference(Path, WaypointRecordsOf(map->Regions)),
+            difference, capacity);
       },
       int64_t{-1});
 }

@@ -532,6 +532,13 @@ TWaypointSegment WaypointRecordOf(const TRegionMap& Map, std::size_t K) {
   return Record;
 }
 
+TWaypointSegments WaypointRecordsOf(const TRegionMap& Map) {
+  TWaypointSegments Records(Map.Cells().SegmentsPerSide());
+  for (std::size_t K = 0; K < Records.All().size(); ++K)
+    Records.All()[K] = WaypointRecordOf(Map, K);
+  return Records;
+}
+
 std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const TSegmentCell At = Map.Cells().Locate(Cell);
   const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);

@@ -186,5 +186,7 @@ int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t
 // Segment K's waypoint record as the converter makes it: the kept regions' places, the area mask,
 // and a link for every contact of two kept regions.
 TWaypointSegment WaypointRecordOf(const TRegionMap& Map, std::size_t K);
+// Every segment's, in grid order: the waypoint map's records.
+TWaypointSegments WaypointRecordsOf(const TRegionMap& Map);
 
 }  // namespace varnholt

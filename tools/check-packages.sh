@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the two release packages with README's commands and checks what they hold: the .deb's
 # files, unpacked with dpkg-deb, and the zip's, under Wine, each convert and inspect the sample
-# map, with the same maps, report and picture; and a small C program (examples/engine) built
-# against each package's library (the .deb's through its CMake package and through pkg-config,
-# the zip's with its import library) finds the same path on it, edits the map and saves it with
-# the same three files, the two maps those the converter makes of the saved one.
+# map, with the same maps, report and picture; the shared library exports the C interface alone
+# and acts on no signal; the programs build from the .deb's library and headers alone and do as
+# the packaged ones do; and a small C program (examples/engine) built against each package's
+# library (the .deb's through its CMake package and through pkg-config, the zip's with its import
+# library) finds the same path on it, edits the map and saves it with the same three files, the
+# two maps those the converter makes of the saved one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +33,25 @@ for Page in varnholt varnholt-inspect; do test -s "$Work/deb/usr/share/man/man1/
 cp examples/Sample1Level0Map.raw "$Work/linux/"
 (cd "$Work/linux" && ../deb/usr/bin/varnholt Sample1Level0Map.raw | tr -d '\r' | tail -n 1 &&
   ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt)
+echo "== the shared library: the C interface alone, and no signal handling"
+Library="$Work/deb/usr/lib/libvarnholt.so.1"
+Foreign=$(nm -D --defined-only "$Library" | awk '{print $3}' | grep -v '^varnholt_' || true)
+[ -z "$Foreign" ] || { echo "exported beyond the interface: $Foreign"; exit 1; }
+nm -D --defined-only "$Library" | awk '{print $3}' | tr '\n' ' ' && echo
+if nm -D --undefined-only "$Library" | grep -wE 'sigaction|signal|sigprocmask|__sysv_signal'; then
+  echo "the library acts on the process's signals"
+  exit 1
+fi
+echo "== the programs, built from the .deb's library and headers alone"
+cmake -S programs -B "$Work/programs" -DCMAKE_PREFIX_PATH="$Work/deb/usr" \
+  -DCMAKE_CXX_FLAGS=-Werror > /dev/null
+cmake --build "$Work/programs" --parallel > /dev/null
+mkdir -p "$Work/client" && cp examples/Sample1Level0Map.raw "$Work/client/"
+(cd "$Work/client" && "$Work/programs/varnholt" Sample1Level0Map.raw > /dev/null &&
+  "$Work/programs/varnholt-inspect" Sample1Level0Map.raw > report.txt)
+for File in SampleInfo.raw Sample.raw SampleInspect.png report.txt; do
+  cmp "$Work/client/$File" "$Work/linux/$File"
+done
 Query=(10 10 470 40)
 echo "== a C program against the .deb's library, through CMake and through pkg-config"
 cmake -S examples/engine -B "$Work/engine-cmake" -DCMAKE_PREFIX_PATH="$Work/deb/usr" > /dev/null

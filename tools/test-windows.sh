@@ -45,21 +45,21 @@ wine build-windows/tests/varnholt_unit_tests.exe
 
 echo "== end-to-end tests against varnholt.exe under Wine"
 VARNHOLT_EXE="$PWD/build-windows/varnholt.exe" VARNHOLT_RUNNER=wine \
-  ./build/tests/varnholt_tests --gtest_filter='EndToEndTest.*'
+  ./build/programs/varnholt/varnholt_tests --gtest_filter='EndToEndTest.*'
 
 echo "== the inspector's tests against varnholt-inspect.exe under Wine"
-VARNHOLT_INSPECT_EXE="$PWD/build-windows/inspect/varnholt-inspect.exe" VARNHOLT_RUNNER=wine \
-  ./build/inspect/varnholt_inspect_tests --gtest_filter='InspectorRunTest.*:PictureTest.Written*'
+VARNHOLT_INSPECT_EXE="$PWD/build-windows/varnholt-inspect.exe" VARNHOLT_RUNNER=wine \
+  ./build/programs/inspect/varnholt_inspect_tests --gtest_filter='InspectorRunTest.*:PictureTest.Written*'
 
 echo "== the sample map: the same maps, report and picture as on Linux"
 Drive="$WINEPREFIX/drive_c"
 rm -rf "$Drive/sample" build-windows/sample && mkdir -p "$Drive/sample" build-windows/sample
 cp examples/Sample1Level0Map.raw "$Drive/sample/" && cp examples/Sample1Level0Map.raw build-windows/sample/
 run_windows . build-windows/varnholt.exe 'C:\sample\Sample1Level0Map.raw'
-run_windows . build-windows/inspect/varnholt-inspect.exe 'C:\sample\Sample1Level0Map.raw'
+run_windows . build-windows/varnholt-inspect.exe 'C:\sample\Sample1Level0Map.raw'
 sed 's/C:\\sample\\//' build-windows/output.txt > build-windows/sample/windows-report.txt
 (cd build-windows/sample && ../../build/varnholt Sample1Level0Map.raw > /dev/null &&
-  ../../build/inspect/varnholt-inspect Sample1Level0Map.raw > linux-report.txt)
+  ../../build/varnholt-inspect Sample1Level0Map.raw > linux-report.txt)
 for File in SampleInfo.raw Sample.raw SampleInspect.png; do
   cmp "$Drive/sample/$File" "build-windows/sample/$File"
 done
@@ -101,7 +101,7 @@ echo "== names in any language, and paths past 260 characters"
 rm -rf build-windows/reference && mkdir -p build-windows/reference
 cp build-windows/Map.raw build-windows/reference/Ref1Level0Map.raw
 (cd build-windows/reference && ../../build/varnholt Ref1Level0Map.raw > /dev/null &&
-  ../../build/inspect/varnholt-inspect Ref1Level0Map.raw > /dev/null)
+  ../../build/varnholt-inspect Ref1Level0Map.raw > /dev/null)
 Long=""
 for K in 1 2 3 4 5 6; do Long+="a-folder-$K-$(printf '%035d' "$K")/"; done  # six of 45
 check_name() {  # folder under C:, map name, prefix of its outputs, absolute or relative
@@ -112,7 +112,7 @@ check_name() {  # folder under C:, map name, prefix of its outputs, absolute or 
   Argument=$([ "$How" = absolute ] && echo "C:\\$Relative" || echo "$Relative")
   run_windows "$Drive" build-windows/varnholt.exe "$Argument"
   tr -d '\r' < build-windows/output.txt | tail -n 1 | grep -qx 'Done.'
-  run_windows "$Drive" build-windows/inspect/varnholt-inspect.exe "$Argument"
+  run_windows "$Drive" build-windows/varnholt-inspect.exe "$Argument"
   tail -n 1 build-windows/output.txt | grep -qx 'Result            healthy'
   cmp "$Drive/$Folder/${Prefix}Info.raw" build-windows/reference/RefInfo.raw
   cmp "$Drive/$Folder/${Prefix}.raw" build-windows/reference/Ref.raw

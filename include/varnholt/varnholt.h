@@ -276,8 +276,8 @@ VARNHOLT_API int varnholt_set_cells(varnholt_map* map, int32_t row, int32_t colu
  * ask again with room); -1 on failure (VARNHOLT_ERROR_ARGUMENT for an unknown file, or buffer
  * NULL with a capacity). buffer may be NULL when capacity is 0. For a map of n x n segments the
  * level-0 map takes at most 32 + 516 n^2 bytes, the info map at most 32 + 260 n^2 and the
- * waypoint map exactly 8 + 16 n^2. The info and waypoint maps cost an analysis of the whole map,
- * as a conversion. */
+ * waypoint map exactly 8 + 16 n^2. The info map costs an analysis of the whole map, as a
+ * conversion does; the others cost a copy. */
 VARNHOLT_API int64_t varnholt_write_memory(const varnholt_map* map, int file, void* buffer,
                                            int64_t capacity);
 

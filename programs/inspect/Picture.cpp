@@ -204,25 +204,27 @@ void PaintSegment(std::size_t K, const TSegmentView& Segment, TPicture& Picture)
   const auto J = static_cast<std::uint32_t>(K % N);
   // The cells one pixel covers within the segment, each way.
   const auto Span = std::min<std::uint32_t>(Picture.Scale, kSegmentSide);
-  const std::uint32_t PixelsAcross = kSegmentSide / Span;
-  std::array<std::uint8_t, kSegmentSide> Paints{};  // per pixel of a row of them
+  std::array<std::uint8_t, kSegmentSide> Column{};  // the highest paint down each column
   for (std::uint32_t R = 0; R < kSegmentSide; ++R) {
+    // Without a branch, so that a row is painted a few cells at a time: an area's number, else
+    // erased where open, else blocked.
     for (std::uint32_t C = 0; C < kSegmentSide; ++C) {
       const std::size_t Cell = R * kSegmentSide + C;
       const std::uint8_t Area = Segment.Areas[Cell];
-      const std::uint8_t Paint = Area != 0 ? static_cast<std::uint8_t>(kArea1 - 1 + Area)
-                                 : Segment.Blocked[Cell] != 0 ? std::uint8_t{kBlocked}
-                                                              : std::uint8_t{kErased};
-      Paints[C / Span] = std::max(Paints[C / Span], Paint);
+      const auto Erased =
+          static_cast<std::uint8_t>(kErased * ((Area == 0) & (Segment.Blocked[Cell] == 0)));
+      Column[C] = std::max(Column[C], static_cast<std::uint8_t>(Area | Erased));
     }
     if ((R + 1) % Span != 0) continue;
     const auto Y = static_cast<int>((I * kSegmentSide + R) / Picture.Scale);
-    for (std::uint32_t X = 0; X < PixelsAcross; ++X) {
+    for (std::uint32_t Left = 0; Left < kSegmentSide; Left += Span) {
+      const std::uint8_t Paint =
+          *std::max_element(Column.begin() + Left, Column.begin() + Left + Span);
       std::uint8_t& Pixel =
-          PixelAt(Picture, static_cast<int>((J * kSegmentSide + X * Span) / Picture.Scale), Y);
-      Pixel = std::max(Pixel, Paints[X]);
-      Paints[X] = 0;
+          PixelAt(Picture, static_cast<int>((J * kSegmentSide + Left) / Picture.Scale), Y);
+      Pixel = std::max(Pixel, Paint);
     }
+    Column.fill(0);
   }
 }
 
