@@ -1,0 +1,17 @@
+# Checks that the program README shows for engines is the file it names:
+#   cmake -DREADME=README.md -DEXAMPLE=examples/engine/find_path.c -P ReadmeExample.cmake
+file(READ ${README} Readme)
+file(READ ${EXAMPLE} Example)
+string(FIND "${Readme}" "(`examples/engine/find_path.c`):\n\n```c\n" Start)
+if(Start EQUAL -1)
+  message(FATAL_ERROR "README no longer introduces examples/engine/find_path.c")
+endif()
+string(SUBSTRING "${Readme}" ${Start} -1 Rest)
+string(FIND "${Rest}" "```c\n" Open)
+math(EXPR Open "${Open} + 5")
+string(SUBSTRING "${Rest}" ${Open} -1 Rest)
+string(FIND "${Rest}" "```" Close)
+string(SUBSTRING "${Rest}" 0 ${Close} Shown)
+if(NOT Shown STREQUAL Example)
+  message(FATAL_ERROR "README's engine example is not examples/engine/find_path.c")
+endif()
