@@ -103,15 +103,7 @@ void MakeSegmentCorpus(const fs::path& Folder) {
 }
 
 void MakeJournalCorpus(const fs::path& Folder) {
-  const TCommitPlan Pair{
-      "",
-      {0x803, 0x12f4},
-      {{".varnholt-0123456789abcdef.tmp",
-        {0x803, 0x77},
-        "TankInfo.raw",
-        TFileIdentity{0x803, 0x55},
-        ".varnholt-fedcba9876543210.tmp"},
-       {".varnholt-00000000000000aa.tmp", {0x803, 0x78}, "Tank.raw", std::nullopt, ""}}};
+  const TCommitPlan Pair = test::SampleCommitPlan("");
   const std::string Whole = EncodeJournal(Pair);
   const auto SaveText = [&](const std::string& Name, const std::string& Text) {
     Save(Folder, Name, TBytes(Text.begin(), Text.end()));

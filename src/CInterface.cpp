@@ -154,10 +154,10 @@ varnholt_map* OpenMap(const char* Level0Path, bool Check) {
   if (Check) {
     const TRunPaths Paths = DeriveRunPaths(Level0Path, PathRules());
     try {
-      std::string Difference = InfoMapDifference(Paths.Info, Run.InfoMap);
+      std::string Difference = FileDifference(Paths.Info, Run.InfoMap);
       if (!Difference.empty())
         throw Exception(VARNHOLT_ERROR_STALE_PAIR, Paths.Info + " does not match: " + Difference);
-      Difference = WaypointMapDifference(Paths.Waypoint, Run.Waypoints);
+      Difference = FileDifference(Paths.Waypoint, Run.Waypoints);
       if (!Difference.empty()) {
         throw Exception(VARNHOLT_ERROR_STALE_PAIR,
                         Paths.Waypoint + " does not match: " + Difference);
@@ -185,7 +185,14 @@ std::vector<std::uint8_t> NewMapFile(std::int32_t CellsPerSide, bool Blocked) {
   return {File.Bytes().begin(), File.Bytes().end()};
 }
 
-std::int64_t Difference(const std::string& Text, char* Buffer, std::int64_t Capacity) {
+// The first difference of a file of the pair from what the map makes, as Compare finds it
+// against the info map's bytes or the waypoint records: its length, 0 where there is none.
+template <typename F>
+std::int64_t Compared(const varnholt_map* Map, int File, F Compare, char* Buffer,
+                      std::int64_t Capacity) {
+  const std::string Text = FileKind(File, false) == VARNHOLT_FILE_INFO
+                               ? Compare(SavedRun(Map->Regions, Map->Header, true).InfoMap)
+                               : Compare(WaypointRecordsOf(Map->Regions));
   return Text.empty() ? 0 : Written(Text, Buffer, Capacity);
 }
 
@@ -427,13 +434,10 @@ int64_t varnholt_compare_memory(const varnholt_map* map, int file, const void* d
                                 char* difference, int64_t capacity) {
   return Guarded(
       [&] {
-        const varnholt_file Kind = FileKind(file, false);
         if (size > 0) Needed(data, "data");
         const std::span<const std::uint8_t> Bytes(static_cast<const std::uint8_t*>(data), size);
-        return Difference(
-            Kind == VARNHOLT_FILE_INFO
-                ? CompareInfoMap(Bytes, SavedRun(map->Regions, map->Header, true).InfoMap)
-                : CompareWaypointMap(Bytes, WaypointRecordsOf(map->Regions)),
+        return Compared(
+            map, file, [&](const auto& Expected) { return MapDifference(Bytes, Expected); },
             difference, capacity);
       },
       int64_t{-1});
@@ -443,12 +447,9 @@ int64_t varnholt_compare_file(const varnholt_map* map, int file, const char* pat
                               int64_t capacity) {
   return Guarded(
       [&] {
-        const varnholt_file Kind = FileKind(file, false);
         const std::string Path = NeededPath(path);
-        return Difference(
-            Kind == VARNHOLT_FILE_INFO
-                ? InfoMapDifference(Path, SavedRun(map->Regions, map->Header, true).InfoMap)
-                : WaypointMapDifference(Path, WaypointRecordsOf(map->Regions)),
+        return Compared(
+            map, file, [&](const auto& Expected) { return FileDifference(Path, Expected); },
             difference, capacity);
       },
       int64_t{-1});

@@ -157,24 +157,24 @@ std::string WaypointDifference(std::span<const std::uint8_t> Bytes,
 
 }  // namespace
 
-std::string CompareInfoMap(std::span<const std::uint8_t> File, const TMapBuffer& Expected) {
+std::string MapDifference(std::span<const std::uint8_t> File, const TMapBuffer& Expected) {
   return AsPair([&] { return InfoDifference(File, Expected); });
 }
 
-std::string CompareWaypointMap(std::span<const std::uint8_t> File,
-                               const TWaypointSegments& Expected) {
+std::string MapDifference(std::span<const std::uint8_t> File, const TWaypointSegments& Expected) {
   return AsPair([&] { return WaypointDifference(File, Expected); });
 }
 
 namespace {
 
 // A short or malformed file is named in the failure: there are two of them.
-std::string DifferenceIn(const std::string& Path, const auto& Compare) {
+template <typename T>
+std::string DifferenceIn(const std::string& Path, const T& Expected) {
   TInputFile File(Path);
   std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(File.Size()));
   Bytes.resize(File.Read(Bytes));
   try {
-    return Compare(std::span<const std::uint8_t>(Bytes));
+    return MapDifference(Bytes, Expected);
   } catch (const Exception& Failure) {
     throw Exception(Failure.Status(), std::string(Failure.what()) + ": " + Path);
   }
@@ -182,14 +182,12 @@ std::string DifferenceIn(const std::string& Path, const auto& Compare) {
 
 }  // namespace
 
-std::string InfoMapDifference(const std::string& Path, const TMapBuffer& Expected) {
-  return DifferenceIn(
-      Path, [&](std::span<const std::uint8_t> File) { return CompareInfoMap(File, Expected); });
+std::string FileDifference(const std::string& Path, const TMapBuffer& Expected) {
+  return DifferenceIn(Path, Expected);
 }
 
-std::string WaypointMapDifference(const std::string& Path, const TWaypointSegments& Expected) {
-  return DifferenceIn(
-      Path, [&](std::span<const std::uint8_t> File) { return CompareWaypointMap(File, Expected); });
+std::string FileDifference(const std::string& Path, const TWaypointSegments& Expected) {
+  return DifferenceIn(Path, Expected);
 }
 
 }  // namespace varnholt

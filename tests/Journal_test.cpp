@@ -9,20 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace varnholt {
 namespace {
 
 const std::string kFolder = "maps/";
 
 TCommitPlan SamplePlan() {
-  return {kFolder,
-          {0x803, 0x12f4},
-          {{".varnholt-0123456789abcdef.tmp",
-            {0x803, 0x77},
-            "TankInfo.raw",
-            TFileIdentity{0x803, 0x55},
-            ".varnholt-fedcba9876543210.tmp"},
-           {".varnholt-00000000000000aa.tmp", {0x803, 0x78}, "Tank.raw", std::nullopt, ""}}};
+  return test::SampleCommitPlan(kFolder);
 }
 
 // The fields of a journal, each ended by a zero byte, as a run writes them.

@@ -120,6 +120,17 @@ TRegionMap RegionsOf(const TBytes& File) {
   return AnalyseRegions(Run);
 }
 
+TCommitPlan SampleCommitPlan(const std::string& Folder) {
+  return {Folder,
+          {0x803, 0x12f4},
+          {{".varnholt-0123456789abcdef.tmp",
+            {0x803, 0x77},
+            "TankInfo.raw",
+            TFileIdentity{0x803, 0x55},
+            ".varnholt-fedcba9876543210.tmp"},
+           {".varnholt-00000000000000aa.tmp", {0x803, 0x78}, "Tank.raw", std::nullopt, ""}}};
+}
+
 TSegment SegmentOf(const TLevel0Map& Map, std::size_t K) {
   const std::uint32_t N = Map.SegmentsPerSide();
   TSegmentRows Rows;

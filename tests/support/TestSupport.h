@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Journal.h"
 #include "MapGenerator.h"
 #include "Regions.h"
 #include "UTypes.h"
@@ -83,6 +84,9 @@ class TOtherRunsClaim {
 
 // A level-0 map file analysed as the library opens it.
 TRegionMap RegionsOf(const TBytes& File);
+
+// A commit of a pair of maps in Folder, the info map's old file kept aside, as a run plans it.
+TCommitPlan SampleCommitPlan(const std::string& Folder);
 
 // Segment K of a generated map as a level-0 payload.
 TSegment SegmentOf(const TLevel0Map& Map, std::size_t K);
