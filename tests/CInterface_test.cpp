@@ -5,10 +5,13 @@
 // failure the header names comes with its status; calls on one map from several threads agree,
 // and a save on one thread leaves the signal masks of the others alone.
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <varnholt/varnholt.hpp>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+
 #include <csignal>
+#endif
 #include <cstring>
 #include <thread>
 
@@ -407,6 +410,7 @@ TEST(CInterfaceThreadTest, ConstCallsOnOneMapAgreeAcrossThreads) {
   for (const auto& Result : Together) EXPECT_EQ(Result, Alone);
 }
 
+#if !defined(_WIN32)
 sigset_t MaskOfThisThread() {
   sigset_t Mask;
   pthread_sigmask(SIG_BLOCK, nullptr, &Mask);
@@ -445,6 +449,8 @@ TEST(CInterfaceThreadTest, ASaveKeepsTheOtherThreadsSignalMasks) {
   Watcher.join();
   EXPECT_EQ(Changed, 0);
 }
+
+#endif
 
 }  // namespace
 }  // namespace varnholt::test
