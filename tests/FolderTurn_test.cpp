@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "TestSupport.h"
 
 namespace varnholt::test {
@@ -53,6 +55,14 @@ TEST(FolderTurnTest, RecoveryLeavesABusyFolderAtOnce) {
   Claim.Release();
   RecoverFolderOf(Map, {});
   EXPECT_FALSE(fs::exists(Journal));
+}
+
+// A helper rather than a test, for tools/test-windows.sh: holds another run's claim on the
+// current folder for ten seconds, while a run that waits for it is interrupted.
+TEST(FolderTurnTest, DISABLED_HoldAClaimForTenSeconds) {
+  TOtherRunsClaim Claim(fs::current_path());
+  ASSERT_TRUE(Claim.Held());
+  std::this_thread::sleep_for(std::chrono::seconds(10));
 }
 
 }  // namespace

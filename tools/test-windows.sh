@@ -66,6 +66,24 @@ done
 cmp build-windows/sample/windows-report.txt build-windows/sample/linux-report.txt
 echo "ok: maps, report and picture identical"
 
+echo "== Ctrl+C while a run waits for another's turn removes its files, not the other's"
+Folder="$Drive/ctrlc"
+rm -rf "$Folder" && mkdir -p "$Folder" && cp examples/Sample1Level0Map.raw "$Folder/"
+(cd "$Folder" && wine "$OLDPWD/build-windows/tests/varnholt_unit_tests.exe" \
+  --gtest_also_run_disabled_tests --gtest_filter='*HoldAClaim*' > /dev/null 2>&1) &
+Holder=$!
+for Try in $(seq 200); do compgen -G "$Folder/.varnholt-*.lock" > /dev/null && break; sleep 0.1; done
+wine build-windows/varnholt.exe 'C:\ctrlc\Sample1Level0Map.raw' > build-windows/ctrlc.txt 2>&1 &
+Run=$!
+for Try in $(seq 200); do grep -q 'waiting for another run' build-windows/ctrlc.txt && break; sleep 0.1; done
+compgen -G "$Folder/.varnholt-*.tmp" > /dev/null  # the run's temporaries, while it waits
+pkill -INT -f 'varnholt.exe C:.ctrlc'
+wait $Run || true
+Left=$(cd "$Folder" && ls -A | grep -v '^\.varnholt-0123456789abcdef\.lock$' | tr '\n' ' ')
+wait $Holder || true
+[ "$Left" = "Sample1Level0Map.raw " ] || { echo "left after Ctrl+C: $Left"; exit 1; }
+echo "ok: Ctrl+C removed the run's temporaries and left the other run's claim"
+
 echo "== naming with Windows paths"
 CRLF=$'\r\n'
 Banner="${CRLF}Varnholt 1.0 by Quenlow${CRLF}Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map${CRLF}${CRLF}"

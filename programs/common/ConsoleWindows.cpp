@@ -30,14 +30,16 @@ std::string Utf8OfWide(const wchar_t* Text, std::size_t Length) {
 
 // Calls Visit(Handle, name) for every file on a disk that this process holds open, its name
 // being the last part of the path the handle leads to. Handles are small multiples of four, so
-// the search stops once it has met as many as the process has.
+// the search stops once it has met as many as the process has; where the system does not tell
+// how many (Wine), at the first 16384.
 template <typename F>
 void ForHeldFiles(F Visit) {
   DWORD Count = 0;
-  if (GetProcessHandleCount(GetCurrentProcess(), &Count) == 0 || Count == 0) Count = 1 << 14;
+  const bool Counted = GetProcessHandleCount(GetCurrentProcess(), &Count) != 0 && Count != 0;
+  const std::uintptr_t End = Counted ? std::uintptr_t{1} << 24 : std::uintptr_t{1} << 16;
   std::wstring Path(32768, L'\0');
   DWORD Met = 0;
-  for (std::uintptr_t Value = 4; Met < Count && Value < (std::uintptr_t{1} << 24); Value += 4) {
+  for (std::uintptr_t Value = 4; (!Counted || Met < Count) && Value < End; Value += 4) {
     const auto Handle = reinterpret_cast<HANDLE>(Value);
     DWORD Flags = 0;
     if (GetHandleInformation(Handle, &Flags) == 0) continue;
@@ -77,7 +79,7 @@ void RemoveHeldToolFiles() {
 // journal open while it puts files in place; it is let finish, a few milliseconds, so that the
 // pair is replaced whole or not at all.
 BOOL WINAPI RemoveToolFilesOnControl(DWORD) {
-  for (int Waited = 0; Waited < 4000 && HoldsJournal(); ++Waited) Sleep(1);
+  for (int Waited = 0; Waited < 400 && HoldsJournal(); ++Waited) Sleep(5);
   RemoveHeldToolFiles();
   return FALSE;  // the default handler then ends the process
 }
