@@ -1,0 +1,67 @@
+// The shortest 4-connected path between two cells through a set of segments: A* with the
+// Manhattan distance to the goal, every cell's f = g + h, run on 64 cells at a time.
+//
+// A step towards the goal keeps f, a step away raises it by 2, so the cells are closed in
+// buckets of one f. A bucket is closed as a whole: the cells its seeds reach by steps towards the
+// goal, which within a segment are two sweeps of its rows (down to the goal's row from above, up
+// to it from below), each row filled sideways towards the goal's column with word operations.
+// Steps away from the goal's cells seed the next bucket. Where obstacles make plateaus of equal
+// f, a cell-by-cell A* closes them one cell at a time; this closes them 64 at a time. The first
+// bucket that closes the goal holds the path's length; the path is walked back from the goal
+// through cells whose g is one less, found in the records of what each bucket closed.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "KeyTable.h"
+#include "Regions.h"
+
+namespace varnholt {
+
+class TCellSearch {
+ public:
+  // Admitted: the segments the search may enter, nullptr for all of them.
+  TCellSearch(const TCellStore& Store, const TKeyTable* Admitted);
+  ~TCellSearch();
+  // The number of steps of a shortest path from Start to Goal, both open, through the admitted
+  // segments (Start's and Goal's among them); -1 when there is none. Path, where given, gets its
+  // cells, from Start to Goal. The same query gives the same path every time.
+  std::int64_t Run(TCell Start, TCell Goal, std::vector<TCell>* Path);
+
+ private:
+  struct TSlot;
+  struct TRecord {
+    std::uint64_t Bits;      // cells of a row closed in one bucket
+    std::uint32_t Bucket;    // their f
+    std::uint32_t Previous;  // the row's record before, kNone at the first
+  };
+
+  std::uint32_t SlotOf(std::uint64_t Segment);
+  std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
+  auto FartherFirst() const;
+  void Seed(std::uint32_t Slot, int Row, std::uint64_t Bits, bool Later);
+  void SeedRows(std::uint32_t Slot, const TSegmentRows& Bits, int From, int To, bool Later);
+  void SeedColumn(std::uint32_t Slot, std::uint64_t Bit, std::uint64_t Rows, bool Later);
+  void Across(std::uint32_t Slot, int Direction, std::uint64_t Bit, std::uint64_t Rows, bool Later);
+  bool Close(std::uint32_t Slot);
+  void SeedAwaySteps(std::uint32_t SlotNumber, const TSegmentRows& Closed, int From, int To);
+  std::int64_t Heuristic(TCell Cell) const;
+  std::uint32_t BucketOf(std::uint32_t Slot, int Row, int Column) const;
+  void WalkBack(std::vector<TCell>& Path);
+
+  const TCellStore& Cells;
+  const TKeyTable* Corridor;
+  TCell Goal;
+  bool Recording = false;
+  std::uint32_t Bucket = 0;  // the f being closed
+  TKeyTable SlotIndex;
+  std::vector<TSlot> Slots;
+  std::vector<std::uint32_t> Now;    // slots with seeds of this bucket, a heap
+  std::vector<std::uint32_t> Later;  // slots with seeds of the next one
+  std::vector<TRecord> Records;
+  std::uint32_t StartSlot = 0, GoalSlot = 0;
+  int StartCell = 0, GoalCell = 0;
+};
+
+}  // namespace varnholt
