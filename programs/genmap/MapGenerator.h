@@ -40,10 +40,21 @@ TLevel0Map RoughTerrainMap(std::uint32_t Exponent, std::uint64_t Seed);
 // Every cell blocked with probability Percent / 100, independently.
 TLevel0Map NoiseMap(std::uint32_t Exponent, unsigned Percent, std::uint64_t Seed);
 
-// A maze with a single path between any two of its places: corridors three cells wide between
+// A maze with a single path between any two of its places: corridors Width cells wide between
 // walls one cell thick, dug by a randomised depth-first walk. Most segments hold many pieces of
 // corridor, so most of its areas are erased ones.
-TLevel0Map MazeMap(std::uint32_t Exponent, std::uint64_t Seed);
+TLevel0Map MazeMap(std::uint32_t Exponent, std::uint64_t Seed, std::uint32_t Width = 3);
+
+// Maps of the kinds games have, for the quality of paths. Rooms: 8 x 8 rooms of irregular sizes
+// behind walls two cells thick, most walls with a door at a random place, furniture inside.
+TLevel0Map RoomMap(std::uint32_t Exponent, std::uint64_t Seed);
+// Caves: the cellular automaton of cave games, 45 % rock smoothed five times; slow beyond 4096.
+TLevel0Map CaveMap(std::uint32_t Exponent, std::uint64_t Seed);
+// An archipelago: islands in water, some joined by causeways two cells wide.
+TLevel0Map IslandMap(std::uint32_t Exponent, std::uint64_t Seed);
+// A city: streets 4 to 10 cells wide between blocks, some squares and parks with trees, some
+// stretches of street closed.
+TLevel0Map CityMap(std::uint32_t Exponent, std::uint64_t Seed);
 
 // The level-0 map file, as the library writes a new map with these cells: the header, then one
 // record per segment, filled records where a segment is uniform. Throws varnholt::Exception.
