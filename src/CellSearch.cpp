@@ -70,7 +70,12 @@ struct TCellSearch::TSlot {
   // The rows that hold seeds and later seeds: the first, and one past the last.
   int SeedsFrom = kSegmentSide, SeedsTo = 0;
   int LaterFrom = kSegmentSide, LaterTo = 0;
-  std::array<std::uint32_t, kSegmentSide> Recorded{};  // per row, its last record
+  // Cells closed, and of each the parity of its bucket's number (f - f0) / 2. Since every f
+  // has the parity of the start's, a neighbour's f differs from a cell's by -2, 0 or 2; with
+  // which of the two is nearer the goal, the parity tells whether the neighbour is one step
+  // nearer the start: all the walk back needs.
+  TSegmentRows Closed{};
+  TSegmentRows Parity{};
 };
 
 TCellSearch::TCellSearch(const TCellStore& Store, const TKeyTable* Admitted)
@@ -106,7 +111,6 @@ std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
       std::clamp<std::int64_t>(std::int64_t{Goal.Row} - Slot.Origin.Row, -1, kSegmentSide));
   Slot.Distance = DistanceToRange(Goal.Row, Slot.Origin.Row, Slot.Origin.Row + 63) +
                   DistanceToRange(Goal.Column, Slot.Origin.Column, Slot.Origin.Column + 63);
-  Slot.Recorded.fill(kNone);
   return Number;
 }
 
@@ -195,6 +199,7 @@ bool TCellSearch::Close(std::uint32_t SlotNumber) {
     return Filled;
   };
   const int GoalRow = Slot.GoalRow;
+  const bool Odd = ((Bucket - FirstBucket) / 2 & 1) != 0;
   TSegmentRows Closed;
   int ClosedFrom = kSegmentSide, ClosedTo = 0;
   const auto Take = [&](int R, std::uint64_t Reach) {
@@ -235,9 +240,8 @@ bool TCellSearch::Close(std::uint32_t SlotNumber) {
     const auto At = static_cast<std::size_t>(Row);
     if (Closed[At] == 0) continue;
     Open[At] &= ~Closed[At];
-    if (!Recording) continue;
-    Records.push_back({Closed[At], Bucket, Slot.Recorded[At]});
-    Slot.Recorded[At] = static_cast<std::uint32_t>(Records.size() - 1);
+    Slot.Closed[At] |= Closed[At];
+    if (Odd) Slot.Parity[At] |= Closed[At];
   }
   if (SlotNumber == GoalSlot && GoalCell / kSegmentSide >= ClosedFrom &&
       GoalCell / kSegmentSide < ClosedTo &&
@@ -283,133 +287,224 @@ void TCellSearch::Across(std::uint32_t SlotNumber, int Direction, std::uint64_t 
 // up from it and the rows above.
 void TCellSearch::SeedAwaySteps(std::uint32_t SlotNumber, const TSegmentRows& Closed, int From,
                                 int To) {
-  const std::uint64_t RightAway = ~Slots[SlotNumber].RightTowards;
-  const std::uint64_t LeftAway = ~Slots[SlotNumber].LeftTowards;
-  const int GoalRow = Slots[SlotNumber].GoalRow;
-  const int First = std::max(From - 1, 0), End = std::min(To + 1, kSegmentSide);
-  TSegmentRows Away{};
-  std::uint64_t RightColumn = 0, LeftColumn = 0;
-  for (int R = First; R < End; ++R) {
-    const auto Row = static_cast<std::size_t>(R);
-    const std::uint64_t Here = R >= From && R < To ? Closed[Row] : 0;
-    const std::uint64_t Above =
-        R - 1 >= From && R - 1 < To && R - 1 >= GoalRow ? Closed[Row - 1] : 0;
-    const std::uint64_t Below =
-        R + 1 >= From && R + 1 < To && R + 1 <= GoalRow ? Closed[Row + 1] : 0;
-    Away[Row] = ((Here & RightAway) << 1) | ((Here & LeftAway) >> 1) | Above | Below;
-    RightColumn |= (Here & RightAway) >> 63 << R;
-    LeftColumn |= (Here & LeftAway & kFirst) << R;
-  }
-  SeedRows(SlotNumber, Away, First, End, true);
-  Across(SlotNumber, kRight, kFirst, RightColumn, true);
-  Across(SlotNumber, kLeft, kLast, LeftColumn, true);
-  const auto Edge = [&](int R) {
+  TSlot& Slot = Slots[SlotNumber];
+  const std::uint64_t RightAway = ~Slot.RightTowards;
+  const std::uint64_t LeftAway = ~Slot.LeftTowards;
+  const int GoalRow = Slot.GoalRow;
+  const auto At = [&](int R) {
     return R >= From && R < To ? Closed[static_cast<std::size_t>(R)] : 0;
   };
-  if (GoalRow <= kSegmentSide - 1 && Edge(kSegmentSide - 1) != 0) {
+  std::uint64_t RightColumn = 0, LeftColumn = 0;
+  int SeededFrom = kSegmentSide, SeededTo = 0;
+  for (int R = std::max(From - 1, 0); R < std::min(To + 1, kSegmentSide); ++R) {
+    const auto Row = static_cast<std::size_t>(R);
+    const std::uint64_t Here = At(R);
+    const std::uint64_t Above = R - 1 >= GoalRow ? At(R - 1) : 0;
+    const std::uint64_t Below = R + 1 <= GoalRow ? At(R + 1) : 0;
+    const std::uint64_t Bits =
+        (((Here & RightAway) << 1) | ((Here & LeftAway) >> 1) | Above | Below) & Slot.Open[Row];
+    RightColumn |= (Here & RightAway) >> 63 << R;
+    LeftColumn |= (Here & LeftAway & kFirst) << R;
+    if (Bits == 0) continue;
+    Slot.Later[Row] |= Bits;
+    SeededFrom = std::min(SeededFrom, R);
+    SeededTo = R + 1;
+  }
+  if (SeededTo > 0) {
+    Slot.LaterFrom = std::min(Slot.LaterFrom, SeededFrom);
+    Slot.LaterTo = std::max(Slot.LaterTo, SeededTo);
+    if (!Slot.InLater) Later.push_back(SlotNumber);
+    Slot.InLater = true;
+  }
+  Across(SlotNumber, kRight, kFirst, RightColumn, true);
+  Across(SlotNumber, kLeft, kLast, LeftColumn, true);
+  if (GoalRow <= kSegmentSide - 1 && At(kSegmentSide - 1) != 0) {
     if (const std::uint32_t Next = Neighbour(SlotNumber, kDown); Next != kNone) {
-      Seed(Next, 0, Edge(kSegmentSide - 1), true);
+      Seed(Next, 0, At(kSegmentSide - 1), true);
     }
   }
-  if (GoalRow >= 0 && Edge(0) != 0) {
+  if (GoalRow >= 0 && At(0) != 0) {
     if (const std::uint32_t Next = Neighbour(SlotNumber, kUp); Next != kNone) {
-      Seed(Next, kSegmentSide - 1, Edge(0), true);
+      Seed(Next, kSegmentSide - 1, At(0), true);
     }
   }
 }
 
+// Closes the bucket from the few cells on the stack one at a time, as in a corridor, where rows of
+// cells at once would each close but a cell or two. A cell's steps towards the goal go on the
+// stack, last in first out, so that the search runs along a corridor; its steps away seed the
+// next bucket. A bucket that spreads over many cells is handed on to the rows. True once the goal
+// is closed.
+bool TCellSearch::CloseFew() {
+  const bool Odd = ((Bucket - FirstBucket) / 2 & 1) != 0;
+  for (std::size_t Count = 0; !Stack.empty(); ++Count) {
+    if (Count == kCellBudget) {
+      for (const TCellAt& At : Stack) {
+        Seed(At.Slot, At.Cell / kSegmentSide, kFirst << (At.Cell % kSegmentSide), false);
+      }
+      Stack.clear();
+      return false;
+    }
+    const TCellAt At = Stack.back();
+    Stack.pop_back();
+    const int Row = At.Cell / kSegmentSide, Column = At.Cell % kSegmentSide;
+    const std::uint64_t Bit = kFirst << Column;
+    TSlot& Slot = Slots[At.Slot];
+    const auto Index = static_cast<std::size_t>(Row);
+    if ((Slot.Open[Index] & Bit) == 0) {
+      --Count;
+      continue;
+    }
+    Slot.Open[Index] &= ~Bit;
+    Slot.Closed[Index] |= Bit;
+    if (Odd) Slot.Parity[Index] |= Bit;
+    if (At.Slot == GoalSlot && At.Cell == GoalCell) return true;
+    const bool Towards[4] = {Row > Slot.GoalRow, Row < Slot.GoalRow, (Slot.LeftTowards & Bit) != 0,
+                             (Slot.RightTowards & Bit) != 0};
+    for (int Direction = kUp; Direction <= kRight; ++Direction) {
+      int NextRow = Row + (Direction == kUp ? -1 : Direction == kDown ? 1 : 0);
+      int NextColumn = Column + (Direction == kLeft ? -1 : Direction == kRight ? 1 : 0);
+      std::uint32_t In = At.Slot;
+      if (NextRow < 0 || NextRow >= kSegmentSide || NextColumn < 0 || NextColumn >= kSegmentSide) {
+        In = Neighbour(At.Slot, Direction);
+        if (In == kNone) continue;
+        NextRow = (NextRow + kSegmentSide) % kSegmentSide;
+        NextColumn = (NextColumn + kSegmentSide) % kSegmentSide;
+      }
+      if ((Slots[In].Open[static_cast<std::size_t>(NextRow)] >> NextColumn & 1) == 0) continue;
+      if (Towards[Direction]) {
+        Stack.push_back({In, NextRow * kSegmentSide + NextColumn});
+      } else {
+        Seed(In, NextRow, kFirst << NextColumn, true);
+      }
+    }
+  }
+  return false;
+}
+
 std::int64_t TCellSearch::Run(TCell Start, TCell GoalAt, std::vector<TCell>* Path) {
   Goal = GoalAt;
-  Recording = Path != nullptr;
   const TSegmentCell From = Cells.Locate(Start);
   const TSegmentCell To = Cells.Locate(GoalAt);
   StartSlot = SlotOf(From.Segment);
   StartCell = From.Cell;
   GoalSlot = SlotOf(To.Segment);
   GoalCell = To.Cell;
-  Bucket = static_cast<std::uint32_t>(Heuristic(Start));
-  Seed(StartSlot, StartCell / kSegmentSide, kFirst << (StartCell % kSegmentSide), false);
+  Bucket = FirstBucket = static_cast<std::uint32_t>(Heuristic(Start));
+  Stack.push_back({StartSlot, StartCell});
   for (;;) {
-    if (Now.empty()) {
-      if (Later.empty()) return -1;
-      Bucket += 2;
-      const std::vector<std::uint32_t> Next = std::move(Later);
-      Later.clear();
-      for (const std::uint32_t SlotNumber : Next) {
-        TSlot& Slot = Slots[SlotNumber];
-        Slot.InLater = false;
-        const int First = Slot.LaterFrom, End = Slot.LaterTo;
-        Slot.LaterFrom = kSegmentSide;
-        Slot.LaterTo = 0;
-        for (int R = First; R < End; ++R) {
-          const std::uint64_t Bits = std::exchange(Slot.Later[static_cast<std::size_t>(R)], 0);
-          if (Bits != 0) Seed(SlotNumber, R, Bits, false);
-        }
-      }
-      continue;
+    bool Done = false;
+    if (!Stack.empty()) {
+      Done = CloseFew();
+    } else if (!Now.empty()) {
+      std::pop_heap(Now.begin(), Now.end(), FartherFirst());
+      const std::uint32_t SlotNumber = Now.back();
+      Now.pop_back();
+      Done = Close(SlotNumber);
+    } else if (Later.empty()) {
+      return -1;
+    } else {
+      NextBucket();
     }
-    std::pop_heap(Now.begin(), Now.end(), FartherFirst());
-    const std::uint32_t SlotNumber = Now.back();
-    Now.pop_back();
-    if (!Close(SlotNumber)) continue;
-    if (Path != nullptr) WalkBack(*Path);
+    if (!Done) continue;
+    if (Path != nullptr) WalkBack(Start, *Path);
     return Bucket;
   }
 }
 
-std::uint32_t TCellSearch::BucketOf(std::uint32_t SlotNumber, int Row, int Column) const {
-  for (std::uint32_t Record = Slots[SlotNumber].Recorded[static_cast<std::size_t>(Row)];
-       Record != kNone; Record = Records[Record].Previous) {
-    if ((Records[Record].Bits >> Column & 1) != 0) return Records[Record].Bucket;
+// Moves on to the bucket after: its seeds, as cells one at a time where they are few, as rows
+// otherwise.
+void TCellSearch::NextBucket() {
+  Bucket += 2;
+  Waiting.swap(Later);
+  Later.clear();
+  std::size_t Seeds = 0;
+  for (const std::uint32_t SlotNumber : Waiting) {
+    const TSlot& Slot = Slots[SlotNumber];
+    for (int R = Slot.LaterFrom; R < Slot.LaterTo && Seeds <= kFewCells; ++R) {
+      for (std::uint64_t Bits = Slot.Later[static_cast<std::size_t>(R)];
+           Bits != 0 && Seeds <= kFewCells; Bits &= Bits - 1) {
+        ++Seeds;
+      }
+    }
   }
-  return kNone;
+  for (const std::uint32_t SlotNumber : Waiting) {
+    TSlot& Slot = Slots[SlotNumber];
+    Slot.InLater = false;
+    if (Seeds <= kFewCells) {
+      for (int R = Slot.LaterFrom; R < Slot.LaterTo; ++R) {
+        for (std::uint64_t Bits = Slot.Later[static_cast<std::size_t>(R)]; Bits != 0;
+             Bits &= Bits - 1) {
+          Stack.push_back({SlotNumber, R * kSegmentSide + std::countr_zero(Bits)});
+        }
+      }
+    } else {
+      SeedRows(SlotNumber, Slot.Later, Slot.LaterFrom, Slot.LaterTo, false);
+    }
+    std::fill(Slot.Later.begin() + Slot.LaterFrom,
+              Slot.Later.begin() + std::max(Slot.LaterFrom, Slot.LaterTo), 0);
+    Slot.LaterFrom = kSegmentSide;
+    Slot.LaterTo = 0;
+  }
 }
 
 // From the goal back to the start, each step to a closed neighbour whose g is one less: a step
-// towards the goal from a cell of the same bucket, or a step away from one of the bucket before.
-void TCellSearch::WalkBack(std::vector<TCell>& Path) {
-  const std::uint64_t N = Cells.SegmentsPerSide();
+// towards the goal from a cell of the same bucket (its parity the same), or a step away from the
+// goal from one of the bucket before (its parity the other). Of two such neighbours the one nearer
+// the straight line between start and goal is taken, so that across open ground the path is a
+// fine staircase along that line rather than two long legs, and lines drawn through it are short.
+void TCellSearch::WalkBack(TCell Start, std::vector<TCell>& Path) {
   std::uint32_t SlotNumber = GoalSlot;
   int Cell = GoalCell;
-  std::uint32_t CellBucket = Bucket;
-  const auto MapCell = [&](std::uint32_t In, int At) {
-    return Cells.CellOf(Slots[In].Segment, At);
+  TCell At = Goal;
+  const auto ParityAt = [this](std::uint32_t In, int Row, int Column) {
+    return Slots[In].Parity[static_cast<std::size_t>(Row)] >> Column & 1;
   };
-  Path.push_back(MapCell(SlotNumber, Cell));
+  const std::int64_t LineRows = std::int64_t{Goal.Row} - Start.Row;
+  const std::int64_t LineColumns = std::int64_t{Goal.Column} - Start.Column;
+  const auto OffLine = [&](TCell Of) {
+    return std::abs((std::int64_t{Of.Row} - Start.Row) * LineColumns -
+                    (std::int64_t{Of.Column} - Start.Column) * LineRows);
+  };
+  Path.push_back(At);
   while (SlotNumber != StartSlot || Cell != StartCell) {
-    const std::int64_t G = std::int64_t{CellBucket} - Heuristic(MapCell(SlotNumber, Cell));
-    bool Stepped = false;
-    for (int Direction = kUp; Direction <= kRight && !Stepped; ++Direction) {
-      int Row = Cell / kSegmentSide + (Direction == kUp ? -1 : Direction == kDown ? 1 : 0);
-      int Column = Cell % kSegmentSide + (Direction == kLeft ? -1 : Direction == kRight ? 1 : 0);
+    const std::uint64_t Parity = ParityAt(SlotNumber, Cell / kSegmentSide, Cell % kSegmentSide);
+    const std::int64_t Here = Heuristic(At);
+    std::uint32_t BestSlot = kNone;
+    int BestCell = 0;
+    TCell Best{};
+    for (int Direction = kUp; Direction <= kRight; ++Direction) {
+      const TCell Next{At.Row + (Direction == kUp     ? -1
+                                 : Direction == kDown ? 1
+                                                      : 0),
+                       At.Column + (Direction == kLeft    ? -1
+                                    : Direction == kRight ? 1
+                                                          : 0)};
+      int Row = Cell / kSegmentSide + (Next.Row - At.Row);
+      int Column = Cell % kSegmentSide + (Next.Column - At.Column);
       std::uint32_t In = SlotNumber;
       if (Row < 0 || Row >= kSegmentSide || Column < 0 || Column >= kSegmentSide) {
-        const std::uint64_t K = Slots[SlotNumber].Segment;
-        const bool Inside = Direction == kUp     ? K >= N
-                            : Direction == kDown ? K + N < N * N
-                            : Direction == kLeft ? K % N > 0
-                                                 : K % N + 1 < N;
-        if (!Inside) continue;
-        const std::uint64_t Next = Direction == kUp     ? K - N
-                                   : Direction == kDown ? K + N
-                                   : Direction == kLeft ? K - 1
-                                                        : K + 1;
-        In = SlotIndex.Find(Next);
+        if (!Cells.IsInside(Next)) continue;
+        In = SlotIndex.Find(Cells.Locate(Next).Segment);
         if (In == TKeyTable::kMissing) continue;
         Row = (Row + kSegmentSide) % kSegmentSide;
         Column = (Column + kSegmentSide) % kSegmentSide;
       }
-      const std::uint32_t Found = BucketOf(In, Row, Column);
-      const int At = Row * kSegmentSide + Column;
-      if (Found == kNone || std::int64_t{Found} - Heuristic(MapCell(In, At)) != G - 1) continue;
-      SlotNumber = In;
-      Cell = At;
-      CellBucket = Found;
-      Path.push_back(MapCell(SlotNumber, Cell));
-      Stepped = true;
+      if ((Slots[In].Closed[static_cast<std::size_t>(Row)] >> Column & 1) == 0) continue;
+      const bool Farther = Heuristic(Next) > Here;
+      if ((ParityAt(In, Row, Column) == Parity) != Farther) continue;
+      if (BestSlot != kNone && OffLine(Next) >= OffLine(Best)) continue;
+      BestSlot = In;
+      BestCell = Row * kSegmentSide + Column;
+      Best = Next;
     }
     // Every closed cell but the start was reached from such a neighbour.
-    if (!Stepped) throw Exception(VARNHOLT_ERROR_INTERNAL, "Logic failure in the path search");
+    if (BestSlot == kNone)
+      throw Exception(VARNHOLT_ERROR_INTERNAL, "Logic failure in the path search");
+    SlotNumber = BestSlot;
+    Cell = BestCell;
+    At = Best;
+    Path.push_back(At);
   }
   std::reverse(Path.begin(), Path.end());
 }

@@ -8,7 +8,7 @@
 // Steps away from the goal's cells seed the next bucket. Where obstacles make plateaus of equal
 // f, a cell-by-cell A* closes them one cell at a time; this closes them 64 at a time. The first
 // bucket that closes the goal holds the path's length; the path is walked back from the goal
-// through cells whose g is one less, found in the records of what each bucket closed.
+// through cells whose g is one less, told by the parity of the bucket each cell was closed in.
 #pragma once
 
 #include <cstdint>
@@ -31,12 +31,6 @@ class TCellSearch {
 
  private:
   struct TSlot;
-  struct TRecord {
-    std::uint64_t Bits;      // cells of a row closed in one bucket
-    std::uint32_t Bucket;    // their f
-    std::uint32_t Previous;  // the row's record before, kNone at the first
-  };
-
   std::uint32_t SlotOf(std::uint64_t Segment);
   std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
   auto FartherFirst() const;
@@ -45,21 +39,30 @@ class TCellSearch {
   void SeedColumn(std::uint32_t Slot, std::uint64_t Bit, std::uint64_t Rows, bool Later);
   void Across(std::uint32_t Slot, int Direction, std::uint64_t Bit, std::uint64_t Rows, bool Later);
   bool Close(std::uint32_t Slot);
+  bool CloseFew();
+  void NextBucket();
   void SeedAwaySteps(std::uint32_t SlotNumber, const TSegmentRows& Closed, int From, int To);
   std::int64_t Heuristic(TCell Cell) const;
-  std::uint32_t BucketOf(std::uint32_t Slot, int Row, int Column) const;
-  void WalkBack(std::vector<TCell>& Path);
+  void WalkBack(TCell Start, std::vector<TCell>& Path);
 
   const TCellStore& Cells;
   const TKeyTable* Corridor;
   TCell Goal;
-  bool Recording = false;
   std::uint32_t Bucket = 0;  // the f being closed
+  std::uint32_t FirstBucket = 0;
   TKeyTable SlotIndex;
   std::vector<TSlot> Slots;
-  std::vector<std::uint32_t> Now;    // slots with seeds of this bucket, a heap
-  std::vector<std::uint32_t> Later;  // slots with seeds of the next one
-  std::vector<TRecord> Records;
+  std::vector<std::uint32_t> Now;      // slots with seeds of this bucket, a heap
+  std::vector<std::uint32_t> Later;    // slots with seeds of the next one
+  std::vector<std::uint32_t> Waiting;  // room for the next bucket's slots, kept between buckets
+  // Cells of this bucket closed one at a time: a bucket that starts from few cells.
+  struct TCellAt {
+    std::uint32_t Slot;
+    int Cell;
+  };
+  std::vector<TCellAt> Stack;
+  static constexpr std::size_t kFewCells = 8;
+  static constexpr std::size_t kCellBudget = 16;
   std::uint32_t StartSlot = 0, GoalSlot = 0;
   int StartCell = 0, GoalCell = 0;
 };

@@ -16,6 +16,13 @@ namespace varnholt {
 // query gives the same path every time; queries may run on several threads at once.
 std::vector<TCell> FindPath(const TRegionMap& Map, TCell Start, TCell Goal);
 
+// As FindPath, but when Goal is blocked or the grid does not connect it to Start, a path to the
+// open cell connected to Start that lies nearest Goal (by the distance between cell centres; of
+// equal ones the smallest row, then the smallest column). Fails only for a Start outside the map
+// or blocked, or a Goal outside the map. The search for that cell costs in proportion to the
+// ground between it and Goal.
+std::vector<TCell> FindPathToward(const TRegionMap& Map, TCell Start, TCell Goal);
+
 // Whether the grid connects two open cells, as the map knows since it was analysed.
 bool AreConnected(const TRegionMap& Map, TCell Start, TCell Goal);
 

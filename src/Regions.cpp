@@ -74,19 +74,35 @@ std::uint8_t AddRegions(const TSegmentAnalysis& Segment, TComponents& Erased, TR
   return static_cast<std::uint8_t>(Masks.Count);
 }
 
-// Appends the pairs of regions that meet along a border, once each, in order.
+// Appends the pairs of regions that meet along a border, once each, in order, each with the
+// first and last places where they do.
 void AddContacts(const TSide& Own, const TSide& Other, std::vector<TContact>& List) {
-  const std::size_t First = List.size();
+  const auto Begin = static_cast<std::ptrdiff_t>(List.size());
+  const auto SamePair = [](const TContact& A, const TContact& B) {
+    return A.Own == B.Own && A.Other == B.Other;
+  };
   for (std::size_t K = 0; K < Own.size(); ++K) {
     if (Own[K] == kNoRegion || Other[K] == kNoRegion) continue;
-    const TContact Contact{Own[K], Other[K]};
-    if (List.size() == First || List.back() != Contact) List.push_back(Contact);
+    const auto At = static_cast<std::uint8_t>(K);
+    const TContact Contact{Own[K], Other[K], At, At};
+    if (List.size() > static_cast<std::size_t>(Begin) && SamePair(List.back(), Contact)) {
+      List.back().Last = At;
+    } else {
+      List.push_back(Contact);
+    }
   }
   // Along a border the same two regions mostly meet in one stretch: few are left to sort.
-  if (List.size() - First < 2) return;
-  std::sort(List.begin() + static_cast<std::ptrdiff_t>(First), List.end());
-  List.erase(std::unique(List.begin() + static_cast<std::ptrdiff_t>(First), List.end()),
-             List.end());
+  if (List.size() - static_cast<std::size_t>(Begin) < 2) return;
+  std::sort(List.begin() + Begin, List.end());
+  auto Kept = List.begin() + Begin;
+  for (auto Next = Kept + 1; Next != List.end(); ++Next) {
+    if (SamePair(*Kept, *Next)) {
+      Kept->Last = std::max(Kept->Last, Next->Last);
+    } else {
+      *++Kept = *Next;
+    }
+  }
+  List.erase(Kept + 1, List.end());
 }
 
 // Makes room for Extra more elements, growing by half at least: an editor that paints place after

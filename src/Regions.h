@@ -73,10 +73,13 @@ class TCellStore {
   std::vector<TSegmentRows> EditedRows;
 };
 
-// Two regions that touch across a border: one of this segment, one of its neighbour's.
+// Two regions that touch across a border: one of this segment, one of its neighbour's, and the
+// first and last places along the border (columns below, rows to the right) where they do.
 struct TContact {
   std::uint16_t Own = 0;
   std::uint16_t Other = 0;
+  std::uint8_t First = 0;
+  std::uint8_t Last = 0;
   friend auto operator<=>(const TContact&, const TContact&) = default;
 };
 

@@ -109,6 +109,9 @@ void ExpectSameAnalysis(const TRegionMap& Edited, const TRegionMap& Fresh, std::
     EXPECT_EQ(AreConnected(Edited, Open[K], Open[K + 1]),
               AreConnected(Fresh, Open[K], Open[K + 1]));
     EXPECT_EQ(FindPath(Edited, Open[K], Open[K + 1]), FindPath(Fresh, Open[K], Open[K + 1]));
+    const TCell Anywhere = At(static_cast<std::uint32_t>(Random.Next() % Side),
+                              static_cast<std::uint32_t>(Random.Next() % Side));
+    EXPECT_EQ(FindPathToward(Edited, Open[K], Anywhere), FindPathToward(Fresh, Open[K], Anywhere));
   }
 }
 
