@@ -15,6 +15,7 @@
 #include "PathSearch.h"
 #include "Recovery.h"
 #include "Regions.h"
+#include "Smoothing.h"
 #include "Survey.h"
 #include "ToolFiles.h"
 #include "Varnholt.h"
@@ -137,6 +138,18 @@ std::int64_t Written(const std::string& Text, char* Buffer, std::int64_t Capacit
     Buffer[Taken] = '\0';
   }
   return static_cast<std::int64_t>(Text.size());
+}
+
+// Cells as row, column pairs, as many as Capacity allows; returns how many there are.
+std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::int64_t Capacity) {
+  const auto Written = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(Capacity, 0, static_cast<std::int64_t>(Path.size())));
+  if (Written > 0) Needed(Cells, "cells");
+  for (std::size_t K = 0; K < Written; ++K) {
+    Cells[2 * K] = Path[K].Row;
+    Cells[2 * K + 1] = Path[K].Column;
+  }
+  return static_cast<std::int64_t>(Path.size());
 }
 
 varnholt_map* Analysed(TMapRun Run) {
@@ -362,18 +375,34 @@ int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0, i
 int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, int32_t column0, int32_t row1,
                            int32_t column1, int32_t* cells, int64_t capacity) {
   return Guarded(
-      [&]() -> int64_t {
+      [&] {
         const TCell Start = CellOf(map, row0, column0);  // the start's failure first
         const TCell Goal = CellOf(map, row1, column1);
-        const std::vector<TCell> Path = FindPath(map->Regions, Start, Goal);
-        const auto Written = static_cast<std::size_t>(
-            std::clamp<int64_t>(capacity, 0, static_cast<int64_t>(Path.size())));
-        if (Written > 0) Needed(cells, "cells");
-        for (std::size_t K = 0; K < Written; ++K) {
-          cells[2 * K] = Path[K].Row;
-          cells[2 * K + 1] = Path[K].Column;
-        }
-        return static_cast<int64_t>(Path.size());
+        return Copied(FindPath(map->Regions, Start, Goal), cells, capacity);
+      },
+      int64_t{-1});
+}
+
+int64_t varnholt_find_path_toward(const varnholt_map* map, int32_t row0, int32_t column0,
+                                  int32_t row1, int32_t column1, int32_t* cells, int64_t capacity) {
+  return Guarded(
+      [&] {
+        const TCell Start = CellOf(map, row0, column0);
+        const TCell Goal = CellOf(map, row1, column1);
+        return Copied(FindPathToward(map->Regions, Start, Goal), cells, capacity);
+      },
+      int64_t{-1});
+}
+
+int64_t varnholt_smooth_path(const varnholt_map* map, const int32_t* cells, int64_t count,
+                             int32_t* corners, int64_t capacity) {
+  return Guarded(
+      [&] {
+        if (count < 0) FailArgument("Not a path: " + std::to_string(count) + " cells");
+        if (count > 0) Needed(cells, "cells");
+        std::vector<TCell> Path(static_cast<std::size_t>(count));
+        for (std::size_t K = 0; K < Path.size(); ++K) Path[K] = {cells[2 * K], cells[2 * K + 1]};
+        return Copied(SmoothPath(map->Regions.Cells(), Path), corners, capacity);
       },
       int64_t{-1});
 }

@@ -247,6 +247,30 @@ VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, i
                                         int32_t row1, int32_t column1, int32_t* cells,
                                         int64_t capacity);
 
+/* As varnholt_find_path, but when the goal is blocked or the grid does not connect it to the start,
+ * the path goes to the open cell connected to the start that lies nearest the goal (by the
+ * distance between cell centres; of equal ones, the smallest row, then the smallest column): a
+ * click on a wall or on an island gets the way as near as the ground allows. Its cost grows with
+ * the path and with the ground between that cell and the goal, never with the map. -1 with
+ * VARNHOLT_ERROR_ARGUMENT only for a start outside the map or blocked, or a goal outside the map;
+ * never 0. */
+VARNHOLT_API int64_t varnholt_find_path_toward(const varnholt_map* map, int32_t row0,
+                                               int32_t column0, int32_t row1, int32_t column1,
+                                               int32_t* cells, int64_t capacity);
+
+/* The corners of a path of count cells (row, column pairs in cells, 4-adjacent and open, as
+ * varnholt_find_path writes it): a list of open cells from the path's first cell to its last,
+ * written as row, column pairs to corners[0 .. 2 * capacity), such that the straight line between
+ * the centres of each two consecutive corners passes only through open cells: every cell whose
+ * closed square the line touches, corners included, is open, so that no line squeezes between
+ * two blocked cells that meet at a corner. A unit that walks from corner to corner in straight
+ * lines takes a path near the shortest at any angle. Returns the number of corners, which may be
+ * more than capacity (nothing beyond capacity is written); -1 with VARNHOLT_ERROR_ARGUMENT ("Not a
+ * path: cell K (ROW, COLUMN)") when the cells are not such a path, or cells NULL with a count.
+ * Costs about as much as the query that found the path. */
+VARNHOLT_API int64_t varnholt_smooth_path(const varnholt_map* map, const int32_t* cells,
+                                          int64_t count, int32_t* corners, int64_t capacity);
+
 /* The number of cells of a shortest 4-connected path between the two cells, both included (its
  * steps and one), as varnholt_find_path counts them: 0 when the grid connects none, -1 with
  * VARNHOLT_ERROR_ARGUMENT as varnholt_find_path. Exact, by a search that may visit the whole map:

@@ -181,6 +181,24 @@ class TMap {
                                     Room);
         }));
   }
+  // varnholt_find_path_toward: the path to Goal, or to the open cell nearest it that From reaches.
+  std::vector<TCell> FindPathToward(TCell From, TCell To) const {
+    return detail::Cells(
+        detail::Filled<std::int32_t>(256, 2, [&](std::int32_t* Cells, std::int64_t Room) {
+          return varnholt_find_path_toward(Map.get(), From.Row, From.Column, To.Row, To.Column,
+                                           Cells, Room);
+        }));
+  }
+  // varnholt_smooth_path: the corners of a path that FindPath gave.
+  std::vector<TCell> SmoothPath(const std::vector<TCell>& Path) const {
+    std::vector<std::int32_t> Pairs;
+    for (const TCell& Cell : Path) Pairs.insert(Pairs.end(), {Cell.Row, Cell.Column});
+    return detail::Cells(
+        detail::Filled<std::int32_t>(64, 2, [&](std::int32_t* Corners, std::int64_t Room) {
+          return varnholt_smooth_path(Map.get(), Pairs.data(),
+                                      static_cast<std::int64_t>(Path.size()), Corners, Room);
+        }));
+  }
   // The cells of a shortest path, both ends included; 0 when there is none.
   std::int64_t ShortestPathCells(TCell From, TCell To) const {
     return detail::Checked(
