@@ -1,9 +1,12 @@
 // The maps the benchmarks run on, generated once into the build folder: smooth terrain, terrain
-// as real maps have it (ragged shores, woods), noise and a maze.
+// as real maps have it (ragged shores, woods), noise, a maze with corridors four cells wide, and
+// maps of the kinds games have (rooms, caves, a city, an archipelago).
 #pragma once
 
+#include <varnholt/varnholt.hpp>
+
 #include <filesystem>
-#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "MapGenerator.h"
@@ -20,18 +23,20 @@ inline const TBenchMap kMaps[] = {
     {"terrain16384", 16384, [] { return TerrainMap(8, 1); }},
     {"rough16384", 16384, [] { return RoughTerrainMap(8, 1); }},
     {"noise30-4096", 4096, [] { return NoiseMap(6, 30, 1); }},
-    {"maze4096", 4096, [] { return MazeMap(6, 1); }},
+    {"widemaze4096", 4096, [] { return MazeMap(6, 1, 4); }},
+    {"rooms1024", 1024, [] { return RoomMap(4, 1); }},
+    {"caves2048", 2048, [] { return CaveMap(5, 1); }},
+    {"city2048", 2048, [] { return CityMap(5, 1); }},
+    {"islands2048", 2048, [] { return IslandMap(5, 1); }},
 };
+inline constexpr int kMapCount = static_cast<int>(std::size(kMaps));
 
 inline std::filesystem::path MapFile(const TBenchMap& Map) {
   const std::filesystem::path Folder = std::filesystem::current_path() / "bench-maps";
   const std::filesystem::path File = Folder / (std::string(Map.Name) + "1Level0Map.raw");
   if (!std::filesystem::exists(File)) {
     std::filesystem::create_directories(Folder);
-    const std::vector<std::uint8_t> Bytes = EncodeLevel0Map(Map.Make());
-    std::ofstream(File, std::ios::binary)
-        .write(reinterpret_cast<const char*>(Bytes.data()),
-               static_cast<std::streamsize>(Bytes.size()));
+    ReplaceFile(File.string(), EncodeLevel0Map(Map.Make()));
   }
   return File;
 }
