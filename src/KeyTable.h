@@ -31,6 +31,10 @@ class TKeyTable {
     return Count++;
   }
   std::uint32_t Size() const { return Count; }
+  // Room for Keys keys in all without growing.
+  void Reserve(std::size_t Wanted) {
+    while (Values.size() < 2 * Wanted) Grow();
+  }
 
  private:
   std::size_t Hash(std::uint64_t Key) const {

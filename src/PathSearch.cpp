@@ -41,7 +41,7 @@ TNode NodeAt(const TRegionMap& Map, TCell Cell) {
   return NodeOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell));
 }
 
-std::uint32_t ComponentOf(const TRegionMap& Map, TNode Node) {
+std::uint64_t ComponentOf(const TRegionMap& Map, TNode Node) {
   return Map.ComponentOf(SegmentOf(Node), RegionNumber(Node));
 }
 
@@ -280,7 +280,7 @@ class TComponentCells {
 
  private:
   const TRegionMap& Map;
-  std::uint32_t Component;
+  std::uint64_t Component;
   TKeyTable Seen;
   std::vector<std::array<std::uint16_t, kSegmentSide * kSegmentSide>> Segments;
 };

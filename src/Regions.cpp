@@ -6,6 +6,7 @@
 #include <mutex>
 #include <numeric>
 
+#include "KeyTable.h"
 #include "UnionFind.h"
 
 namespace varnholt {
@@ -196,39 +197,174 @@ void TCellStore::WriteRecords(TWriter& File) const {
   }
 }
 
-// The components of the regions, by a region's index among all counted in grid order.
+// The components of the regions, worked out in blocks of 16 x 16 segments: within a block, the
+// parts its own contacts join; across blocks, the parts that meet at block borders, which are few.
+// An edit makes stale the blocks it touches, and working out again costs those blocks and the
+// joins across blocks, not the whole map. A part is named by its place among all regions: its
+// block's first region and its root region there.
 struct TRegionMap::TConnectivity {
-  std::vector<std::uint32_t> FirstRegion;  // per segment, and one more at the end
-  std::vector<std::uint32_t> Component;
+  static constexpr std::uint32_t kBlockSide = 16;
+
+  struct TMeeting {
+    std::uint32_t Part;   // of the block
+    std::uint32_t Block;  // below or to the right
+    std::uint32_t Other;  // a part there
+    friend auto operator<=>(const TMeeting&, const TMeeting&) = default;
+  };
+  struct TBlockParts {
+    bool Stale = true;
+    std::vector<std::uint32_t> FirstRegion;  // per segment of the block, row by row, and one more
+    std::vector<std::uint32_t> PartOf;       // per region of the block, its root region
+    std::vector<TMeeting> Meetings;
+  };
+
+  std::uint32_t Side = 0;  // blocks a side
+  std::vector<TBlockParts> Blocks;
+  std::vector<std::uint32_t> BlockStart;  // per block, its first region among all, and one more
+  // Across blocks: per part that meets another block's, by name, the part that names its
+  // component. Only entries stamped with the latest working out hold.
+  std::vector<std::uint32_t> Joined;
+  std::vector<std::uint32_t> Stamp;
+  std::uint32_t Latest = 0;
   std::atomic<bool> Known{false};
   std::mutex Working;
 
-  void WorkOut(const TRegionMap& Map) {
-    const std::size_t Segments = Map.Kept.size();
-    const std::size_t N = Map.Store.SegmentsPerSide();
-    FirstRegion.assign(Segments + 1, 0);
-    for (std::size_t K = 0; K < Segments; ++K) {
-      const std::size_t Count = Map.PlacesOf(K).size();
-      if (FirstRegion[K] > UINT32_MAX - Count)
-        throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
-      FirstRegion[K + 1] = FirstRegion[K] + static_cast<std::uint32_t>(Count);
+  std::size_t BlockOf(std::size_t N, std::size_t K) const {
+    return K / N / kBlockSide * Side + K % N / kBlockSide;
+  }
+  static std::size_t WithinBlock(std::size_t N, std::size_t K) {
+    return K / N % kBlockSide * kBlockSide + K % N % kBlockSide;
+  }
+  std::uint32_t PartOf(std::size_t N, std::size_t K, unsigned Region) const {
+    const TBlockParts& Parts = Blocks[BlockOf(N, K)];
+    return Parts.PartOf[Parts.FirstRegion[WithinBlock(N, K)] + Region];
+  }
+  std::uint64_t ComponentOf(std::size_t N, std::size_t K, unsigned Region) const {
+    const std::uint32_t Part = BlockStart[BlockOf(N, K)] + PartOf(N, K, Region);
+    return Stamp[Part] == Latest ? Joined[Part] : Part;
+  }
+
+  // Calls Visit(K) for the segments of block B.
+  template <typename F>
+  void ForSegments(std::size_t N, std::size_t B, F Visit) const {
+    const std::size_t I0 = B / Side * kBlockSide, J0 = B % Side * kBlockSide;
+    for (std::size_t I = I0; I < std::min(I0 + kBlockSide, N); ++I) {
+      for (std::size_t J = J0; J < std::min(J0 + kBlockSide, N); ++J) Visit(I * N + J);
     }
-    std::vector<std::uint32_t>& Parent = Component;
-    Parent.resize(FirstRegion.back());
+  }
+
+  // Segments I0 ... I1 by J0 ... J1 have changed their regions or their contacts.
+  void MakeStale(std::size_t N, std::size_t I0, std::size_t I1, std::size_t J0, std::size_t J1) {
+    if (Blocks.empty()) return;  // all is to be worked out
+    for (std::size_t I = I0; I <= I1; ++I) {
+      for (std::size_t J = J0; J <= J1; ++J) Blocks[BlockOf(N, I * N + J)].Stale = true;
+    }
+  }
+
+  void WorkOutParts(const TRegionMap& Map, std::size_t B) {
+    TBlockParts& Parts = Blocks[B];
+    const std::size_t N = Map.Store.SegmentsPerSide();
+    Parts.FirstRegion.assign(kBlockSide * kBlockSide + 1, 0);
+    ForSegments(N, B, [&](std::size_t K) {
+      Parts.FirstRegion[WithinBlock(N, K) + 1] = static_cast<std::uint32_t>(Map.PlacesOf(K).size());
+    });
+    std::partial_sum(Parts.FirstRegion.begin(), Parts.FirstRegion.end(), Parts.FirstRegion.begin());
+    std::vector<std::uint32_t>& Parent = Parts.PartOf;
+    Parent.resize(Parts.FirstRegion.back());
     std::iota(Parent.begin(), Parent.end(), std::uint32_t{0});
     const auto Join = [&](std::size_t K, std::size_t Next, std::span<const TContact> Found) {
+      if (BlockOf(N, Next) != B) return;
       for (const TContact& Contact : Found) {
-        JoinSets(Parent, FirstRegion[K] + Contact.Own, FirstRegion[Next] + Contact.Other);
+        JoinSets(Parent, Parts.FirstRegion[WithinBlock(N, K)] + Contact.Own,
+                 Parts.FirstRegion[WithinBlock(N, Next)] + Contact.Other);
       }
     };
-    for (std::size_t K = 0; K < Segments; ++K) {
-      Join(K, K + N, Map.DownOf(K));
-      Join(K, K + 1, Map.RightOf(K));
-    }
+    ForSegments(N, B, [&](std::size_t K) {
+      if (K + N < N * N) Join(K, K + N, Map.DownOf(K));
+      if ((K + 1) % N != 0) Join(K, K + 1, Map.RightOf(K));
+    });
     for (std::uint32_t Region = 0; Region < Parent.size(); ++Region) {
       Parent[Region] = FindRoot(Parent, Region);
     }
+    Parts.Stale = false;
+  }
+
+  // The parts of block B that meet parts of the blocks below and to the right, at its last row
+  // and its last column.
+  void WorkOutMeetings(const TRegionMap& Map, std::size_t B) {
+    std::vector<TMeeting>& Meetings = Blocks[B].Meetings;
+    Meetings.clear();
+    const std::size_t N = Map.Store.SegmentsPerSide();
+    const auto Meet = [&](std::size_t K, std::size_t Next, std::span<const TContact> Found) {
+      for (const TContact& Contact : Found) {
+        Meetings.push_back({PartOf(N, K, Contact.Own), static_cast<std::uint32_t>(BlockOf(N, Next)),
+                            PartOf(N, Next, Contact.Other)});
+      }
+    };
+    const std::size_t I0 = B / Side * kBlockSide, J0 = B % Side * kBlockSide;
+    const std::size_t I1 = std::min(I0 + kBlockSide, N) - 1, J1 = std::min(J0 + kBlockSide, N) - 1;
+    for (std::size_t J = J0; J <= J1 && I1 + 1 < N; ++J) {
+      Meet(I1 * N + J, (I1 + 1) * N + J, Map.DownOf(I1 * N + J));
+    }
+    for (std::size_t I = I0; I <= I1 && J1 + 1 < N; ++I) {
+      Meet(I * N + J1, I * N + J1 + 1, Map.RightOf(I * N + J1));
+    }
+    std::sort(Meetings.begin(), Meetings.end());
+    Meetings.erase(std::unique(Meetings.begin(), Meetings.end()), Meetings.end());
+  }
+
+  void WorkOut(const TRegionMap& Map) {
+    const std::size_t N = Map.Store.SegmentsPerSide();
+    const auto NewSide = static_cast<std::uint32_t>((N + kBlockSide - 1) / kBlockSide);
+    if (NewSide != Side) {
+      Side = NewSide;
+      Blocks.assign(std::size_t{Side} * Side, {});
+    }
+    std::vector<std::uint8_t> Meets(Blocks.size(), 0);  // to be worked out again
+    for (std::size_t B = 0; B < Blocks.size(); ++B) {
+      if (!Blocks[B].Stale) continue;
+      WorkOutParts(Map, B);
+      Meets[B] = 1;
+      if (B % Side > 0) Meets[B - 1] = 1;
+      if (B >= Side) Meets[B - Side] = 1;
+    }
+    for (std::size_t B = 0; B < Blocks.size(); ++B) {
+      if (Meets[B] != 0) WorkOutMeetings(Map, B);
+    }
+    JoinBlocks();
     Known = true;
+  }
+
+  void JoinBlocks() {
+    BlockStart.assign(Blocks.size() + 1, 0);
+    for (std::size_t B = 0; B < Blocks.size(); ++B) {
+      const std::size_t Regions = Blocks[B].PartOf.size();
+      if (BlockStart[B] > UINT32_MAX - Regions)
+        throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
+      BlockStart[B + 1] = BlockStart[B] + static_cast<std::uint32_t>(Regions);
+    }
+    Joined.resize(BlockStart.back());
+    Stamp.resize(BlockStart.back());
+    if (++Latest == 0) {  // stamps wrapped: none holds
+      std::fill(Stamp.begin(), Stamp.end(), 0);
+      Latest = 1;
+    }
+    std::vector<std::uint32_t> Met;
+    const auto Take = [&](std::uint32_t Part) {
+      if (Stamp[Part] != Latest) {
+        Stamp[Part] = Latest;
+        Joined[Part] = Part;
+        Met.push_back(Part);
+      }
+      return Part;
+    };
+    for (std::size_t B = 0; B < Blocks.size(); ++B) {
+      for (const TMeeting& Found : Blocks[B].Meetings) {
+        JoinSets(Joined, Take(BlockStart[B] + Found.Part),
+                 Take(BlockStart[Found.Block] + Found.Other));
+      }
+    }
+    for (const std::uint32_t Part : Met) Joined[Part] = FindRoot(Joined, Part);
   }
 };
 
@@ -264,12 +400,15 @@ std::span<const TContact> TRegionMap::RightOf(std::size_t K) const {
   return IsOwn(K) ? std::span<const TContact>(Owned[OwnOf[K]].Right) : Part(Right, RightStart, K);
 }
 
-std::uint32_t TRegionMap::ComponentOf(std::size_t K, unsigned Region) const {
-  if (!Connectivity->Known) {
-    const std::lock_guard<std::mutex> Lock(Connectivity->Working);
-    if (!Connectivity->Known) Connectivity->WorkOut(*this);
-  }
-  return Connectivity->Component[Connectivity->FirstRegion[K] + Region];
+void TRegionMap::WorkOutConnectivity() const {
+  if (Connectivity->Known) return;
+  const std::lock_guard<std::mutex> Lock(Connectivity->Working);
+  if (!Connectivity->Known) Connectivity->WorkOut(*this);
+}
+
+std::uint64_t TRegionMap::ComponentOf(std::size_t K, unsigned Region) const {
+  WorkOutConnectivity();
+  return Connectivity->ComponentOf(Store.SegmentsPerSide(), K, Region);
 }
 
 namespace {
@@ -404,8 +543,11 @@ void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Column
   Store.MakeRoom(After.size());
   if (OwnOf.empty()) OwnOf.assign(Kept.size(), kShared);
   ReserveMore(Owned, Renewal.size());
-  Connectivity->Known = false;
   const std::uint32_t N = Store.SegmentsPerSide();
+  // The edited segments' contacts are kept by them and by the segments above and to the left.
+  Connectivity->Known = false;
+  Connectivity->MakeStale(N, Block.Top > 0 ? Block.Top - 1 : 0, Block.Bottom,
+                          Block.Left > 0 ? Block.Left - 1 : 0, Block.Last);
   for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
     for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
       Store.SetRows(std::size_t{I} * N + J, After[Block.IndexOf(I, J)]);

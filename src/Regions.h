@@ -114,7 +114,9 @@ class TRegionMap {
   std::span<const TContact> RightOf(std::size_t K) const;
   // Regions that share it are connected. Worked out once the map is built, and again after
   // edits by the first call that needs it; calls may come from several threads at once.
-  std::uint32_t ComponentOf(std::size_t K, unsigned Region) const;
+  std::uint64_t ComponentOf(std::size_t K, unsigned Region) const;
+  // What connects, worked out now rather than by the next call that needs it.
+  void WorkOutConnectivity() const;
 
   // Sets the cells of the rectangle of Rows x Columns cells at Corner, which lies inside the
   // map, from one byte per cell, row by row (0 open, anything else blocked), and analyses again

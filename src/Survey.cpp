@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "KeyTable.h"
 #include "UnionFind.h"
 
 namespace varnholt {
@@ -70,7 +71,7 @@ TCell WaypointOf(const TRegionMap& Map, std::size_t K, unsigned Area) {
 
 struct TSweep {
   std::vector<TComponent> Components;
-  std::vector<std::uint32_t> Dense;  // per component root, its number among Components
+  TKeyTable Dense;  // per component, its number among Components
   // Per kept area: its component's number and its root in the waypoint graph.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Parts;
 };
@@ -83,18 +84,14 @@ void MeetRegions(const TRegionMap& Map, TWaypointGraph& Graph, TSweep& Sweep) {
     const std::span<const std::uint16_t> Firsts = Map.FirstsOf(K);
     const std::span<const std::uint16_t> Sizes = Map.SizesOf(K);
     for (unsigned Region = 0; Region < Firsts.size(); ++Region) {
-      const std::uint32_t Root = Map.ComponentOf(K, Region);
-      if (Root >= Sweep.Dense.size()) Sweep.Dense.resize(std::size_t{Root} + 1, kNone);
-      if (Sweep.Dense[Root] == kNone) {
-        Sweep.Dense[Root] = static_cast<std::uint32_t>(Sweep.Components.size());
-        Sweep.Components.emplace_back();
-      }
-      TComponent& Component = Sweep.Components[Sweep.Dense[Root]];
+      const std::uint32_t Number = Sweep.Dense.Add(Map.ComponentOf(K, Region));
+      if (Number == Sweep.Components.size()) Sweep.Components.emplace_back();
+      TComponent& Component = Sweep.Components[Number];
       Component.FirstKey = std::min(Component.FirstKey, K * 4096 + Firsts[Region]);
       Component.Cells += Sizes[Region];
       if (Region >= Kept) continue;
       Component.HasKept = true;
-      Sweep.Parts.emplace_back(Sweep.Dense[Root], Graph.Root(K, Region));
+      Sweep.Parts.emplace_back(Number, Graph.Root(K, Region));
     }
   }
 }
@@ -109,7 +106,7 @@ void AddErasedCells(const TRegionMap& Map, const std::vector<std::uint32_t>& Slo
   for (std::size_t K = 0; K < Map.Cells().Segments(); ++K) {
     const std::span<const std::uint16_t> Firsts = Map.FirstsOf(K);
     for (auto Region = static_cast<unsigned>(Map.KeptOf(K)); Region < Firsts.size(); ++Region) {
-      const std::uint32_t Slot = Slots[Sweep.Dense[Map.ComponentOf(K, Region)]];
+      const std::uint32_t Slot = Slots[Sweep.Dense.Find(Map.ComponentOf(K, Region))];
       if (Slot == kNone || Splits[Slot].ErasedCells.size() >= kExampleCells) continue;
       Splits[Slot].ErasedCells.push_back(Map.Cells().CellOf(K, Firsts[Region]));
     }

@@ -177,6 +177,87 @@ TEST(RegionEditTest, ASaveWritesWhatAConversionOfTheSavedMapWrites) {
   }
 }
 
+// The model of what connects: every open cell of the generator's map labelled by a flood fill.
+std::vector<std::uint32_t> FloodLabels(const TLevel0Map& Model) {
+  const std::uint32_t Side = Model.CellsPerSide();
+  constexpr std::uint32_t kUnlabelled = UINT32_MAX;
+  std::vector<std::uint32_t> Labels(std::size_t{Side} * Side, kUnlabelled);
+  std::vector<std::uint32_t> Stack;
+  std::uint32_t Next = 0;
+  for (std::uint32_t Seed = 0; Seed < Labels.size(); ++Seed) {
+    if (Labels[Seed] != kUnlabelled || Model.IsBlocked(Seed / Side, Seed % Side)) continue;
+    Labels[Seed] = Next;
+    for (Stack.push_back(Seed); !Stack.empty();) {
+      const std::uint32_t Cell = Stack.back();
+      Stack.pop_back();
+      const std::uint32_t Row = Cell / Side, Column = Cell % Side;
+      const auto Reach = [&](bool Inside, std::uint32_t To) {
+        if (!Inside || Labels[To] != kUnlabelled || Model.IsBlocked(To / Side, To % Side)) return;
+        Labels[To] = Next;
+        Stack.push_back(To);
+      };
+      Reach(Row > 0, Cell - Side);
+      Reach(Row + 1 < Side, Cell + Side);
+      Reach(Column > 0, Cell - 1);
+      Reach(Column + 1 < Side, Cell + 1);
+    }
+    ++Next;
+  }
+  return Labels;
+}
+
+// A map of 32 x 32 segments keeps what connects in blocks of 16 x 16: walls along the blocks'
+// borders, opened and closed, and noise about the corner where four blocks meet are followed as
+// the flood fill of the whole grid follows them.
+TEST(RegionEditTest, WhatConnectsFollowsEditsAcrossBlocks) {
+  TLevel0Map Model = TerrainMap(5, 41);
+  TRegionMap Map = RegionsOf(EncodeLevel0Map(Model));
+  const std::uint32_t Side = Model.CellsPerSide();
+  const auto Fill = [&](std::uint32_t Row, std::uint32_t Column, std::uint32_t Rows,
+                        std::uint32_t Columns, std::uint8_t Blocked) {
+    Apply({At(Row, Column), Rows, Columns,
+           std::vector<std::uint8_t>(std::size_t{Rows} * Columns, Blocked)},
+          Map, Model);
+  };
+  TRandom Random(5);
+  const std::function<void()> Steps[] = {
+      [&] {
+        Fill(Side / 2 - 1, 0, 2, Side, 1);  // four quarters
+        Fill(0, Side / 2 - 1, Side, 2, 1);
+      },
+      [&] { Fill(Side / 2 - 1, 300, 2, 6, 0); },           // the left quarters meet
+      [&] { Fill(1500, Side / 2 - 1, 4, 2, 0); },          // and the lower ones
+      [&] { Fill(Side / 2 - 1, 300, 2, 6, 1); },           // the left ones apart again
+      [&] { Fill(Side / 2 - 1, Side / 2 - 1, 2, 2, 0); },  // all four at the corner
+      [&] {
+        for (int K = 0; K < 6; ++K) {
+          TEdit Edit{At(Side / 2 - 64 + static_cast<std::uint32_t>(Random.Next() % 64),
+                        Side / 2 - 64 + static_cast<std::uint32_t>(Random.Next() % 64)),
+                     64, 64, std::vector<std::uint8_t>(64 * 64)};
+          for (std::uint8_t& Cell : Edit.Blocked) Cell = Random.Chance(40) ? 1 : 0;
+          Apply(Edit, Map, Model);
+        }
+      },
+  };
+  for (std::size_t Step = 0; Step < std::size(Steps); ++Step) {
+    SCOPED_TRACE(Step);
+    Steps[Step]();
+    const std::vector<std::uint32_t> Labels = FloodLabels(Model);
+    for (int Pair = 0; Pair < 300; ++Pair) {
+      const TCell A = At(Random.Next() % Side, Random.Next() % Side);
+      const TCell B = Pair % 3 == 0 ? At(Side - 1 - A.Row, A.Column)
+                                    : At(Random.Next() % Side, Random.Next() % Side);
+      if (!Map.Cells().IsOpen(A) || !Map.Cells().IsOpen(B)) continue;
+      const auto Label = [&](TCell Cell) {
+        return Labels[std::size_t{static_cast<std::uint32_t>(Cell.Row)} * Side +
+                      static_cast<std::uint32_t>(Cell.Column)];
+      };
+      ASSERT_EQ(AreConnected(Map, A, B), Label(A) == Label(B))
+          << CellText(A) << " and " << CellText(B);
+    }
+  }
+}
+
 TEST(RegionEditTest, EditsOutsideTheMapChangeNothing) {
   TScratchFolder Folder;
   const std::string Path = (Folder.Path() / "Maze1Level0Map.raw").string();
