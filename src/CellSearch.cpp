@@ -56,9 +56,12 @@ struct TCellSearch::TSlot {
   std::uint64_t Segment = 0;
   TCell Origin;  // its cell (0, 0) on the map
   std::array<std::uint32_t, 4> Neighbours{kUnknown, kUnknown, kUnknown, kUnknown};
-  TSegmentRows Open{};   // open and not yet closed
-  TSegmentRows Seeds{};  // reached in the bucket being closed
-  TSegmentRows Later{};  // reached for the next bucket
+  TSegmentRows Open{};  // open and not yet closed
+  // The cells reached in the bucket being closed, and those reached for the next one: planes of
+  // the search's pool, held only while there are such cells, so that a search across a whole map
+  // keeps little more than a plane a slot.
+  std::uint32_t Seeds = kNone;
+  std::uint32_t Later = kNone;
   // The columns from which a step right is towards the goal (those left of the goal's), and
   // those from which a step left is.
   std::uint64_t RightTowards = 0;
@@ -70,10 +73,13 @@ struct TCellSearch::TSlot {
   // The rows that hold seeds and later seeds: the first, and one past the last.
   int SeedsFrom = kSegmentSide, SeedsTo = 0;
   int LaterFrom = kSegmentSide, LaterTo = 0;
-  // Cells closed, and of each the parity of its bucket's number (f - f0) / 2. Since every f
-  // has the parity of the start's, a neighbour's f differs from a cell's by -2, 0 or 2; with
-  // which of the two is nearer the goal, the parity tells whether the neighbour is one step
-  // nearer the start: all the walk back needs.
+};
+
+// Cells closed, and of each the parity of its bucket's number (f - f0) / 2, kept per slot where a
+// path is wanted. Since every f has the parity of the start's, a neighbour's f differs from a
+// cell's by -2, 0 or 2; with which of the two is nearer the goal, the parity tells whether the
+// neighbour is one step nearer the start: all the walk back needs.
+struct TCellSearch::TMarks {
   TSegmentRows Closed{};
   TSegmentRows Parity{};
 };
@@ -99,6 +105,7 @@ std::int64_t TCellSearch::Heuristic(TCell Cell) const {
 std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
   const std::uint32_t Number = SlotIndex.Add(Segment);
   if (Number < Slots.size()) return Number;
+  if (Marking) Marks.emplace_back();
   TSlot& Slot = Slots.emplace_back();
   Slot.Segment = Segment;
   Slot.Origin = Cells.CellOf(Segment, 0);
@@ -155,15 +162,15 @@ void TCellSearch::SeedColumn(std::uint32_t SlotNumber, std::uint64_t Bit, std::u
 void TCellSearch::SeedRows(std::uint32_t SlotNumber, const TSegmentRows& Bits, int From, int To,
                            bool ForLater) {
   TSlot& Slot = Slots[SlotNumber];
-  TSegmentRows& Into = ForLater ? Slot.Later : Slot.Seeds;
   std::uint64_t Any = 0;
+  for (int R = From; R < To; ++R)
+    Any |= Bits[static_cast<std::size_t>(R)] & Slot.Open[static_cast<std::size_t>(R)];
+  if (Any == 0) return;  // a plane is taken only for cells
+  TSegmentRows& Into = PlaneOf(ForLater ? Slot.Later : Slot.Seeds);
   for (int R = From; R < To; ++R) {
     const auto Row = static_cast<std::size_t>(R);
-    const std::uint64_t New = Bits[Row] & Slot.Open[Row];
-    Into[Row] |= New;
-    Any |= New;
+    Into[Row] |= Bits[Row] & Slot.Open[Row];
   }
-  if (Any == 0) return;
   int& First = ForLater ? Slot.LaterFrom : Slot.SeedsFrom;
   int& End = ForLater ? Slot.LaterTo : Slot.SeedsTo;
   First = std::min(First, From);
@@ -185,7 +192,7 @@ bool TCellSearch::Close(std::uint32_t SlotNumber) {
   TSlot& Slot = Slots[SlotNumber];
   Slot.InNow = false;
   TSegmentRows& Open = Slot.Open;
-  TSegmentRows& In = Slot.Seeds;
+  TSegmentRows& In = PlaneOf(Slot.Seeds);
   const int SeedsFrom = Slot.SeedsFrom, SeedsTo = Slot.SeedsTo;
   Slot.SeedsFrom = kSegmentSide;
   Slot.SeedsTo = 0;
@@ -236,12 +243,14 @@ bool TCellSearch::Close(std::uint32_t SlotNumber) {
   }
   const std::uint64_t OutUp = R < 0 && GoalRow < 0 ? Carry : 0;
   for (int Row = SeedsFrom; Row < SeedsTo; ++Row) In[static_cast<std::size_t>(Row)] = 0;
+  Release(Slot.Seeds);
   for (int Row = ClosedFrom; Row < ClosedTo; ++Row) {
     const auto At = static_cast<std::size_t>(Row);
     if (Closed[At] == 0) continue;
     Open[At] &= ~Closed[At];
-    Slot.Closed[At] |= Closed[At];
-    if (Odd) Slot.Parity[At] |= Closed[At];
+    if (!Marking) continue;
+    Marks[SlotNumber].Closed[At] |= Closed[At];
+    if (Odd) Marks[SlotNumber].Parity[At] |= Closed[At];
   }
   if (SlotNumber == GoalSlot && GoalCell / kSegmentSide >= ClosedFrom &&
       GoalCell / kSegmentSide < ClosedTo &&
@@ -295,27 +304,18 @@ void TCellSearch::SeedAwaySteps(std::uint32_t SlotNumber, const TSegmentRows& Cl
     return R >= From && R < To ? Closed[static_cast<std::size_t>(R)] : 0;
   };
   std::uint64_t RightColumn = 0, LeftColumn = 0;
-  int SeededFrom = kSegmentSide, SeededTo = 0;
-  for (int R = std::max(From - 1, 0); R < std::min(To + 1, kSegmentSide); ++R) {
-    const auto Row = static_cast<std::size_t>(R);
+  TSegmentRows Seeded{};
+  const int SeedFrom = std::max(From - 1, 0), SeedTo = std::min(To + 1, kSegmentSide);
+  for (int R = SeedFrom; R < SeedTo; ++R) {
     const std::uint64_t Here = At(R);
     const std::uint64_t Above = R - 1 >= GoalRow ? At(R - 1) : 0;
     const std::uint64_t Below = R + 1 <= GoalRow ? At(R + 1) : 0;
-    const std::uint64_t Bits =
-        (((Here & RightAway) << 1) | ((Here & LeftAway) >> 1) | Above | Below) & Slot.Open[Row];
+    Seeded[static_cast<std::size_t>(R)] =
+        ((Here & RightAway) << 1) | ((Here & LeftAway) >> 1) | Above | Below;
     RightColumn |= (Here & RightAway) >> 63 << R;
     LeftColumn |= (Here & LeftAway & kFirst) << R;
-    if (Bits == 0) continue;
-    Slot.Later[Row] |= Bits;
-    SeededFrom = std::min(SeededFrom, R);
-    SeededTo = R + 1;
   }
-  if (SeededTo > 0) {
-    Slot.LaterFrom = std::min(Slot.LaterFrom, SeededFrom);
-    Slot.LaterTo = std::max(Slot.LaterTo, SeededTo);
-    if (!Slot.InLater) Later.push_back(SlotNumber);
-    Slot.InLater = true;
-  }
+  SeedRows(SlotNumber, Seeded, SeedFrom, SeedTo, true);
   Across(SlotNumber, kRight, kFirst, RightColumn, true);
   Across(SlotNumber, kLeft, kLast, LeftColumn, true);
   if (GoalRow <= kSegmentSide - 1 && At(kSegmentSide - 1) != 0) {
@@ -356,8 +356,10 @@ bool TCellSearch::CloseFew() {
       continue;
     }
     Slot.Open[Index] &= ~Bit;
-    Slot.Closed[Index] |= Bit;
-    if (Odd) Slot.Parity[Index] |= Bit;
+    if (Marking) {
+      Marks[At.Slot].Closed[Index] |= Bit;
+      if (Odd) Marks[At.Slot].Parity[Index] |= Bit;
+    }
     if (At.Slot == GoalSlot && At.Cell == GoalCell) return true;
     const bool Towards[4] = {Row > Slot.GoalRow, Row < Slot.GoalRow, (Slot.LeftTowards & Bit) != 0,
                              (Slot.RightTowards & Bit) != 0};
@@ -384,6 +386,7 @@ bool TCellSearch::CloseFew() {
 
 std::int64_t TCellSearch::Run(TCell Start, TCell GoalAt, std::vector<TCell>* Path) {
   Goal = GoalAt;
+  Marking = Path != nullptr;
   const TSegmentCell From = Cells.Locate(Start);
   const TSegmentCell To = Cells.Locate(GoalAt);
   StartSlot = SlotOf(From.Segment);
@@ -421,31 +424,54 @@ void TCellSearch::NextBucket() {
   std::size_t Seeds = 0;
   for (const std::uint32_t SlotNumber : Waiting) {
     const TSlot& Slot = Slots[SlotNumber];
+    const TSegmentRows& Bits = Planes[Slot.Later];
     for (int R = Slot.LaterFrom; R < Slot.LaterTo && Seeds <= kFewCells; ++R) {
-      for (std::uint64_t Bits = Slot.Later[static_cast<std::size_t>(R)];
-           Bits != 0 && Seeds <= kFewCells; Bits &= Bits - 1) {
-        ++Seeds;
-      }
+      Seeds += static_cast<std::size_t>(std::popcount(Bits[static_cast<std::size_t>(R)]));
     }
   }
   for (const std::uint32_t SlotNumber : Waiting) {
     TSlot& Slot = Slots[SlotNumber];
     Slot.InLater = false;
-    if (Seeds <= kFewCells) {
-      for (int R = Slot.LaterFrom; R < Slot.LaterTo; ++R) {
-        for (std::uint64_t Bits = Slot.Later[static_cast<std::size_t>(R)]; Bits != 0;
-             Bits &= Bits - 1) {
-          Stack.push_back({SlotNumber, R * kSegmentSide + std::countr_zero(Bits)});
-        }
-      }
+    if (Seeds > kFewCells) {
+      // The later seeds become the seeds, plane and all: no slot has seeds between buckets.
+      std::swap(Slot.Seeds, Slot.Later);
+      Slot.SeedsFrom = Slot.LaterFrom;
+      Slot.SeedsTo = Slot.LaterTo;
+      Slot.InNow = true;
+      Now.push_back(SlotNumber);
+      std::push_heap(Now.begin(), Now.end(), FartherFirst());
     } else {
-      SeedRows(SlotNumber, Slot.Later, Slot.LaterFrom, Slot.LaterTo, false);
+      TSegmentRows& Bits = Planes[Slot.Later];
+      for (int R = Slot.LaterFrom; R < Slot.LaterTo; ++R) {
+        for (std::uint64_t Row = Bits[static_cast<std::size_t>(R)]; Row != 0; Row &= Row - 1) {
+          Stack.push_back({SlotNumber, R * kSegmentSide + std::countr_zero(Row)});
+        }
+        Bits[static_cast<std::size_t>(R)] = 0;
+      }
+      Release(Slot.Later);
     }
-    std::fill(Slot.Later.begin() + Slot.LaterFrom,
-              Slot.Later.begin() + std::max(Slot.LaterFrom, Slot.LaterTo), 0);
     Slot.LaterFrom = kSegmentSide;
     Slot.LaterTo = 0;
   }
+}
+
+TSegmentRows& TCellSearch::PlaneOf(std::uint32_t& Plane) {
+  if (Plane == kNone) {
+    if (Spare.empty()) {
+      Plane = static_cast<std::uint32_t>(Planes.size());
+      Planes.emplace_back();
+    } else {
+      Plane = Spare.back();
+      Spare.pop_back();
+    }
+  }
+  return Planes[Plane];
+}
+
+// A plane given back is all clear.
+void TCellSearch::Release(std::uint32_t& Plane) {
+  Spare.push_back(Plane);
+  Plane = kNone;
 }
 
 // From the goal back to the start, each step to a closed neighbour whose g is one less: a step
@@ -458,7 +484,7 @@ void TCellSearch::WalkBack(TCell Start, std::vector<TCell>& Path) {
   int Cell = GoalCell;
   TCell At = Goal;
   const auto ParityAt = [this](std::uint32_t In, int Row, int Column) {
-    return Slots[In].Parity[static_cast<std::size_t>(Row)] >> Column & 1;
+    return Marks[In].Parity[static_cast<std::size_t>(Row)] >> Column & 1;
   };
   const std::int64_t LineRows = std::int64_t{Goal.Row} - Start.Row;
   const std::int64_t LineColumns = std::int64_t{Goal.Column} - Start.Column;
@@ -490,7 +516,7 @@ void TCellSearch::WalkBack(TCell Start, std::vector<TCell>& Path) {
         Row = (Row + kSegmentSide) % kSegmentSide;
         Column = (Column + kSegmentSide) % kSegmentSide;
       }
-      if ((Slots[In].Closed[static_cast<std::size_t>(Row)] >> Column & 1) == 0) continue;
+      if ((Marks[In].Closed[static_cast<std::size_t>(Row)] >> Column & 1) == 0) continue;
       const bool Farther = Heuristic(Next) > Here;
       if ((ParityAt(In, Row, Column) == Parity) != Farther) continue;
       if (BestSlot != kNone && OffLine(Next) >= OffLine(Best)) continue;

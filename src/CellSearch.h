@@ -31,6 +31,7 @@ class TCellSearch {
 
  private:
   struct TSlot;
+  struct TMarks;
   std::uint32_t SlotOf(std::uint64_t Segment);
   std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
   auto FartherFirst() const;
@@ -44,6 +45,8 @@ class TCellSearch {
   void SeedAwaySteps(std::uint32_t SlotNumber, const TSegmentRows& Closed, int From, int To);
   std::int64_t Heuristic(TCell Cell) const;
   void WalkBack(TCell Start, std::vector<TCell>& Path);
+  TSegmentRows& PlaneOf(std::uint32_t& Plane);
+  void Release(std::uint32_t& Plane);
 
   const TCellStore& Cells;
   const TKeyTable* Corridor;
@@ -52,6 +55,10 @@ class TCellSearch {
   std::uint32_t FirstBucket = 0;
   TKeyTable SlotIndex;
   std::vector<TSlot> Slots;
+  std::vector<TMarks> Marks;  // per slot, where a path is wanted
+  bool Marking = false;
+  std::vector<TSegmentRows> Planes;  // the pool of seed planes, and those of it not in use
+  std::vector<std::uint32_t> Spare;
   std::vector<std::uint32_t> Now;      // slots with seeds of this bucket, a heap
   std::vector<std::uint32_t> Later;    // slots with seeds of the next one
   std::vector<std::uint32_t> Waiting;  // room for the next bucket's slots, kept between buckets
