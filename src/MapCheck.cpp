@@ -79,9 +79,8 @@ constexpr TRecordField kRecordFields[] = {{0, 2, "DownLinks"},        {2, 2, "Ri
                                           {12, 1, "AreaMask"},        {13, 3, "reserved bytes"}};
 
 std::string CompareRecords(const TWaypointSegment& Found, const TWaypointSegment& Wanted) {
-  using TRecordBytes = std::array<std::uint8_t, sizeof(TWaypointSegment)>;
-  const auto FoundBytes = std::bit_cast<TRecordBytes>(Found);
-  const auto WantedBytes = std::bit_cast<TRecordBytes>(Wanted);
+  const TWaypointBytes FoundBytes = BytesOf(Found);
+  const TWaypointBytes WantedBytes = BytesOf(Wanted);
   for (const TRecordField& Field : kRecordFields) {
     const auto FoundField = std::span(FoundBytes).subspan(Field.First, Field.Length);
     const auto WantedField = std::span(WantedBytes).subspan(Field.First, Field.Length);

@@ -314,10 +314,22 @@ std::uint32_t ReadWaypointHeader(TReader& File) {
   return static_cast<std::uint32_t>(Side);
 }
 
+TWaypointBytes BytesOf(const TWaypointSegment& Record) {
+  TWaypointBytes Bytes;
+  std::memcpy(Bytes.data(), &Record, Bytes.size());
+  return Bytes;
+}
+
+TWaypointSegment WaypointSegmentOf(const TWaypointBytes& Bytes) {
+  TWaypointSegment Record;
+  std::memcpy(&Record, Bytes.data(), Bytes.size());
+  return Record;
+}
+
 void ReadWaypointSegment(TReader& File, TWaypointSegment& Record) {
-  std::array<std::uint8_t, sizeof(TWaypointSegment)> Bytes;
+  TWaypointBytes Bytes;
   ReadExactly(File, Bytes);
-  Record = std::bit_cast<TWaypointSegment>(Bytes);
+  Record = WaypointSegmentOf(Bytes);
 }
 
 }  // namespace varnholt

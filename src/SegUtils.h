@@ -147,6 +147,10 @@ TInfoPayload PackInfoSegment(const TInfoSegment& Info);
 void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Tag);
 
 void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide);
+// A waypoint record as its 16 bytes on disk, and back: the record is those bytes in order.
+using TWaypointBytes = std::array<std::uint8_t, sizeof(TWaypointSegment)>;
+TWaypointBytes BytesOf(const TWaypointSegment& Record);
+TWaypointSegment WaypointSegmentOf(const TWaypointBytes& Bytes);
 void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record);
 // Many records in one piece: in memory they are laid out as in the file.
 void WriteWaypointSegments(TWriter& File, std::span<const TWaypointSegment> Records);

@@ -87,7 +87,7 @@ void MeetRegions(const TRegionMap& Map, TWaypointGraph& Graph, TSweep& Sweep) {
       const std::uint32_t Number = Sweep.Dense.Add(Map.ComponentOf(K, Region));
       if (Number == Sweep.Components.size()) Sweep.Components.emplace_back();
       TComponent& Component = Sweep.Components[Number];
-      Component.FirstKey = std::min(Component.FirstKey, K * 4096 + Firsts[Region]);
+      Component.FirstKey = std::min(Component.FirstKey, std::uint64_t{K} * 4096 + Firsts[Region]);
       Component.Cells += Sizes[Region];
       if (Region >= Kept) continue;
       Component.HasKept = true;
