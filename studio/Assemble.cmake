@@ -1,0 +1,20 @@
+# Puts the page's style and scripts, and the library compiled to WebAssembly, into the page's
+# template, which marks their places as /*@NAME@*/: one file that works from disk. A script that
+# held "</script" would end its element early, so none may.
+file(READ ${PAGE}/studio.html Html)
+foreach(Part STYLE:studio.css LOGIC:logic.js WORKER:worker.js PAGE:studio.js CORE:${CORE})
+  string(REPLACE ":" ";" Pair "${Part}")
+  list(GET Pair 0 Name)
+  list(GET Pair 1 File)
+  if(NOT IS_ABSOLUTE ${File})
+    set(File ${PAGE}/${File})
+  endif()
+  file(READ ${File} Text)
+  string(TOLOWER "${Text}" Lower)
+  string(FIND "${Lower}" "</script" Found)
+  if(NOT Found EQUAL -1)
+    message(FATAL_ERROR "${File} holds \"</script\", which would end the page's script early")
+  endif()
+  string(REPLACE "/*@${Name}@*/" "${Text}" Html "${Html}")
+endforeach()
+file(WRITE ${OUTPUT} "${Html}")

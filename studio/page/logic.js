@@ -1,0 +1,254 @@
+// The studio's own logic, apart from the page and the library: where the view stands and which
+// tiles it shows, what a segment's waypoint record says, the colours of the cells, brushes,
+// fills and the history of strokes. The page and its worker both hold this script; the tests run
+// it under Node.
+'use strict';
+
+const VarnholtLogic = (() => {
+  const kSegmentSide = 64;
+  const kTilePixels = 256;
+  const kMinLevel = -5;  // 32 screen pixels a cell
+  const kMaxLevel = 8;   // 256 cells a pixel
+
+  // ---- The view ----
+
+  // Cells per screen pixel, and the map cell (fractional) at the canvas's top left.
+  function fitView(cellsPerSide, width, height) {
+    const scale = Math.max(cellsPerSide / Math.max(1, width), cellsPerSide / Math.max(1, height));
+    return {scale, row: (cellsPerSide - height * scale) / 2, column: (cellsPerSide - width * scale) / 2};
+  }
+
+  function cellAt(view, x, y) {
+    return {row: view.row + y * view.scale, column: view.column + x * view.scale};
+  }
+
+  function pixelOf(view, row, column) {
+    return {x: (column - view.column) / view.scale, y: (row - view.row) / view.scale};
+  }
+
+  // The view zoomed by Factor (above 1 nearer) about the canvas pixel (x, y), which keeps its cell.
+  function zoomAbout(view, x, y, factor) {
+    const scale = Math.min(Math.max(view.scale / factor, 2 ** kMinLevel), 2 ** (kMaxLevel + 1));
+    const at = cellAt(view, x, y);
+    return {scale, row: at.row - y * scale, column: at.column - x * scale};
+  }
+
+  function panBy(view, dx, dy) {
+    return {scale: view.scale, row: view.row - dy * view.scale, column: view.column - dx * view.scale};
+  }
+
+  // The tile level for a scale: tiles of level L hold 2^L cells a pixel, the finest at or below
+  // the view's, so that tiles are drawn at most halved.
+  function levelOf(scale) {
+    return Math.min(kMaxLevel, Math.max(kMinLevel, Math.floor(Math.log2(scale) + 1e-9)));
+  }
+
+  function tileCells(level) {
+    return kTilePixels * 2 ** level;
+  }
+
+  // The tiles that cover the canvas, nearest the middle first, each with the cells it holds.
+  function visibleTiles(view, width, height, cellsPerSide) {
+    const level = levelOf(view.scale);
+    const cells = tileCells(level);
+    const last = Math.ceil(cellsPerSide / cells) - 1;
+    const first = (value) => Math.max(0, Math.floor(value / cells));
+    const final = (value) => Math.min(last, Math.floor(value / cells));
+    const top = first(view.row), bottom = final(view.row + height * view.scale);
+    const left = first(view.column), right = final(view.column + width * view.scale);
+    const tiles = [];
+    for (let ty = top; ty <= bottom; ++ty) {
+      for (let tx = left; tx <= right; ++tx) {
+        tiles.push({level, tx, ty, row: ty * cells, column: tx * cells, cells});
+      }
+    }
+    const middle = cellAt(view, width / 2, height / 2);
+    const away = (tile) => Math.hypot(tile.row + cells / 2 - middle.row, tile.column + cells / 2 - middle.column);
+    tiles.sort((a, b) => away(a) - away(b));
+    return tiles;
+  }
+
+  function tileKey(tile) {
+    return `${tile.level}/${tile.tx}/${tile.ty}`;
+  }
+
+  // Whether the tile holds any cell of segments I0 ... I1 by J0 ... J1.
+  function tileTouches(tile, i0, i1, j0, j1) {
+    const first = (cell) => Math.floor(cell / kSegmentSide);
+    const last = (cell) => Math.floor((cell + tile.cells - 1) / kSegmentSide);
+    return first(tile.row) <= i1 && last(tile.row) >= i0 && first(tile.column) <= j1 && last(tile.column) >= j0;
+  }
+
+  // ---- What the cells show ----
+
+  // Kept areas 1 to 4 in four hues, each in two shades by segment, so that the same area number
+  // in two neighbouring segments is told apart; area 4, which the info map does not hold,
+  // striped; erased areas in a colour of their own; blocked cells dark.
+  const kBlocked = [38, 41, 48];
+  const kErased = [226, 106, 106];
+  const kOpen = [214, 214, 206];  // open, with the area layer off
+  const kAreas = [
+    [[92, 150, 222], [64, 118, 196]],
+    [[104, 190, 112], [76, 158, 88]],
+    [[236, 178, 76], [206, 146, 52]],
+    [[170, 120, 214], [140, 94, 186]],
+  ];
+  const kArea4Stripe = [250, 250, 250];
+
+  // The colour of a cell: Area its kept area (0 none), Blocked, Shade 0 or 1 by its segment,
+  // Stripe whether it lies on area 4's stripes, and the layers shown.
+  function cellColour(blocked, area, shade, stripe, layers) {
+    if (blocked) return kBlocked;
+    if (!layers.areas) return kOpen;
+    if (area === 0) return layers.erased ? kErased : kOpen;
+    if (area === 4 && layers.area4 && stripe) return kArea4Stripe;
+    return kAreas[area - 1][shade];
+  }
+
+  function segmentShade(i, j) {
+    return (i + j) & 1;
+  }
+
+  // ---- Waypoint records ----
+
+  // A segment's 16-byte record: the kept areas (from the mask), each one's waypoint as a cell of
+  // the segment, and its links: [area, area of the segment below or to the right].
+  function parseRecord(bytes) {
+    const mask = bytes[12];
+    const areas = [];
+    for (let area = 1; area <= 4; ++area) {
+      if ((mask >> (area + 3)) & 1) {
+        areas.push({area, column: bytes[4 + 2 * (area - 1)], row: bytes[5 + 2 * (area - 1)]});
+      }
+    }
+    const links = (low, high) => {
+      const word = low | (high << 8);
+      const found = [];
+      for (let a = 1; a <= 4; ++a) {
+        for (let b = 1; b <= 4; ++b) {
+          if ((word >> (4 * (a - 1) + (b - 1))) & 1) found.push([a, b]);
+        }
+      }
+      return found;
+    };
+    return {areas, down: links(bytes[0], bytes[1]), right: links(bytes[2], bytes[3])};
+  }
+
+  function recordText(record) {
+    if (record.areas.length === 0) return 'no kept areas';
+    const points = record.areas.map((a) => `area ${a.area} at (${a.row}, ${a.column})`).join(', ');
+    const links = (list) => (list.length === 0 ? 'none' : list.map(([a, b]) => `${a}-${b}`).join(' '));
+    return `${points}; links down ${links(record.down)}, right ${links(record.right)}`;
+  }
+
+  // ---- Brushes and fills ----
+
+  // The square of Size cells a side about a cell, within the map: {row, column, rows, columns}.
+  function brushRect(row, column, size, cellsPerSide) {
+    const top = Math.max(0, Math.floor(row - (size - 1) / 2));
+    const left = Math.max(0, Math.floor(column - (size - 1) / 2));
+    const bottom = Math.min(cellsPerSide, Math.floor(row - (size - 1) / 2) + size);
+    const right = Math.min(cellsPerSide, Math.floor(column - (size - 1) / 2) + size);
+    if (bottom <= top || right <= left) return null;
+    return {row: top, column: left, rows: bottom - top, columns: right - left};
+  }
+
+  // The cells along a stroke from one cell to the next, so that a fast stroke leaves no gaps: a
+  // step of at most half the brush.
+  function strokeCells(from, to, size) {
+    const steps = Math.max(1, Math.ceil(Math.hypot(to.row - from.row, to.column - from.column) / Math.max(1, size / 2)));
+    const cells = [];
+    for (let k = 1; k <= steps; ++k) {
+      cells.push({row: Math.round(from.row + ((to.row - from.row) * k) / steps), column: Math.round(from.column + ((to.column - from.column) * k) / steps)});
+    }
+    return cells;
+  }
+
+  // The rectangle between two cells, both included, within the map.
+  function rectBetween(a, b, cellsPerSide) {
+    const clamp = (v) => Math.min(cellsPerSide - 1, Math.max(0, v));
+    const top = clamp(Math.min(a.row, b.row)), bottom = clamp(Math.max(a.row, b.row));
+    const left = clamp(Math.min(a.column, b.column)), right = clamp(Math.max(a.column, b.column));
+    return {row: top, column: left, rows: bottom - top + 1, columns: right - left + 1};
+  }
+
+  // The cells 4-connected to (row, column) that are as it is, within a window of cells (one byte
+  // each, row by row, 0 open): the window's bytes with those cells set to Blocked, and how many.
+  function floodFill(cells, rows, columns, row, column, blocked) {
+    const result = Uint8Array.from(cells);
+    const start = row * columns + column;
+    const was = cells[start] !== 0;
+    const value = blocked ? 1 : 0;
+    if (was === blocked) return {cells: result, count: 0};
+    const stack = [start];
+    result[start] = value;
+    let count = 1;
+    while (stack.length > 0) {
+      const at = stack.pop();
+      const r = Math.floor(at / columns), c = at % columns;
+      const visit = (inside, next) => {
+        if (!inside || (result[next] !== 0) !== was || result[next] === value) return;
+        result[next] = value;
+        ++count;
+        stack.push(next);
+      };
+      visit(r > 0, at - columns);
+      visit(r + 1 < rows, at + columns);
+      visit(c > 0, at - 1);
+      visit(c + 1 < columns, at + 1);
+    }
+    return {cells: result, count};
+  }
+
+  // ---- History ----
+
+  // Strokes of changed cells: each a list of rectangles with the cells before and after, undone
+  // in reverse order and done again in order. Past a budget of bytes the oldest are forgotten.
+  class History {
+    constructor(budget = 256 * 1024 * 1024) {
+      this.done = [];
+      this.undone = [];
+      this.budget = budget;
+      this.bytes = 0;
+    }
+    static size(stroke) {
+      return stroke.reduce((sum, change) => sum + change.before.length + change.after.length, 0);
+    }
+    record(stroke) {
+      if (stroke.length === 0) return;
+      this.done.push(stroke);
+      this.bytes += History.size(stroke);
+      for (const dropped of this.undone) this.bytes -= History.size(dropped);
+      this.undone = [];
+      while (this.bytes > this.budget && this.done.length > 1) this.bytes -= History.size(this.done.shift());
+    }
+    // The changes to apply to undo the last stroke: each rectangle's cells before, last first.
+    undo() {
+      const stroke = this.done.pop();
+      if (!stroke) return null;
+      this.undone.push(stroke);
+      return stroke.slice().reverse().map((change) => ({...change, cells: change.before}));
+    }
+    redo() {
+      const stroke = this.undone.pop();
+      if (!stroke) return null;
+      this.done.push(stroke);
+      return stroke.map((change) => ({...change, cells: change.after}));
+    }
+    canUndo() {
+      return this.done.length > 0;
+    }
+    canRedo() {
+      return this.undone.length > 0;
+    }
+  }
+
+  return {
+    kSegmentSide, kTilePixels, kMinLevel, kMaxLevel,
+    fitView, cellAt, pixelOf, zoomAbout, panBy, levelOf, tileCells, visibleTiles, tileKey, tileTouches,
+    cellColour, segmentShade, parseRecord, recordText,
+    brushRect, strokeCells, rectBetween, floodFill, History,
+  };
+})();
+
+if (typeof module === 'object') module.exports = VarnholtLogic;

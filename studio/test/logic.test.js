@@ -1,0 +1,188 @@
+// The studio's own logic under Node: tiles against a cell-by-cell model of the view, records
+// against bytes made by hand, fills against a plain breadth-first fill, and the history of
+// strokes against a model map that every change is applied to.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const L = require('../page/logic.js');
+
+test('the tiles in view cover every pixel of the canvas, once each, at the level of the scale', () => {
+  const cellsPerSide = 4096;
+  for (const scale of [1 / 32, 1 / 3, 1, 2.5, 16, 40]) {
+    const view = {scale, row: 333.25, column: -120.5};
+    const width = 700, height = 410;
+    const tiles = L.visibleTiles(view, width, height, cellsPerSide);
+    const level = L.levelOf(scale);
+    assert.ok(2 ** level <= scale + 1e-9 && (scale < 2 ** (level + 1) || level === L.kMaxLevel));
+    const keys = new Set(tiles.map(L.tileKey));
+    assert.equal(keys.size, tiles.length);
+    for (let y = 0; y < height; y += 7) {
+      for (let x = 0; x < width; x += 7) {
+        const cell = L.cellAt(view, x, y);
+        if (cell.row < 0 || cell.column < 0 || cell.row >= cellsPerSide || cell.column >= cellsPerSide) continue;
+        const holding = tiles.filter((t) => cell.row >= t.row && cell.row < t.row + t.cells && cell.column >= t.column && cell.column < t.column + t.cells);
+        assert.equal(holding.length, 1, `scale ${scale}, pixel (${x}, ${y})`);
+      }
+    }
+  }
+});
+
+test('zooming keeps the cell under the pointer, and panning moves the map with it', () => {
+  let view = L.fitView(16384, 800, 600);
+  assert.ok(Math.abs(view.scale - 16384 / 600) < 1e-9);
+  const before = L.cellAt(view, 123, 456);
+  view = L.zoomAbout(view, 123, 456, 7.5);
+  const after = L.cellAt(view, 123, 456);
+  assert.ok(Math.abs(before.row - after.row) < 1e-6 && Math.abs(before.column - after.column) < 1e-6);
+  const moved = L.panBy(view, 10, -4);
+  const there = L.pixelOf(moved, after.row, after.column);
+  assert.ok(Math.abs(there.x - 133) < 1e-6 && Math.abs(there.y - 452) < 1e-6);
+  const far = L.zoomAbout(view, 0, 0, 1e9);
+  assert.equal(far.scale, 2 ** L.kMinLevel);
+});
+
+test('a tile touches exactly the segments its cells lie in', () => {
+  const tile = {row: 256, column: 512, cells: 128};  // segments 4 and 5 down, 8 and 9 across
+  assert.ok(L.tileTouches(tile, 4, 4, 8, 8));
+  assert.ok(L.tileTouches(tile, 5, 7, 9, 12));
+  assert.ok(!L.tileTouches(tile, 6, 9, 8, 9));
+  assert.ok(!L.tileTouches(tile, 4, 5, 10, 11));
+  assert.ok(!L.tileTouches(tile, 0, 3, 0, 20));
+});
+
+test('a waypoint record reads as the waypoint map lays it out', () => {
+  const bytes = new Uint8Array(16);
+  // Area 1 below touches area 2 (bit 1); area 3 right touches area 4 (bit 4 * 2 + 3 = 11).
+  bytes[0] = 0b10;
+  bytes[3] = 1 << (11 - 8);
+  bytes[4] = 5; bytes[5] = 9;      // area 1 at column 5, row 9
+  bytes[8] = 63; bytes[9] = 0;     // area 3 at column 63, row 0
+  bytes[12] = (1 << 4) | (1 << 6);  // areas 1 and 3
+  const record = L.parseRecord(bytes);
+  assert.deepEqual(record.areas, [{area: 1, column: 5, row: 9}, {area: 3, column: 63, row: 0}]);
+  assert.deepEqual(record.down, [[1, 2]]);
+  assert.deepEqual(record.right, [[3, 4]]);
+  assert.equal(L.recordText(record), 'area 1 at (9, 5), area 3 at (0, 63); links down 1-2, right 3-4');
+  assert.equal(L.recordText(L.parseRecord(new Uint8Array(16))), 'no kept areas');
+});
+
+test('cells show blocked, areas, area 4 and erased areas apart, and the layers switch them', () => {
+  const all = {areas: true, area4: true, erased: true};
+  const colours = new Set();
+  for (const area of [0, 1, 2, 3, 4]) colours.add(String(L.cellColour(false, area, 0, false, all)));
+  colours.add(String(L.cellColour(true, 0, 0, false, all)));
+  assert.equal(colours.size, 6);
+  assert.notDeepEqual(L.cellColour(false, 4, 0, true, all), L.cellColour(false, 4, 0, false, all));
+  assert.deepEqual(L.cellColour(false, 4, 0, true, {...all, area4: false}), L.cellColour(false, 4, 0, false, all));
+  assert.notDeepEqual(L.cellColour(false, 2, 0, false, all), L.cellColour(false, 2, 1, false, all));
+  assert.deepEqual(L.cellColour(false, 0, 0, false, {...all, erased: false}), L.cellColour(false, 1, 0, false, {...all, areas: false}));
+});
+
+test('brushes stay on the map and strokes leave no gaps', () => {
+  assert.deepEqual(L.brushRect(10, 10, 5, 64), {row: 8, column: 8, rows: 5, columns: 5});
+  assert.deepEqual(L.brushRect(0, 63, 4, 64), {row: 0, column: 61, rows: 2, columns: 3});
+  assert.deepEqual(L.brushRect(5, 5, 1, 64), {row: 5, column: 5, rows: 1, columns: 1});
+  assert.equal(L.brushRect(-10, -10, 4, 64), null);
+  const size = 6;
+  const cells = L.strokeCells({row: 0, column: 0}, {row: 40, column: -90}, size);
+  assert.deepEqual(cells[cells.length - 1], {row: 40, column: -90});
+  let last = {row: 0, column: 0};
+  for (const cell of cells) {
+    assert.ok(Math.hypot(cell.row - last.row, cell.column - last.column) <= size / 2 + 1);
+    last = cell;
+  }
+  assert.deepEqual(L.rectBetween({row: 9, column: -3}, {row: 2, column: 70}, 64), {row: 2, column: 0, rows: 8, columns: 64});
+});
+
+// The model of a fill: breadth-first from the cell over cells as it is.
+function modelFill(cells, rows, columns, row, column, blocked) {
+  const result = Uint8Array.from(cells);
+  const was = cells[row * columns + column] !== 0;
+  if (was === blocked) return result;
+  const seen = new Uint8Array(cells.length);
+  const queue = [[row, column]];
+  seen[row * columns + column] = 1;
+  while (queue.length > 0) {
+    const [r, c] = queue.shift();
+    result[r * columns + c] = blocked ? 1 : 0;
+    for (const [nr, nc] of [[r - 1, c], [r + 1, c], [r, c - 1], [r, c + 1]]) {
+      if (nr < 0 || nc < 0 || nr >= rows || nc >= columns || seen[nr * columns + nc]) continue;
+      if ((cells[nr * columns + nc] !== 0) !== was) continue;
+      seen[nr * columns + nc] = 1;
+      queue.push([nr, nc]);
+    }
+  }
+  return result;
+}
+
+test('a fill takes the cells joined to the one clicked, as a breadth-first fill does', () => {
+  let seed = 7;
+  const random = () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
+  for (let round = 0; round < 40; ++round) {
+    const rows = 3 + Math.floor(random() * 30), columns = 3 + Math.floor(random() * 30);
+    const cells = Uint8Array.from({length: rows * columns}, () => (random() < 0.45 ? 1 + Math.floor(random() * 200) : 0));
+    const row = Math.floor(random() * rows), column = Math.floor(random() * columns);
+    const blocked = random() < 0.5;
+    const filled = L.floodFill(cells, rows, columns, row, column, blocked);
+    const expected = modelFill(cells, rows, columns, row, column, blocked);
+    assert.deepEqual(Array.from(filled.cells, (v) => v !== 0), Array.from(expected, (v) => v !== 0));
+    const changed = Array.from(cells).filter((v, k) => (v !== 0) !== (filled.cells[k] !== 0)).length;
+    assert.equal(filled.count, changed);
+  }
+});
+
+test('undo and redo by strokes bring back the cells as they were, in any order of steps', () => {
+  const side = 16;
+  const map = new Uint8Array(side * side);
+  const apply = (change) => {
+    for (let r = 0; r < change.rows; ++r) {
+      for (let c = 0; c < change.columns; ++c) map[(change.row + r) * side + change.column + c] = change.cells[r * change.columns + c];
+    }
+  };
+  const read = (row, column, rows, columns) => Uint8Array.from({length: rows * columns}, (_, k) => map[(row + Math.floor(k / columns)) * side + column + (k % columns)]);
+  const history = new L.History();
+  const snapshots = [Uint8Array.from(map)];
+  let seed = 3;
+  const random = (n) => (seed = (seed * 48271) % 2147483647) % n;
+  for (let s = 0; s < 12; ++s) {
+    const stroke = [];
+    for (let d = 0; d < 1 + random(4); ++d) {  // overlapping dabs
+      const rows = 1 + random(6), columns = 1 + random(6);
+      const row = random(side - rows + 1), column = random(side - columns + 1);
+      const before = read(row, column, rows, columns);
+      const after = Uint8Array.from({length: rows * columns}, () => random(2));
+      apply({row, column, rows, columns, cells: after});
+      stroke.push({row, column, rows, columns, before, after});
+    }
+    history.record(stroke);
+    snapshots.push(Uint8Array.from(map));
+  }
+  let at = snapshots.length - 1;
+  for (const step of 'uuuuurruuuuuuuuuuuurrrrrrrrrrrrrruu') {
+    const changes = step === 'u' ? history.undo() : history.redo();
+    if (!changes) {
+      assert.equal(at, step === 'u' ? 0 : snapshots.length - 1);
+      continue;
+    }
+    changes.forEach(apply);
+    at += step === 'u' ? -1 : 1;
+    assert.deepEqual(map, snapshots[at]);
+  }
+  // A new stroke after undoing drops what was undone.
+  history.undo();
+  history.record([{row: 0, column: 0, rows: 1, columns: 1, before: new Uint8Array(1), after: new Uint8Array(1)}]);
+  assert.equal(history.canRedo(), false);
+});
+
+test('the history forgets its oldest strokes past its budget, never the last', () => {
+  const history = new L.History(1000);
+  const change = (size) => ({row: 0, column: 0, rows: 1, columns: size, before: new Uint8Array(size), after: new Uint8Array(size)});
+  for (let k = 0; k < 10; ++k) history.record([change(200)]);
+  let undone = 0;
+  while (history.undo()) ++undone;
+  assert.equal(undone, 2);
+  const big = new L.History(10);
+  big.record([change(100)]);
+  assert.ok(big.canUndo());
+});
