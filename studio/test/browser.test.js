@@ -165,6 +165,13 @@ test('painting, undo and redo, paths, and a save that writes what varnholt write
   await page.mouse.up();
   await page.evaluate(() => window.varnholtStudio.idle());
   assert.equal(await page.isDisabled('#undo'), false);
+  // The canvas shows the wall as the edits answer with their tiles, and takes it away on undo.
+  const shownAt = (row, column) => page.evaluate(([x, y]) => {
+    const ratio = window.devicePixelRatio || 1;
+    const pixel = document.querySelector('#map').getContext('2d').getImageData(Math.floor(x * ratio), Math.floor(y * ratio), 1, 1).data;
+    return pixel[0] + pixel[1] + pixel[2];
+  }, [column * 2 + 1, (row - 150) * 2 + 1]);
+  assert.ok(await shownAt(...middle) < 200, 'the painted wall is not drawn');
   const painted = asBuffer(await page.evaluate(() => window.varnholtStudio.files().then((f) => f.level0)));
   assert.notDeepEqual(painted, original);
   const around = await page.evaluate(() => window.varnholtStudio.findPath(10, 10, 470, 40));
@@ -175,9 +182,11 @@ test('painting, undo and redo, paths, and a save that writes what varnholt write
   await page.keyboard.press('Control+z');
   await page.evaluate(() => window.varnholtStudio.idle());
   assert.deepEqual(asBuffer(await page.evaluate(() => window.varnholtStudio.files().then((f) => f.level0))), original);
+  assert.ok(await shownAt(...middle) > 250, 'the wall undone is still drawn');
   await page.keyboard.press('Control+Shift+z');
   await page.evaluate(() => window.varnholtStudio.idle());
   assert.deepEqual(asBuffer(await page.evaluate(() => window.varnholtStudio.files().then((f) => f.level0))), painted);
+  assert.ok(await shownAt(...middle) < 200, 'the wall redone is not drawn');
   await page.evaluate(() => window.varnholtStudio.setCells(100, 100, 3, 70, new Uint8Array(210).fill(1)));
   await page.evaluate(() => window.varnholtStudio.undo());
   assert.deepEqual(asBuffer(await page.evaluate(() => window.varnholtStudio.files().then((f) => f.level0))), painted);
