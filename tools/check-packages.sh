@@ -6,12 +6,13 @@
 # the packaged ones do; and a small C program (examples/engine) built against each package's
 # library (the .deb's through its CMake package and through pkg-config, the zip's with its import
 # library) finds the same path on it, edits the map and saves it with the same three files, the
-# two maps those the converter makes of the saved one.
+# two maps those the converter makes of the saved one. Both carry Varnholt Studio, the same page;
+# where Chromium and the pinned playwright-core are at hand, the page's tests run on the .deb's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/need-packages.sh build-essential cmake zlib1g-dev dpkg-dev unzip groff-base \
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine pkg-config
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine pkg-config emscripten node-acorn
 
 echo "== varnholt_1.0_amd64.deb"
 cmake -S . -B build-release -DVARNHOLT_TESTS=OFF && cmake --build build-release --parallel &&
@@ -30,6 +31,8 @@ dpkg-deb -x build-release/varnholt_1.0_amd64.deb "$Work/deb"
 (cd "$Work/deb" && find . -type f | sort)
 dpkg-deb -f build-release/varnholt_1.0_amd64.deb Depends
 for Page in varnholt varnholt-inspect; do test -s "$Work/deb/usr/share/man/man1/$Page.1"; done
+Studio="$Work/deb/usr/share/varnholt/varnholt-studio.html"
+test -s "$Studio"
 cp examples/Sample1Level0Map.raw "$Work/linux/"
 (cd "$Work/linux" && ../deb/usr/bin/varnholt Sample1Level0Map.raw | tr -d '\r' | tail -n 1 &&
   ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt)
@@ -78,6 +81,13 @@ for File in varnholt.exe varnholt-inspect.exe README.md varnholt.txt varnholt-in
   varnholt.dll lib/varnholt.dll.a lib/varnholt.def include/varnholt/varnholt.h; do
   test -s "$Unpacked/$File"
 done
+cmp "$Unpacked/varnholt-studio.html" "$Studio"
+if command -v chromium > /dev/null && [ -d studio/node_modules/playwright-core ]; then
+  echo "== the .deb's Varnholt Studio in headless Chromium"
+  VARNHOLT_STUDIO="$Studio" VARNHOLT_PROGRAM="$PWD/build-release/varnholt" \
+    VARNHOLT_GENMAP="$PWD/build-release/varnholt-genmap" VARNHOLT_CHROMIUM=$(command -v chromium) \
+    VARNHOLT_SAMPLE="$PWD/examples/Sample1Level0Map.raw" node --test studio/test/browser.test.js
+fi
 cp examples/Sample1Level0Map.raw "$Work/windows/"
 wine "$Unpacked/varnholt.exe" 'C:\packages\windows\Sample1Level0Map.raw' | tr -d '\r' | tail -n 1
 wine "$Unpacked/varnholt-inspect.exe" 'C:\packages\windows\Sample1Level0Map.raw' |
