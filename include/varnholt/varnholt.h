@@ -12,10 +12,11 @@
  * map's links) and the erased ones (each at its first cell), joined wherever they touch across a
  * segment border. So it finds a path whenever the grid connects the two cells, also from or to a
  * cell of an erased area and across places the waypoint graph alone holds in several parts.
- * It then searches the cells of the segments along the regions found, for the shortest path
- * through them; its cost grows with the path, not with the map. Whether two cells are connected
- * at all is worked out when the map is opened, and again after edits by the first query that
- * needs it, which costs once in proportion to the map (a few milliseconds at 16384 x 16384).
+ * It then searches the cells of a corridor two segments wide about the regions found, for the
+ * shortest path through them; its cost grows with the path, not with the map. Whether two cells
+ * are connected at all is worked out when the map is opened, in blocks of 16 x 16 segments, and
+ * after edits by the first query that needs it, for the blocks the edits touched (a 64 x 64 edit
+ * of a 16384 x 16384 map and this work take about 0.15 ms together).
  *
  * Threads. Every function may be called from several threads at once, on different maps. The
  * functions that take a const map (queries, varnholt_write_memory, varnholt_save, the comparisons
