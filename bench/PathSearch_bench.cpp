@@ -15,6 +15,7 @@
 #include "PathSearch.h"
 #include "PlainSearch.h"
 #include "Smoothing.h"
+#include "TestSupport.h"
 #include "Varnholt.h"
 
 namespace varnholt {
@@ -133,15 +134,6 @@ void BM_FindPath(benchmark::State& State) {
 }
 BENCHMARK(BM_FindPath)->DenseRange(0, kMapCount - 1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-double Length(const std::vector<TCell>& Corners) {
-  double Total = 0;
-  for (std::size_t K = 1; K < Corners.size(); ++K) {
-    Total +=
-        std::hypot(Corners[K].Row - Corners[K - 1].Row, Corners[K].Column - Corners[K - 1].Column);
-  }
-  return Total;
-}
-
 // Smoothed paths: their length over the shortest 8-connected path that cuts no corner, and the
 // time smoothing takes over the time of the query.
 void BM_SmoothPath(benchmark::State& State) {
@@ -154,7 +146,7 @@ void BM_SmoothPath(benchmark::State& State) {
       const double Query = Timed([&] { Path = FindPath(Map.Regions, Pair.From, Pair.To); });
       const double Smoothing = Timed([&] { Corners = SmoothPath(Map.Regions.Cells(), Path); });
       Costs.push_back(Smoothing / Query);
-      Ratios.push_back(Length(Corners) / Octile.Length(Pair.From, Pair.To));
+      Ratios.push_back(test::PolylineLength(Corners) / Octile.Length(Pair.From, Pair.To));
     }
   }
   State.counters["smoothed_median"] = AtRank(Ratios, 0.5);

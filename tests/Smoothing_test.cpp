@@ -86,15 +86,6 @@ double OctileLength(const TCellStore& Cells, TCell Start, TCell Goal) {
   return INFINITY;
 }
 
-double Length(const std::vector<TCell>& Corners) {
-  double Total = 0;
-  for (std::size_t K = 1; K < Corners.size(); ++K) {
-    Total +=
-        std::hypot(Corners[K].Row - Corners[K - 1].Row, Corners[K].Column - Corners[K - 1].Column);
-  }
-  return Total;
-}
-
 std::vector<TCell> OpenCells(const TCellStore& Cells, std::size_t Count, std::uint64_t Seed) {
   TRandom Random(Seed);
   std::vector<TCell> Found;
@@ -158,7 +149,8 @@ TEST(SmoothingTest, CornersSeeEachOtherAndCutTheStaircases) {
         ASSERT_TRUE(ModelWalkable(Map.Cells(), Corners[C - 1], Corners[C]))
             << CellText(Corners[C - 1]) << " to " << CellText(Corners[C]);
       }
-      Ratios.push_back(Length(Corners) / OctileLength(Map.Cells(), Path.front(), Path.back()));
+      Ratios.push_back(PolylineLength(Corners) /
+                       OctileLength(Map.Cells(), Path.front(), Path.back()));
     }
     ASSERT_GT(Ratios.size(), 5u);
     std::sort(Ratios.begin(), Ratios.end());

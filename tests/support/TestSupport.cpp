@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -158,6 +159,15 @@ std::string ConsoleText(const std::vector<std::string>& Lines) {
       "Create \"info\" and \"waypoint\" maps from a level 0 pathfinding map\r\n\r\n";
   for (const std::string& Line : Lines) Text += Line + "\r\n";
   return Text;
+}
+
+double PolylineLength(const std::vector<TCell>& Corners) {
+  double Total = 0;
+  for (std::size_t K = 1; K < Corners.size(); ++K) {
+    Total +=
+        std::hypot(Corners[K].Row - Corners[K - 1].Row, Corners[K].Column - Corners[K - 1].Column);
+  }
+  return Total;
 }
 
 }  // namespace varnholt::test

@@ -100,4 +100,7 @@ TLevel0Map CornerBridgeMap(std::uint32_t Blocks, bool OpenLastSegment = false);
 // The console text of a run: the banner, then Lines, every line ended by CR LF.
 std::string ConsoleText(const std::vector<std::string>& Lines);
 
+// The length of the straight lines from each corner to the next, between cell centres.
+double PolylineLength(const std::vector<TCell>& Corners);
+
 }  // namespace varnholt::test
