@@ -552,6 +552,9 @@
 
   // ---- Edits ----
 
+  // Edits answered whose tiles are still being made into bitmaps: the page is not idle yet.
+  let editsApplying = 0;
+
   // An edit, sent with the tiles in view: those it changed come back drawn with its answer.
   function askEdit(operation, argument = {}, transfer = []) {
     const asked = epoch;
@@ -559,6 +562,7 @@
       tiles: L.visibleTiles(deviceView(), mapCanvas.width, mapCanvas.height, state.map.cellsPerSide).map(({level, tx, ty}) => ({level, tx, ty})),
       layers: state.layers,
     } : null;
+    ++editsApplying;
     return ask(operation, {...argument, shown}, transfer).then(async (result) => {
       const fresh = await Promise.all((result.tiles || []).map(async (tile) =>
         ({key: L.tileKey(tile), bitmap: await createImageBitmap(new ImageData(tile.pixels, L.kTilePixels, L.kTilePixels))})));
@@ -567,6 +571,9 @@
       for (const {key, bitmap} of fresh) tiles.set(key, {bitmap, epoch});
       if (result.records) storeRecords(result.records);
       return result;
+    }).finally(() => {
+      --editsApplying;
+      redraw();
     });
   }
 
@@ -871,7 +878,7 @@
   // Resolves once nothing is asked of the worker and every tile in view is drawn.
   let idleWaiters = [];
   function settle() {
-    if (pending.size > 0 || frameWanted) return;
+    if (pending.size > 0 || editsApplying > 0 || frameWanted) return;
     const view = deviceView();
     const visible = state.map ? L.visibleTiles(view, mapCanvas.width, mapCanvas.height, state.map.cellsPerSide) : [];
     if (visible.some((tile) => { const cached = tiles.get(L.tileKey(tile)); return !cached || cached.epoch !== epoch || !cached.bitmap; })) return;
