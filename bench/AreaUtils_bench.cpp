@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "AreaUtils.h"
+#include "analysis/AreaUtils.h"
 #include "MapGenerator.h"
 #include "TestModel.h"
 #include "TestSupport.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "BenchMaps.h"
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt {
 namespace {

@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "BenchMaps.h"
-#include "PathSearch.h"
+#include "paths/PathSearch.h"
 #include "PlainSearch.h"
-#include "Smoothing.h"
+#include "paths/Smoothing.h"
 #include "TestSupport.h"
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt {
 namespace {

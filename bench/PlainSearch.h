@@ -10,7 +10,7 @@
 #include <queue>
 #include <vector>
 
-#include "Regions.h"
+#include "map/Regions.h"
 
 namespace varnholt::bench {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "BenchMaps.h"
-#include "Regions.h"
-#include "Varnholt.h"
+#include "map/Regions.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt {
 namespace {

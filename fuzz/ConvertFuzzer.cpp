@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "SegUtils.h"
-#include "Varnholt.h"
+#include "format/SegUtils.h"
+#include "convert/Varnholt.h"
 
 namespace {
 

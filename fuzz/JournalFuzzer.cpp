@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Journal.h"
+#include "files/Journal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "Journal.h"
+#include "files/Journal.h"
 #include "MapGenerator.h"
 #include "TestSupport.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "SegUtils.h"
+#include "format/SegUtils.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "AreaUtils.h"
+#include "analysis/AreaUtils.h"
 #include "TestModel.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The area analysis against the plain model in TestModel, over thousands of generated segments,
 // and the cases whose answers are known by hand.
 
-#include "AreaUtils.h"
+#include "analysis/AreaUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Turns in a folder, in one process: another run's claim is waited for with a word and given up
 // in bounded time, and recovery does not wait at all. Runs on every platform.
-#include "OutputFile.h"
-#include "Recovery.h"
+#include "files/OutputFile.h"
+#include "files/Recovery.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // journal cut short by a death reads as cut short, and anything a run cannot have written, in a
 // folder that others may write, is foreign: names that lead out of the folder or are not the
 // tool's, a name twice, counts out of range, identities that are not numbers, bytes after the end.
-#include "Journal.h"
+#include "files/Journal.h"
 
 #include <gtest/gtest.h>
 

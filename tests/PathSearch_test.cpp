@@ -2,7 +2,7 @@
 // grid: a path exactly when the grid connects the cells, every path a chain of 4-adjacent open
 // cells from the start to the goal and no shorter than the shortest, the exact search exactly as
 // long; the same through the C interface and from several threads at once.
-#include "PathSearch.h"
+#include "paths/PathSearch.h"
 
 #include <gtest/gtest.h>
 #include <varnholt/varnholt.hpp>
@@ -15,7 +15,7 @@
 
 #include "MapGenerator.h"
 #include "TestSupport.h"
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt::test {
 namespace {

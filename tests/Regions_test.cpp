@@ -3,15 +3,15 @@
 // or blocked and the map's edges, on every kind of generated map. The cells are also followed in
 // the generator's own map, edited cell by cell, whose file a save must reproduce exactly; and the
 // files a save writes are those a conversion of the saved map makes.
-#include "Regions.h"
+#include "map/Regions.h"
 
 #include <gtest/gtest.h>
 #include <varnholt/varnholt.h>
 
 #include "MapGenerator.h"
-#include "PathSearch.h"
+#include "paths/PathSearch.h"
 #include "TestSupport.h"
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "SegUtils.h"
+#include "format/SegUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Smoothed paths against two simple models: which cells a straight line touches, found by
 // clipping the line to each cell's closed square, and the shortest 8-connected path that cuts no
 // corner, found by Dijkstra's search of every cell.
-#include "Smoothing.h"
+#include "paths/Smoothing.h"
 
 #include <gtest/gtest.h>
 #include <varnholt/varnholt.hpp>
@@ -10,9 +10,9 @@
 #include <cmath>
 #include <queue>
 
-#include "PathSearch.h"
+#include "paths/PathSearch.h"
 #include "TestSupport.h"
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 namespace varnholt::test {
 namespace {

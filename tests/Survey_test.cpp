@@ -1,12 +1,12 @@
 // The survey against a plain flood fill of the whole map, and the splits of hand-made maps.
-#include "Survey.h"
+#include "map/Survey.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
-#include "AreaUtils.h"
+#include "analysis/AreaUtils.h"
 #include "TestSupport.h"
 
 namespace varnholt {

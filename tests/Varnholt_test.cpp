@@ -1,4 +1,4 @@
-#include "Varnholt.h"
+#include "convert/Varnholt.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "SegUtils.h"
-#include "UTypes.h"
+#include "format/SegUtils.h"
+#include "format/UTypes.h"
 
 namespace varnholt::model {
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "Platform.h"
-#include "Varnholt.h"
+#include "platform/Platform.h"
+#include "convert/Varnholt.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "Journal.h"
+#include "files/Journal.h"
 #include "MapGenerator.h"
-#include "Regions.h"
-#include "UTypes.h"
+#include "map/Regions.h"
+#include "format/UTypes.h"
 
 namespace varnholt::test {
 
