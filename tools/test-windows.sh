@@ -45,11 +45,11 @@ wine build-windows/tests/varnholt_unit_tests.exe
 
 echo "== end-to-end tests against varnholt.exe under Wine"
 VARNHOLT_EXE="$PWD/build-windows/varnholt.exe" VARNHOLT_RUNNER=wine \
-  ./build/programs/varnholt/varnholt_tests --gtest_filter='EndToEndTest.*'
+  ./build/tests/varnholt_tests --gtest_filter='EndToEndTest.*'
 
 echo "== the inspector's tests against varnholt-inspect.exe under Wine"
 VARNHOLT_INSPECT_EXE="$PWD/build-windows/varnholt-inspect.exe" VARNHOLT_RUNNER=wine \
-  ./build/programs/inspect/varnholt_inspect_tests --gtest_filter='InspectorRunTest.*:PictureTest.Written*'
+  ./build/tests/varnholt_inspect_tests --gtest_filter='InspectorRunTest.*:PictureTest.Written*'
 
 echo "== the sample map: the same maps, report and picture as on Linux"
 Drive="$WINEPREFIX/drive_c"
