@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "analysis/AreaUtils.h"
 #include "MapGenerator.h"
 #include "TestModel.h"
 #include "TestSupport.h"
+#include "analysis/AreaUtils.h"
 
 namespace varnholt {
 namespace {

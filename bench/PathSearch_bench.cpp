@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "BenchMaps.h"
-#include "paths/PathSearch.h"
 #include "PlainSearch.h"
-#include "paths/Smoothing.h"
 #include "TestSupport.h"
 #include "convert/Varnholt.h"
+#include "paths/PathSearch.h"
+#include "paths/Smoothing.h"
 
 namespace varnholt {
 namespace {
@@ -74,7 +74,7 @@ const TOpenMap& Opened(std::int64_t Index) {
   if (!Map) {
     TMapRun Run = LoadMap(MapFile(kMaps[Index]).string());
     Map = std::make_unique<TOpenMap>();
-    Map->Regions = AnalyseRegions(Run);
+    Map->Regions = AnalyseRun(Run).Regions;
     Map->Grid = std::make_unique<bench::TGridBits>(Map->Regions.Cells());
     Map->Pairs = FarPairs(*Map, 11);
   }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "BenchMaps.h"
-#include "map/Regions.h"
 #include "convert/Varnholt.h"
+#include "map/Regions.h"
 
 namespace varnholt {
 namespace {
@@ -62,7 +62,7 @@ void BM_EditCells(benchmark::State& State) {
   const auto Side = static_cast<std::uint32_t>(State.range(1));
   const auto Paint = static_cast<TPaint>(State.range(2));
   TMapRun Run = LoadMap(MapFile(Bench).string());
-  TRegionMap Map = AnalyseRegions(Run);
+  TRegionMap Map = AnalyseRun(Run).Regions;
   TRandom Random(3);
   const std::uint32_t Cells = Map.Cells().CellsPerSide();
   const auto SomeCorner = [&] { return RandomCell(Random, Cells - Side + 1); };
@@ -93,13 +93,11 @@ BENCHMARK(BM_EditCells)
 // A save of an edited map: its three files, the other two made as a conversion makes them.
 void BM_SaveMap(benchmark::State& State) {
   const TBenchMap& Bench = kMaps[State.range(0)];
-  TMapRun Run = LoadMap(MapFile(Bench).string());
-  const TMapHeader Header = Run.Header;
-  TRegionMap Map = AnalyseRegions(Run);
+  TAnalysedMap Map = OpenMap(MapFile(Bench).string(), false);
   const std::vector<std::uint8_t> Wall(64, 1);
-  Map.SetCells({100, 100}, 1, 64, Wall);
+  Map.Regions.SetCells({100, 100}, 1, 64, Wall);
   const std::string Saved = (MapFile(Bench).parent_path() / "Saved1Level0Map.raw").string();
-  for (auto _ : State) SaveMap(Map, Header, Saved, {});
+  for (auto _ : State) SaveMap(Map, Saved, {});
   State.SetLabel(Bench.Name);
 }
 BENCHMARK(BM_SaveMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2);

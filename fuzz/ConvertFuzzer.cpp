@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "format/SegUtils.h"
 #include "convert/Varnholt.h"
+#include "format/SegUtils.h"
 
 namespace {
 

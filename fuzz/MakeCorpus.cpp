@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "files/Journal.h"
 #include "MapGenerator.h"
 #include "TestSupport.h"
+#include "files/Journal.h"
 
 namespace {
 

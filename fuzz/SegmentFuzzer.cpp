@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "analysis/AreaUtils.h"
 #include "TestModel.h"
+#include "analysis/AreaUtils.h"
 
 namespace {
 

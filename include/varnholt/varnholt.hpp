@@ -6,6 +6,7 @@
 
 #include <varnholt/varnholt.h>
 #include <varnholt/exception.hpp>
+#include <varnholt/types.hpp>
 
 #include <array>
 #include <cstdint>
@@ -16,22 +17,6 @@
 #include <vector>
 
 namespace varnholt {
-
-// A cell of a map: its row and column.
-struct TCell {
-  std::int32_t Row = 0;
-  std::int32_t Column = 0;
-  friend bool operator==(const TCell& A, const TCell& B) {
-    return A.Row == B.Row && A.Column == B.Column;
-  }
-};
-
-// The link bits of a waypoint record: area A (1 to 4) of a segment touching area B of its
-// neighbour below (or to the right) is bit LinkBit(A, B) of the word its two down (or right) link
-// bytes make, low byte first.
-constexpr unsigned LinkBit(unsigned A, unsigned B) {
-  return 4 * (A - 1) + (B - 1);
-}
 
 // A segment's 16-byte waypoint record as the waypoint map stores it, read.
 struct TWaypointRecord {

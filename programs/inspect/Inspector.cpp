@@ -20,7 +20,7 @@ std::string Cells(const std::int32_t (*List)[2], std::int32_t Count) {
   std::string Text;
   for (std::int32_t K = 0; K < Count; ++K) {
     if (!Text.empty()) Text += ", ";
-    Text += CellText({List[K][0], List[K][1]});
+    Text += Bracketed({List[K][0], List[K][1]});
   }
   return Text;
 }

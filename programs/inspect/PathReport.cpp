@@ -109,12 +109,10 @@ TPathAnswer AnswerQuery(const TMap& Map, const TPathQuery& Query) {
   return Answer;
 }
 
-std::string CellText(TCell Cell) {
-  // Appended piece by piece: GCC 12 misreads "(" + std::to_string(...) as an overlapping copy.
+std::string Bracketed(TCell Cell) {
+  // Appended piece by piece: GCC 12 misreads "(" + a temporary as an overlapping copy.
   std::string Text = "(";
-  Text += std::to_string(Cell.Row);
-  Text += ", ";
-  Text += std::to_string(Cell.Column);
+  Text += CellText(Cell);
   Text += ')';
   return Text;
 }
@@ -126,11 +124,11 @@ std::string ReportLine(const TPathReport& Report) {
   if (Report.Found == 0) return Line;
   return Line + "; length over the shortest: median " + Fixed(Report.Median) +
          ", 95th percentile " + Fixed(Report.Percentile95) + ", worst " + Fixed(Report.Worst) +
-         " from " + CellText(Report.WorstFrom) + " to " + CellText(Report.WorstTo);
+         " from " + Bracketed(Report.WorstFrom) + " to " + Bracketed(Report.WorstTo);
 }
 
 std::string AnswerLine(const TPathQuery& Query, const TPathAnswer& Answer) {
-  const std::string Between = CellText(Query.From) + " to " + CellText(Query.To) + ": ";
+  const std::string Between = Bracketed(Query.From) + " to " + Bracketed(Query.To) + ": ";
   if (Answer.Path.empty()) return Between + "none, the grid connects no path between them";
   return Between + std::to_string(Answer.Path.size() - 1) + " steps, the shortest " +
          std::to_string(Answer.Shortest) + " (" + Fixed(LengthRatio(Answer)) + ")";

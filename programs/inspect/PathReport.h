@@ -39,7 +39,7 @@ struct TPathAnswer {
 };
 TPathAnswer AnswerQuery(const TMap& Map, const TPathQuery& Query);
 
-std::string CellText(TCell Cell);  // "(row, column)"
+std::string Bracketed(TCell Cell);  // "(row, column)"
 std::string ReportLine(const TPathReport& Report);
 std::string AnswerLine(const TPathQuery& Query, const TPathAnswer& Answer);
 

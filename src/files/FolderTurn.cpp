@@ -22,7 +22,7 @@ TFolderTurn::TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool
     if (!Patient) return;
     if (!AwaitRelease(Others, Rules, Start)) {
       Tell(Rules, "gave up waiting for another run in " + FolderName(Folder));
-      throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
+      FailWriting();
     }
     // Runs that saw each other's claims try again at different moments.
     std::this_thread::sleep_for(std::chrono::microseconds(Jitter() % 4000));

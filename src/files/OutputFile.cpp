@@ -9,10 +9,6 @@
 namespace varnholt {
 namespace {
 
-[[noreturn]] void FailWriting() {
-  throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
-}
-
 std::string FreeBackupName(const std::string& Folder) {
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
     const std::string Name = ToolFileName(kTemporarySuffix);
@@ -117,6 +113,13 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
   // In place, removed, or left for the journal to settle: no longer theirs to remove.
   for (TOutputFile* File : Files) File->HandedOver = true;
   if (!Placed) FailWriting();
+}
+
+void ReplaceFile(const std::string& Path, std::span<const std::uint8_t> Bytes) {
+  TOutputFile File(Path);
+  WriteAll(File, Bytes);
+  File.Finish();
+  File.Commit();
 }
 
 }  // namespace varnholt

@@ -32,6 +32,10 @@ class TOutputFile final : public TWriter {
 
  private:
   friend void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules);
+
+  // Writes Bytes to Path, whole or not at all: a temporary file beside it, made durable, then
+  // renamed over Path, keeping the permission bits of the file it replaces.
+  void ReplaceFile(const std::string& Path, std::span<const std::uint8_t> Bytes);
   void Close();
 
   std::string Path;
@@ -49,5 +53,9 @@ class TOutputFile final : public TWriter {
 // that died left is settled first; a journal of this user's for the same targets that cannot be
 // settled stops the commit, since settling it later would overtake these files.
 void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules);
+
+// Writes Bytes to Path, whole or not at all: a temporary file beside it, made durable, then
+// renamed over Path, keeping the permission bits of the file it replaces.
+void ReplaceFile(const std::string& Path, std::span<const std::uint8_t> Bytes);
 
 }  // namespace varnholt

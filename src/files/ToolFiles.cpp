@@ -37,6 +37,14 @@ bool IsToolName(std::string_view Name, std::string_view Suffix) {
                      [](char C) { return (C >= '0' && C <= '9') || (C >= 'a' && C <= 'f'); });
 }
 
+int ClassifyName(std::string_view Name) {
+  if (IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kClaimSuffix)) {
+    return VARNHOLT_NAME_TEMPORARY;
+  }
+  return IsToolName(Name, kJournalSuffix) || IsToolName(Name, kUndoSuffix) ? VARNHOLT_NAME_JOURNAL
+                                                                           : VARNHOLT_NAME_OTHER;
+}
+
 bool IsPlainName(const std::string& Name) {
   return !Name.empty() && Name != "." && Name != ".." && FolderOf(Name).empty() &&
          !Name.starts_with(kToolPrefix);

@@ -41,6 +41,9 @@ std::uint64_t RandomToken();
 // A fresh name of the tool's with this suffix.
 std::string ToolFileName(std::string_view Suffix);
 bool IsToolName(std::string_view Name, std::string_view Suffix);
+// What a name of a folder's entry is: one of the tool's temporaries or lock files, one of its
+// journals, or neither (varnholt_name_kind). Safe in a signal handler: it only reads Name.
+int ClassifyName(std::string_view Name);
 // A plain name within the folder, not one of the tool's: a journal must not lead out of it.
 bool IsPlainName(const std::string& Name);
 // Creates a new file of the tool in Folder under a free name; Path gets its path.

@@ -12,11 +12,6 @@ void ReadExactly(TReader& File, std::span<std::uint8_t> Buffer) {
     throw Exception(VARNHOLT_ERROR_READ, "Error reading file");
 }
 
-void WriteExactly(TWriter& File, std::span<const std::uint8_t> Bytes) {
-  if (File.Write(Bytes) != Bytes.size())
-    throw Exception(VARNHOLT_ERROR_WRITE, "Error writing file");
-}
-
 constexpr std::size_t kMostRecordBytes = 4 + sizeof(TSegment);
 
 bool IsFilledTag(std::int32_t Tag) {
@@ -31,7 +26,7 @@ bool PayloadBit(const std::uint8_t* Payload, int R, int C) {
 void WriteWords(TWriter& File, std::span<const std::int32_t> Words) {
   std::array<std::uint8_t, kHeaderBytes> Bytes{};
   for (std::size_t K = 0; K < Words.size(); ++K) StoreLE32(&Bytes[4 * K], Words[K]);
-  WriteExactly(File, std::span(Bytes).first(4 * Words.size()));
+  WriteAll(File, std::span(Bytes).first(4 * Words.size()));
 }
 
 }  // namespace
@@ -104,12 +99,14 @@ std::uint32_t CellsPerSideOf(const TMapHeader& Header) {
   return std::uint32_t{2} << Shift;
 }
 
+TMapHeader HeaderFor(std::uint32_t CellsPerSide, std::int32_t Level, std::int32_t InfoFlag) {
+  const std::int32_t Exponent = SizeToExponent(CellsPerSide);
+  return {Exponent, Exponent, Level + 6, InfoFlag != 0 ? 1 : Level, InfoFlag, 2, 0, -1};
+}
+
 void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Level,
                     std::int32_t InfoFlag) {
-  const std::int32_t Exponent = SizeToExponent(CellsPerSide);
-  const std::array<std::int32_t, 8> Words{Exponent, Exponent, Level + 6, InfoFlag != 0 ? 1 : Level,
-                                          InfoFlag, 2,        0,         -1};
-  WriteWords(File, Words);
+  WriteMapHeader(File, HeaderFor(CellsPerSide, Level, InfoFlag));
 }
 
 void WriteMapHeader(TWriter& File, const TMapHeader& Header) {
@@ -155,7 +152,7 @@ void WriteSegment(TWriter& File, const TSegmentRows& Rows) {
   if (IsFilledTag(Tag)) return;
   TSegment Payload;
   StoreRows(Payload.data(), Rows);
-  WriteExactly(File, Payload);
+  WriteAll(File, Payload);
 }
 
 void WriteSegment(TWriter& File, const TSegment& Segment) {
@@ -256,7 +253,7 @@ TInfoPayload PackInfoSegment(const TInfoSegment& Info) {
 
 void WriteInfoRecord(TWriter& File, const TInfoPayload& Payload, std::int32_t Tag) {
   WriteWords(File, std::array{Tag});
-  if (Tag == segExplicit) WriteExactly(File, Payload);
+  if (Tag == segExplicit) WriteAll(File, Payload);
 }
 
 void WriteWaypointHeader(TWriter& File, std::uint32_t SegmentsPerSide) {
@@ -270,7 +267,7 @@ void WriteWaypointSegment(TWriter& File, const TWaypointSegment& Record) {
 
 void WriteWaypointSegments(TWriter& File, std::span<const TWaypointSegment> Records) {
   const auto Bytes = std::as_bytes(Records);
-  WriteExactly(File, {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
+  WriteAll(File, {reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()});
 }
 
 std::int32_t ReadInfoRecord(TReader& File, TInfoPayload& Payload) {

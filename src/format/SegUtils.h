@@ -96,6 +96,9 @@ std::size_t MaxInfoMapBytes(std::uint32_t SegmentsPerSide);
 TMapHeader ReadMapHeader(TReader& File);
 // Cells per side as a header gives it: 2 shifted left by the low five bits of (Exponent + 5).
 std::uint32_t CellsPerSideOf(const TMapHeader& Header);
+// The header the tool writes for a map of this size: Exponent twice, Level + 6, 1 for an info map
+// or the level, the info flag, 2, 0 and -1.
+TMapHeader HeaderFor(std::uint32_t CellsPerSide, std::int32_t Level, std::int32_t InfoFlag);
 void WriteMapHeader(TWriter& File, std::uint32_t CellsPerSide, std::int32_t Level,
                     std::int32_t InfoFlag);
 void WriteMapHeader(TWriter& File, const TMapHeader& Header);  // its words as they are

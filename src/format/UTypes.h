@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
-#include <stdexcept>
-#include <varnholt/varnholt.hpp>
+#include <varnholt/exception.hpp>
+#include <varnholt/types.hpp>
+
+#include "platform/Memory.h"
+#include "platform/Streams.h"
 
 namespace varnholt {
 
@@ -44,21 +47,9 @@ inline constexpr std::int32_t segFilledLow = 0;   // every cell open / every inf
 inline constexpr std::int32_t segFilledHigh = 1;  // every cell blocked / every info value 3
 inline constexpr std::int32_t segExplicit = -1;   // a payload follows
 
-// The one failure type, Exception, and the one cell type, TCell, are those of the interface
-// (<varnholt/varnholt.hpp>): a failure carries its message and its status up to the C interface,
-// which turns it into a return value.
-
-// Allocates N x N zeroed elements of ElementSize bytes without touching the memory, so that a
-// header claiming a huge map fails at once instead of exhausting the machine. Fails with "Range
-// check error" when one row of the grid reaches 2^31 bytes, and with "Out of memory" when the
-// system refuses the memory.
-void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize);
-// Zeroed bytes, not touched until used; fails with "Out of memory".
-void* AllocateZeroedBytes(std::size_t Bytes);
-
-struct TFreeMemory {
-  void operator()(void* Pointer) const { std::free(Pointer); }
-};
+// The one failure type, Exception, and the one cell type, TCell, are those of the C++ interface
+// (<varnholt/exception.hpp>, <varnholt/types.hpp>): a failure carries its message and its status
+// up to the C interface, which turns it into a return value.
 
 // An N x N grid of segment elements addressed [i][j]: i the segment row, j the segment column.
 // Elements start as all zero bytes.
@@ -80,18 +71,25 @@ class TGrid {
   std::unique_ptr<T, TFreeMemory> Elements;
 };
 
-// A source of bytes: fills as much of Buffer as it can and returns the count actually read.
-class TReader {
- public:
-  virtual ~TReader() = default;
-  virtual std::size_t Read(std::span<std::uint8_t> Buffer) = 0;
-};
-
-// A sink of bytes: returns the count actually written; anything short is a failure.
-class TWriter {
- public:
-  virtual ~TWriter() = default;
-  virtual std::size_t Write(std::span<const std::uint8_t> Bytes) = 0;
-};
+// The neighbours of segment K in a grid of N x N segments counted in grid order: the segment
+// above is K - N, below K + N, to the left K - 1 and to the right K + 1.
+enum TDirection { kUp, kDown, kLeft, kRight };
+inline bool HasSegmentBeside(std::size_t K, std::size_t N, TDirection Direction) {
+  switch (Direction) {
+    case kUp:
+      return K >= N;
+    case kDown:
+      return K + N < N * N;
+    case kLeft:
+      return K % N != 0;
+    case kRight:
+      return (K + 1) % N != 0;
+  }
+  return false;
+}
+// The segment beside K, which HasSegmentBeside says is there.
+inline std::size_t SegmentBeside(std::size_t K, std::size_t N, TDirection Direction) {
+  return Direction == kUp ? K - N : Direction == kDown ? K + N : Direction == kLeft ? K - 1 : K + 1;
+}
 
 }  // namespace varnholt

@@ -1,9 +1,10 @@
 #include "map/Survey.h"
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 
-#include "paths/KeyTable.h"
+#include "analysis/KeyTable.h"
 #include "analysis/UnionFind.h"
 
 namespace varnholt {
@@ -18,7 +19,8 @@ struct TComponent {
   bool HasKept = false;
 };
 
-// The waypoint graph: kept area a of segment K is node 4K + a - 1, joined by every link.
+// The waypoint graph: kept area a of segment K is node 4K + a - 1, joined by every link bit of
+// the records.
 class TWaypointGraph {
  public:
   explicit TWaypointGraph(std::size_t Segments) : Parent(4 * Segments) {
@@ -27,71 +29,80 @@ class TWaypointGraph {
   std::uint32_t Root(std::size_t K, unsigned Area) {
     return FindRoot(Parent, static_cast<std::uint32_t>(4 * K + Area));
   }
-  // Joins the kept areas that the contacts of K with Other join; returns the count of links.
-  std::uint64_t Link(const TRegionMap& Map, std::size_t K, std::size_t Other,
-                     std::span<const TContact> Contacts) {
-    std::uint64_t Links = 0;
-    const auto Kept = static_cast<unsigned>(Map.KeptOf(K));
-    const auto OtherKept = static_cast<unsigned>(Map.KeptOf(Other));
-    for (const TContact& Contact : Contacts) {
-      if (Contact.Own >= Kept || Contact.Other >= OtherKept) continue;
-      JoinSets(Parent, static_cast<std::uint32_t>(4 * K + Contact.Own),
-               static_cast<std::uint32_t>(4 * Other + Contact.Other));
-      ++Links;
+  // Joins the areas of K with those of Other that Links, a record's link word, names; returns the
+  // count of links.
+  std::uint64_t Link(std::size_t K, std::size_t Other, std::uint16_t Links) {
+    for (unsigned Word = Links; Word != 0; Word &= Word - 1) {
+      const auto Bit = static_cast<unsigned>(std::countr_zero(Word));  // LinkBit(A, B)
+      JoinSets(Parent, static_cast<std::uint32_t>(4 * K + Bit / 4),
+               static_cast<std::uint32_t>(4 * Other + Bit % 4));
     }
-    return Links;
+    return static_cast<std::uint64_t>(std::popcount(Links));
   }
 
  private:
   std::vector<std::uint32_t> Parent;
 };
 
-void CountSegment(const TRegionMap& Map, std::size_t K, TMapCensus& Census) {
+std::int64_t Count(std::uint64_t Value) {
+  return static_cast<std::int64_t>(Value);
+}
+
+void CountSegment(const TRegionMap& Map, std::size_t K, varnholt_survey& Counts) {
   const TSegmentRows Blocked = Map.Cells().Rows(K);
   const bool Open = AllRowsAre(Blocked, 0);
   const bool Closed = AllRowsAre(Blocked, ~std::uint64_t{0});
-  Census.FilledOpen += Open ? 1 : 0;
-  Census.FilledBlocked += Closed ? 1 : 0;
-  Census.Explicit += !Open && !Closed ? 1 : 0;
-  const auto Kept = static_cast<std::size_t>(Map.KeptOf(K));
-  const std::span<const std::uint16_t> Sizes = Map.SizesOf(K);
-  Census.AreasFound += Sizes.size();
-  Census.AreasKept += Kept;
-  Census.SegmentsOverFour += Sizes.size() > Kept ? 1 : 0;
-  Census.ErasedCells += std::accumulate(Sizes.begin() + static_cast<std::ptrdiff_t>(Kept),
-                                        Sizes.end(), std::uint64_t{0});
-  Census.SegmentsWithArea4 += Kept == 4 ? 1 : 0;
-  Census.Area4Cells += Kept == 4 ? Sizes[3] : 0;
+  Counts.filled_open_segments += Open ? 1 : 0;
+  Counts.filled_blocked_segments += Closed ? 1 : 0;
+  Counts.explicit_segments += !Open && !Closed ? 1 : 0;
+  const TRegionsView Regions = Map.Of(K);
+  const auto Kept = static_cast<std::size_t>(Regions.Kept);
+  Counts.areas_found += Count(Regions.Sizes.size());
+  Counts.areas_kept += Count(Kept);
+  Counts.segments_over_four += Regions.Sizes.size() > Kept ? 1 : 0;
+  Counts.erased_cells +=
+      Count(std::accumulate(Regions.Sizes.begin() + static_cast<std::ptrdiff_t>(Kept),
+                            Regions.Sizes.end(), std::uint64_t{0}));
+  Counts.segments_with_area4 += Kept == 4 ? 1 : 0;
+  Counts.area4_cells += Kept == 4 ? Regions.Sizes[3] : 0;
+}
+
+void LinkSegment(const TRegionMap& Map, std::size_t K, TWaypointGraph& Graph,
+                 varnholt_survey& Counts) {
+  const std::size_t N = Map.Cells().SegmentsPerSide();
+  const TWaypointSegment& Record = Map.Records().All()[K];
+  if (HasSegmentBeside(K, N, kDown))
+    Counts.down_links += Count(Graph.Link(K, K + N, LinkWord(Record.DownLinks)));
+  if (HasSegmentBeside(K, N, kRight))
+    Counts.right_links += Count(Graph.Link(K, K + 1, LinkWord(Record.RightLinks)));
 }
 
 // The cell that stands for kept area Area of segment K, its waypoint.
 TCell WaypointOf(const TRegionMap& Map, std::size_t K, unsigned Area) {
-  return Map.Cells().CellOf(K, Map.PlacesOf(K)[Area]);
+  return Map.Cells().CellOf(K, Map.Of(K).Places[Area]);
 }
 
-struct TSweep {
-  std::vector<TComponent> Components;
-  TKeyTable Dense;  // per component, its number among Components
+struct TGridComponents {
+  std::vector<TComponent> List;
+  TKeyTable Dense;  // per component, its number in List
   // Per kept area: its component's number and its root in the waypoint graph.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Parts;
 };
 
 // Numbers the grid components in the order the survey meets them and records what they hold.
-void MeetRegions(const TRegionMap& Map, TWaypointGraph& Graph, TSweep& Sweep) {
-  const std::size_t Segments = Map.Cells().Segments();
-  for (std::size_t K = 0; K < Segments; ++K) {
-    const auto Kept = static_cast<unsigned>(Map.KeptOf(K));
-    const std::span<const std::uint16_t> Firsts = Map.FirstsOf(K);
-    const std::span<const std::uint16_t> Sizes = Map.SizesOf(K);
-    for (unsigned Region = 0; Region < Firsts.size(); ++Region) {
-      const std::uint32_t Number = Sweep.Dense.Add(Map.ComponentOf(K, Region));
-      if (Number == Sweep.Components.size()) Sweep.Components.emplace_back();
-      TComponent& Component = Sweep.Components[Number];
-      Component.FirstKey = std::min(Component.FirstKey, std::uint64_t{K} * 4096 + Firsts[Region]);
-      Component.Cells += Sizes[Region];
-      if (Region >= Kept) continue;
+void MeetRegions(const TRegionMap& Map, TWaypointGraph& Graph, TGridComponents& Found) {
+  for (std::size_t K = 0; K < Map.Cells().Segments(); ++K) {
+    const TRegionsView Regions = Map.Of(K);
+    for (unsigned Region = 0; Region < Regions.Firsts.size(); ++Region) {
+      const std::uint32_t Number = Found.Dense.Add(Map.ComponentOf(K, Region));
+      if (Number == Found.List.size()) Found.List.emplace_back();
+      TComponent& Component = Found.List[Number];
+      Component.FirstKey =
+          std::min(Component.FirstKey, std::uint64_t{K} * 4096 + Regions.Firsts[Region]);
+      Component.Cells += Regions.Sizes[Region];
+      if (Region >= static_cast<unsigned>(Regions.Kept)) continue;
       Component.HasKept = true;
-      Sweep.Parts.emplace_back(Number, Graph.Root(K, Region));
+      Found.Parts.emplace_back(Number, Graph.Root(K, Region));
     }
   }
 }
@@ -100,67 +111,83 @@ TCell CellOfKey(const TRegionMap& Map, std::uint64_t Key) {
   return Map.Cells().CellOf(static_cast<std::size_t>(Key / 4096), static_cast<int>(Key % 4096));
 }
 
+void AddCell(std::int32_t (&Cells)[kExampleCells][2], std::int32_t& Count, TCell Cell) {
+  Cells[Count][0] = Cell.Row;
+  Cells[Count][1] = Cell.Column;
+  ++Count;
+}
+
 // Fills the splits chosen (by component number, in Slots) with their erased areas' first cells.
 void AddErasedCells(const TRegionMap& Map, const std::vector<std::uint32_t>& Slots,
-                    const TSweep& Sweep, std::vector<TMapSplit>& Splits) {
+                    const TGridComponents& Found, std::vector<varnholt_split>& Splits) {
   for (std::size_t K = 0; K < Map.Cells().Segments(); ++K) {
-    const std::span<const std::uint16_t> Firsts = Map.FirstsOf(K);
-    for (auto Region = static_cast<unsigned>(Map.KeptOf(K)); Region < Firsts.size(); ++Region) {
-      const std::uint32_t Slot = Slots[Sweep.Dense.Find(Map.ComponentOf(K, Region))];
-      if (Slot == kNone || Splits[Slot].ErasedCells.size() >= kExampleCells) continue;
-      Splits[Slot].ErasedCells.push_back(Map.Cells().CellOf(K, Firsts[Region]));
+    const TRegionsView Regions = Map.Of(K);
+    for (auto Region = static_cast<unsigned>(Regions.Kept); Region < Regions.Firsts.size();
+         ++Region) {
+      const std::uint32_t Slot = Slots[Found.Dense.Find(Map.ComponentOf(K, Region))];
+      if (Slot == kNone) continue;
+      varnholt_split& Split = Splits[Slot];
+      if (static_cast<std::size_t>(Split.erased_count) >= kExampleCells) continue;
+      AddCell(Split.erased_cells, Split.erased_count,
+              Map.Cells().CellOf(K, Regions.Firsts[Region]));
     }
   }
 }
 
-void FindSplits(const TRegionMap& Map, TSweep& Sweep, std::size_t SplitCount,
-                TReachability& Reachability) {
-  std::sort(Sweep.Parts.begin(), Sweep.Parts.end());
-  Sweep.Parts.erase(std::unique(Sweep.Parts.begin(), Sweep.Parts.end()), Sweep.Parts.end());
-  struct TFound {
-    std::uint64_t FirstKey;
-    std::uint32_t Component;
-    std::size_t Begin, End;  // of its parts
-  };
-  std::vector<TFound> Found;
-  for (std::size_t Begin = 0; Begin < Sweep.Parts.size();) {
+// A component the waypoint graph holds as several parts, and where its parts are in Parts.
+struct TFoundSplit {
+  std::uint64_t FirstKey;
+  std::uint32_t Component;
+  std::size_t Begin, End;
+};
+
+std::vector<TFoundSplit> SplitComponents(TGridComponents& Found) {
+  std::sort(Found.Parts.begin(), Found.Parts.end());
+  Found.Parts.erase(std::unique(Found.Parts.begin(), Found.Parts.end()), Found.Parts.end());
+  std::vector<TFoundSplit> Splits;
+  for (std::size_t Begin = 0; Begin < Found.Parts.size();) {
     std::size_t End = Begin;
-    while (End < Sweep.Parts.size() && Sweep.Parts[End].first == Sweep.Parts[Begin].first) ++End;
-    const std::uint32_t Component = Sweep.Parts[Begin].first;
-    if (End - Begin > 1)
-      Found.push_back({Sweep.Components[Component].FirstKey, Component, Begin, End});
+    while (End < Found.Parts.size() && Found.Parts[End].first == Found.Parts[Begin].first) ++End;
+    const std::uint32_t Component = Found.Parts[Begin].first;
+    if (End - Begin > 1) Splits.push_back({Found.List[Component].FirstKey, Component, Begin, End});
     Begin = End;
   }
-  Reachability.SplitComponents = Found.size();
-  std::sort(Found.begin(), Found.end(),
-            [](const TFound& A, const TFound& B) { return A.FirstKey < B.FirstKey; });
-  Found.resize(std::min(Found.size(), SplitCount));
-  std::vector<std::uint32_t> Slots(Sweep.Components.size(), kNone);
-  for (const TFound& Split : Found) {
-    TMapSplit& Described = Reachability.Splits.emplace_back();
-    Described.Parts = Split.End - Split.Begin;
-    for (std::size_t Part = Split.Begin; Part < Split.End && Part - Split.Begin < kExampleCells;
-         ++Part) {
-      const std::uint32_t Node = Sweep.Parts[Part].second;
-      Described.PartCells.push_back(WaypointOf(Map, Node / 4, Node % 4));
-    }
-    Slots[Split.Component] = static_cast<std::uint32_t>(Reachability.Splits.size() - 1);
-  }
-  if (!Found.empty()) AddErasedCells(Map, Slots, Sweep, Reachability.Splits);
+  std::sort(Splits.begin(), Splits.end(),
+            [](const TFoundSplit& A, const TFoundSplit& B) { return A.FirstKey < B.FirstKey; });
+  return Splits;
 }
 
-void FindLost(const TRegionMap& Map, const TSweep& Sweep, std::size_t LostCount,
-              TReachability& Reachability) {
+void FindSplits(const TRegionMap& Map, TGridComponents& Found, std::size_t SplitCount,
+                TMapSurvey& Survey) {
+  std::vector<TFoundSplit> Splits = SplitComponents(Found);
+  Survey.Counts.split_components = Count(Splits.size());
+  Splits.resize(std::min(Splits.size(), SplitCount));
+  std::vector<std::uint32_t> Slots(Found.List.size(), kNone);
+  for (const TFoundSplit& Split : Splits) {
+    varnholt_split& Described = Survey.Splits.emplace_back();
+    Described.parts = Count(Split.End - Split.Begin);
+    for (std::size_t Part = Split.Begin; Part < std::min(Split.End, Split.Begin + kExampleCells);
+         ++Part) {
+      const std::uint32_t Node = Found.Parts[Part].second;
+      AddCell(Described.part_cells, Described.part_count, WaypointOf(Map, Node / 4, Node % 4));
+    }
+    Slots[Split.Component] = static_cast<std::uint32_t>(Survey.Splits.size() - 1);
+  }
+  if (!Splits.empty()) AddErasedCells(Map, Slots, Found, Survey.Splits);
+}
+
+void FindLost(const TRegionMap& Map, const TGridComponents& Found, std::size_t LostCount,
+              TMapSurvey& Survey) {
   std::vector<std::uint64_t> FirstKeys;
-  for (const TComponent& Component : Sweep.Components) {
+  for (const TComponent& Component : Found.List) {
     if (Component.HasKept) continue;
-    ++Reachability.LostComponents;
-    Reachability.LostCells += Component.Cells;
+    ++Survey.Counts.lost_components;
+    Survey.Counts.lost_cells += Count(Component.Cells);
     FirstKeys.push_back(Component.FirstKey);
   }
   std::sort(FirstKeys.begin(), FirstKeys.end());
   for (std::size_t K = 0; K < std::min(LostCount, FirstKeys.size()); ++K) {
-    Reachability.Lost.push_back(CellOfKey(Map, FirstKeys[K]));
+    Survey.Lost.push_back(CellOfKey(Map, FirstKeys[K]));
   }
 }
 
@@ -168,25 +195,22 @@ void FindLost(const TRegionMap& Map, const TSweep& Sweep, std::size_t LostCount,
 
 TMapSurvey SurveyMap(const TRegionMap& Map, std::size_t SplitCount, std::size_t LostCount) {
   const std::size_t Segments = Map.Cells().Segments();
-  const std::size_t N = Map.Cells().SegmentsPerSide();
   TMapSurvey Survey;
   TWaypointGraph Graph(Segments);
   for (std::size_t K = 0; K < Segments; ++K) {
-    CountSegment(Map, K, Survey.Census);
-    if (K + N < Segments) Survey.Census.DownLinks += Graph.Link(Map, K, K + N, Map.DownOf(K));
-    if ((K + 1) % N != 0) Survey.Census.RightLinks += Graph.Link(Map, K, K + 1, Map.RightOf(K));
+    CountSegment(Map, K, Survey.Counts);
+    LinkSegment(Map, K, Graph, Survey.Counts);
   }
-  TSweep Sweep;
-  MeetRegions(Map, Graph, Sweep);
-  TReachability& Reachability = Survey.Reachability;
-  Reachability.GridComponents = Sweep.Components.size();
+  TGridComponents Found;
+  MeetRegions(Map, Graph, Found);
+  Survey.Counts.grid_components = Count(Found.List.size());
   for (std::size_t K = 0; K < Segments; ++K) {
-    for (unsigned Area = 0; Area < static_cast<unsigned>(Map.KeptOf(K)); ++Area) {
-      Reachability.AbstractComponents += Graph.Root(K, Area) == 4 * K + Area ? 1 : 0;
+    for (unsigned Area = 0; Area < static_cast<unsigned>(Map.Of(K).Kept); ++Area) {
+      Survey.Counts.graph_components += Graph.Root(K, Area) == 4 * K + Area ? 1 : 0;
     }
   }
-  FindLost(Map, Sweep, LostCount, Reachability);
-  FindSplits(Map, Sweep, SplitCount, Reachability);
+  FindLost(Map, Found, LostCount, Survey);
+  FindSplits(Map, Found, SplitCount, Survey);
   return Survey;
 }
 

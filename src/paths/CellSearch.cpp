@@ -15,7 +15,18 @@ constexpr std::uint64_t kAll = ~std::uint64_t{0};
 constexpr std::uint64_t kFirst = 1;
 constexpr std::uint64_t kLast = std::uint64_t{1} << 63;
 
-enum TDirection { kUp, kDown, kLeft, kRight };
+// The step to the next cell in Direction.
+struct TStep {
+  int Rows, Columns;
+};
+constexpr TStep StepOf(int Direction) {
+  return {Direction == kUp     ? -1
+          : Direction == kDown ? 1
+                               : 0,
+          Direction == kLeft    ? -1
+          : Direction == kRight ? 1
+                                : 0};
+}
 
 // Every cell of Domain that a run of Domain's cells leads to from a seed towards higher bits
 // (right): the carry of adding the seeds runs up to the end of each run. Subsequent seeds in a
@@ -124,16 +135,11 @@ std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
 std::uint32_t TCellSearch::Neighbour(std::uint32_t Slot, int Direction) {
   const std::uint32_t Known = Slots[Slot].Neighbours[static_cast<std::size_t>(Direction)];
   if (Known != kUnknown) return Known;
-  const std::uint64_t N = Cells.SegmentsPerSide();
-  const std::uint64_t K = Slots[Slot].Segment;
-  const bool Inside = Direction == kUp     ? K >= N
-                      : Direction == kDown ? K + N < N * N
-                      : Direction == kLeft ? K % N > 0
-                                           : K % N + 1 < N;
-  const std::uint64_t Next = Direction == kUp     ? K - N
-                             : Direction == kDown ? K + N
-                             : Direction == kLeft ? K - 1
-                                                  : K + 1;
+  const std::size_t N = Cells.SegmentsPerSide();
+  const auto K = static_cast<std::size_t>(Slots[Slot].Segment);
+  const auto Side = static_cast<TDirection>(Direction);
+  const bool Inside = HasSegmentBeside(K, N, Side);
+  const std::size_t Next = Inside ? SegmentBeside(K, N, Side) : 0;
   const bool Admitted =
       Inside && (Corridor == nullptr || Corridor->Find(Next) != TKeyTable::kMissing);
   const std::uint32_t Found = Admitted ? SlotOf(Next) : kNone;
@@ -364,8 +370,8 @@ bool TCellSearch::CloseFew() {
     const bool Towards[4] = {Row > Slot.GoalRow, Row < Slot.GoalRow, (Slot.LeftTowards & Bit) != 0,
                              (Slot.RightTowards & Bit) != 0};
     for (int Direction = kUp; Direction <= kRight; ++Direction) {
-      int NextRow = Row + (Direction == kUp ? -1 : Direction == kDown ? 1 : 0);
-      int NextColumn = Column + (Direction == kLeft ? -1 : Direction == kRight ? 1 : 0);
+      int NextRow = Row + StepOf(Direction).Rows;
+      int NextColumn = Column + StepOf(Direction).Columns;
       std::uint32_t In = At.Slot;
       if (NextRow < 0 || NextRow >= kSegmentSide || NextColumn < 0 || NextColumn >= kSegmentSide) {
         In = Neighbour(At.Slot, Direction);
@@ -500,12 +506,7 @@ void TCellSearch::WalkBack(TCell Start, std::vector<TCell>& Path) {
     int BestCell = 0;
     TCell Best{};
     for (int Direction = kUp; Direction <= kRight; ++Direction) {
-      const TCell Next{At.Row + (Direction == kUp     ? -1
-                                 : Direction == kDown ? 1
-                                                      : 0),
-                       At.Column + (Direction == kLeft    ? -1
-                                    : Direction == kRight ? 1
-                                                          : 0)};
+      const TCell Next{At.Row + StepOf(Direction).Rows, At.Column + StepOf(Direction).Columns};
       int Row = Cell / kSegmentSide + (Next.Row - At.Row);
       int Column = Cell % kSegmentSide + (Next.Column - At.Column);
       std::uint32_t In = SlotNumber;

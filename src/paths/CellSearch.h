@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "paths/KeyTable.h"
+#include "analysis/KeyTable.h"
 #include "map/Regions.h"
 
 namespace varnholt {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "analysis/KeyTable.h"
 #include "paths/CellSearch.h"
-#include "paths/KeyTable.h"
 
 namespace varnholt {
 namespace {
@@ -103,7 +103,7 @@ void ForCrossingsOut(const TRegionMap& Map, TNode Node, const TEnds& Ends, F Lea
   // The contacts of segment First with the one below it (Down) or to its right, from First's
   // region (Forward) or from the other's.
   const auto Scan = [&](std::uint64_t First, bool Down, bool Forward) {
-    const std::span<const TContact> Contacts = Down ? Map.DownOf(First) : Map.RightOf(First);
+    const std::span<const TContact> Contacts = Down ? Map.Of(First).Down : Map.Of(First).Right;
     const std::uint64_t Second = First + (Down ? N : 1);
     const THalfCells Origin = HalfCellsOf(Map.Cells().CellOf(First, 0));
     for (std::size_t I = 0; I < Contacts.size(); ++I) {
@@ -116,8 +116,8 @@ void ForCrossingsOut(const TRegionMap& Map, TNode Node, const TEnds& Ends, F Lea
   };
   Scan(K, true, true);
   Scan(K, false, true);
-  if (K >= N) Scan(K - N, true, false);
-  if (K % N > 0) Scan(K - 1, false, false);
+  if (HasSegmentBeside(K, N, kUp)) Scan(K - N, true, false);
+  if (HasSegmentBeside(K, N, kLeft)) Scan(K - 1, false, false);
 }
 
 // The places where a search has entered regions, and at what cost. Since a step within a region

@@ -2,9 +2,13 @@
 // buffered reading and the sizing of grids.
 #include "platform/Platform.h"
 
+#include "platform/Memory.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
+
+#include "platform/Memory.h"
 
 namespace varnholt {
 
@@ -62,10 +66,13 @@ std::u16string Utf16Of(std::string_view Text) {
   return Units;
 }
 
-void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
-  // A grid row must stay below 2^31 bytes, as a signed 32-bit byte count would.
-  if (std::uint64_t{N} * ElementSize >= (std::uint64_t{1} << 31))
+void CheckGridRow(std::uint64_t N, std::size_t ElementSize) {
+  if (N * ElementSize >= (std::uint64_t{1} << 31))
     throw Exception(VARNHOLT_ERROR_SIZE, "Range check error");
+}
+
+void* AllocateZeroedGrid(std::uint32_t N, std::size_t ElementSize) {
+  CheckGridRow(N, ElementSize);
   if (N == 0) return nullptr;
   void* Elements = platform::AllocateZeroed(std::size_t{N} * N * ElementSize);
   if (Elements == nullptr) throw Exception(VARNHOLT_ERROR_MEMORY, "Out of memory");

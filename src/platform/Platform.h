@@ -14,7 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "format/UTypes.h"
+#include <varnholt/exception.hpp>
+
+#include "platform/Streams.h"
 
 namespace varnholt {
 

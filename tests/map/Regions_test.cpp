@@ -9,9 +9,9 @@
 #include <varnholt/varnholt.h>
 
 #include "MapGenerator.h"
-#include "paths/PathSearch.h"
 #include "TestSupport.h"
 #include "convert/Varnholt.h"
+#include "paths/PathSearch.h"
 
 namespace varnholt::test {
 namespace {
@@ -91,10 +91,11 @@ void ExpectSameAnalysis(const TRegionMap& Edited, const TRegionMap& Fresh, std::
   for (std::size_t K = 0; K < std::size_t{N} * N; ++K) {
     SCOPED_TRACE(K);
     ASSERT_EQ(Edited.Cells().Rows(K), Fresh.Cells().Rows(K));
-    ASSERT_EQ(Edited.KeptOf(K), Fresh.KeptOf(K));
-    ASSERT_TRUE(std::ranges::equal(Edited.PlacesOf(K), Fresh.PlacesOf(K)));
-    ASSERT_TRUE(std::ranges::equal(Edited.DownOf(K), Fresh.DownOf(K)));
-    ASSERT_TRUE(std::ranges::equal(Edited.RightOf(K), Fresh.RightOf(K)));
+    ASSERT_EQ(Edited.Of(K).Kept, Fresh.Of(K).Kept);
+    ASSERT_TRUE(std::ranges::equal(Edited.Of(K).Places, Fresh.Of(K).Places));
+    ASSERT_TRUE(std::ranges::equal(Edited.Of(K).Down, Fresh.Of(K).Down));
+    ASSERT_TRUE(std::ranges::equal(Edited.Of(K).Right, Fresh.Of(K).Right));
+    ASSERT_EQ(BytesOf(Edited.Records().All()[K]), BytesOf(Fresh.Records().All()[K]));
   }
   TRandom Random(Seed);
   const std::uint32_t Side = Fresh.Cells().CellsPerSide();

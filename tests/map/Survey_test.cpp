@@ -6,8 +6,8 @@
 #include <functional>
 #include <set>
 
-#include "analysis/AreaUtils.h"
 #include "TestSupport.h"
+#include "analysis/AreaUtils.h"
 
 namespace varnholt {
 namespace {
@@ -124,15 +124,20 @@ TEST(SurveyTest, AgreesWithAFloodFillOfTheWholeMap) {
   std::uint64_t Splits = 0;
   for (const TGeneratedCase& Case : GeneratedMaps()) {
     const TModelCounts Model = ModelCounts(Case.Map);
-    const TReachability Found = Survey(Case.Map).Reachability;
-    EXPECT_EQ(Found.GridComponents, Model.GridComponents) << Case.Name;
-    EXPECT_EQ(Found.AbstractComponents, Model.KeptComponents) << Case.Name;
-    EXPECT_EQ(Found.SplitComponents, Model.SplitComponents) << Case.Name;
-    EXPECT_EQ(Found.LostComponents, Model.LostComponents) << Case.Name;
-    EXPECT_EQ(Found.LostCells, Model.LostCells) << Case.Name;
-    EXPECT_EQ(Found.Splits.size(), std::min<std::uint64_t>(Found.SplitComponents, kExampleSplits))
+    const TMapSurvey Found = Survey(Case.Map);
+    EXPECT_EQ(Found.Counts.grid_components, static_cast<std::int64_t>(Model.GridComponents))
         << Case.Name;
-    Splits += Found.SplitComponents;
+    EXPECT_EQ(Found.Counts.graph_components, static_cast<std::int64_t>(Model.KeptComponents))
+        << Case.Name;
+    EXPECT_EQ(Found.Counts.split_components, static_cast<std::int64_t>(Model.SplitComponents))
+        << Case.Name;
+    EXPECT_EQ(Found.Counts.lost_components, static_cast<std::int64_t>(Model.LostComponents))
+        << Case.Name;
+    EXPECT_EQ(Found.Counts.lost_cells, static_cast<std::int64_t>(Model.LostCells)) << Case.Name;
+    EXPECT_EQ(Found.Splits.size(),
+              std::min<std::uint64_t>(Found.Counts.split_components, kExampleSplits))
+        << Case.Name;
+    Splits += Found.Counts.split_components;
   }
   EXPECT_GT(Splits, 0u) << "some of the maps must exercise splits";
 }
@@ -140,12 +145,11 @@ TEST(SurveyTest, AgreesWithAFloodFillOfTheWholeMap) {
 TEST(SurveyTest, NoSplitWhenNoSegmentHasMoreThanFourAreas) {
   for (const TGeneratedCase& Case : GeneratedMaps()) {
     const TMapSurvey Found = Survey(WithoutErasedAreas(Case.Map));
-    EXPECT_EQ(Found.Census.SegmentsOverFour, 0u) << Case.Name;
-    EXPECT_EQ(Found.Census.ErasedCells, 0u) << Case.Name;
-    EXPECT_EQ(Found.Reachability.SplitComponents, 0u) << Case.Name;
-    EXPECT_EQ(Found.Reachability.LostComponents, 0u) << Case.Name;
-    EXPECT_EQ(Found.Reachability.GridComponents, Found.Reachability.AbstractComponents)
-        << Case.Name;
+    EXPECT_EQ(Found.Counts.segments_over_four, 0) << Case.Name;
+    EXPECT_EQ(Found.Counts.erased_cells, 0) << Case.Name;
+    EXPECT_EQ(Found.Counts.split_components, 0) << Case.Name;
+    EXPECT_EQ(Found.Counts.lost_components, 0) << Case.Name;
+    EXPECT_EQ(Found.Counts.grid_components, Found.Counts.graph_components) << Case.Name;
   }
 }
 
@@ -153,7 +157,7 @@ TEST(SurveyTest, AnErasedAreaJoiningTwoNeighbours) {
   const struct {
     const char* Name;
     TLevel0Map Map;
-    std::uint64_t Grid, Abstract, Splits;
+    std::int64_t Grid, Abstract, Splits;
   } Cases[] = {
       // The squares stay apart, the bridge joins (0, 1) and (1, 0) only in the grid.
       {"five areas", CornerBridgeMap(4), 5, 6, 1},
@@ -163,37 +167,42 @@ TEST(SurveyTest, AnErasedAreaJoiningTwoNeighbours) {
       {"five areas, joined elsewhere too", CornerBridgeMap(4, true), 5, 5, 0},
   };
   for (const auto& Case : Cases) {
-    const TReachability Found = Survey(Case.Map).Reachability;
-    EXPECT_EQ(Found.GridComponents, Case.Grid) << Case.Name;
-    EXPECT_EQ(Found.AbstractComponents, Case.Abstract) << Case.Name;
-    EXPECT_EQ(Found.SplitComponents, Case.Splits) << Case.Name;
-    EXPECT_EQ(Found.LostComponents, 0u) << Case.Name;
+    const varnholt_survey Found = Survey(Case.Map).Counts;
+    EXPECT_EQ(Found.grid_components, Case.Grid) << Case.Name;
+    EXPECT_EQ(Found.graph_components, Case.Abstract) << Case.Name;
+    EXPECT_EQ(Found.split_components, Case.Splits) << Case.Name;
+    EXPECT_EQ(Found.lost_components, 0) << Case.Name;
   }
-  const TReachability Split = Survey(CornerBridgeMap(4)).Reachability;
+  const TMapSurvey Split = Survey(CornerBridgeMap(4));
   ASSERT_EQ(Split.Splits.size(), 1u);
-  EXPECT_EQ(Split.Splits[0].Parts, 2u);
+  const varnholt_split& Found = Split.Splits[0];
+  EXPECT_EQ(Found.parts, 2);
   // The waypoints of the open segments (0, 1) and (1, 0), at their middle cells.
-  EXPECT_EQ(Split.Splits[0].PartCells, (std::vector<TCell>{{32, 96}, {96, 32}}));
-  EXPECT_EQ(Split.Splits[0].ErasedCells, (std::vector<TCell>{{63, 63}}));
+  ASSERT_EQ(Found.part_count, 2);
+  EXPECT_EQ((std::vector<TCell>{{Found.part_cells[0][0], Found.part_cells[0][1]},
+                                {Found.part_cells[1][0], Found.part_cells[1][1]}}),
+            (std::vector<TCell>{{32, 96}, {96, 32}}));
+  ASSERT_EQ(Found.erased_count, 1);
+  EXPECT_EQ((TCell{Found.erased_cells[0][0], Found.erased_cells[0][1]}), (TCell{63, 63}));
 }
 
 TEST(SurveyTest, CensusOfAHandMadeMap) {
-  const TMapCensus Census = Survey(CornerBridgeMap(4)).Census;
-  EXPECT_EQ(Census.FilledOpen, 2u);
-  EXPECT_EQ(Census.FilledBlocked, 1u);
-  EXPECT_EQ(Census.Explicit, 1u);
-  EXPECT_EQ(Census.AreasFound, 7u);
-  EXPECT_EQ(Census.AreasKept, 6u);
-  EXPECT_EQ(Census.SegmentsOverFour, 1u);
-  EXPECT_EQ(Census.ErasedCells, 1u);
-  EXPECT_EQ(Census.SegmentsWithArea4, 1u);
-  EXPECT_EQ(Census.Area4Cells, 16u);
-  EXPECT_EQ(Census.DownLinks + Census.RightLinks, 0u);
+  const varnholt_survey Census = Survey(CornerBridgeMap(4)).Counts;
+  EXPECT_EQ(Census.filled_open_segments, 2);
+  EXPECT_EQ(Census.filled_blocked_segments, 1);
+  EXPECT_EQ(Census.explicit_segments, 1);
+  EXPECT_EQ(Census.areas_found, 7);
+  EXPECT_EQ(Census.areas_kept, 6);
+  EXPECT_EQ(Census.segments_over_four, 1);
+  EXPECT_EQ(Census.erased_cells, 1);
+  EXPECT_EQ(Census.segments_with_area4, 1);
+  EXPECT_EQ(Census.area4_cells, 16);
+  EXPECT_EQ(Census.down_links + Census.right_links, 0);
 
-  const TMapCensus Open = Survey(OpenMap(2)).Census;
-  EXPECT_EQ(Open.FilledOpen, 16u);
-  EXPECT_EQ(Open.DownLinks, 12u);
-  EXPECT_EQ(Open.RightLinks, 12u);
+  const varnholt_survey Open = Survey(OpenMap(2)).Counts;
+  EXPECT_EQ(Open.filled_open_segments, 16);
+  EXPECT_EQ(Open.down_links, 12);
+  EXPECT_EQ(Open.right_links, 12);
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 #include <cmath>
 #include <queue>
 
-#include "paths/PathSearch.h"
 #include "TestSupport.h"
 #include "convert/Varnholt.h"
+#include "paths/PathSearch.h"
 
 namespace varnholt::test {
 namespace {

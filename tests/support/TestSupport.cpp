@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "platform/Platform.h"
 #include "convert/Varnholt.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <chrono>
@@ -116,9 +116,7 @@ bool TOtherRunsClaim::Held() const {
 }
 
 TRegionMap RegionsOf(const TBytes& File) {
-  TMemoryReader Reader(File);
-  TMapRun Run = ReadMap(Reader, File.size());
-  return AnalyseRegions(Run);
+  return AnalyseMapBytes(File).Regions;
 }
 
 TCommitPlan SampleCommitPlan(const std::string& Folder) {

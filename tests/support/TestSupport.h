@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "files/Journal.h"
 #include "MapGenerator.h"
-#include "map/Regions.h"
+#include "files/Journal.h"
 #include "format/UTypes.h"
+#include "map/Regions.h"
 
 namespace varnholt::test {
 
