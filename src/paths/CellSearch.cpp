@@ -191,100 +191,124 @@ void TCellSearch::SeedRows(std::uint32_t SlotNumber, const TSegmentRows& Bits, i
   }
 }
 
-// Closes the cells that the slot's seeds reach by steps towards the goal, and passes on what
-// leaves the slot; true once the goal is closed. Only the rows that seeds and their flow reach
-// are looked at.
-bool TCellSearch::Close(std::uint32_t SlotNumber) {
-  TSlot& Slot = Slots[SlotNumber];
-  Slot.InNow = false;
-  TSegmentRows& Open = Slot.Open;
-  TSegmentRows& In = PlaneOf(Slot.Seeds);
-  const int SeedsFrom = Slot.SeedsFrom, SeedsTo = Slot.SeedsTo;
-  Slot.SeedsFrom = kSegmentSide;
-  Slot.SeedsTo = 0;
-  const std::uint64_t RightTowards = Slot.RightTowards, LeftTowards = Slot.LeftTowards;
-  const auto Fill = [&](std::uint64_t Reach, std::uint64_t Row) {
-    // Rightwards up to the goal's column, leftwards down to it.
-    const std::uint64_t Right = Row & ~LeftTowards, Left = Row & ~RightTowards;
-    std::uint64_t Filled = 0;
-    if ((Reach & Right) != 0) Filled |= FillRight(Reach & Right, Right);
-    if ((Reach & Left) != 0) Filled |= FillLeft(Reach & Left, Left);
-    return Filled;
-  };
-  const int GoalRow = Slot.GoalRow;
-  const bool Odd = ((Bucket - FirstBucket) / 2 & 1) != 0;
+// The cells a bucket closes in one slot: rows From to To (one past the last) of Closed hold them;
+// OutDown and OutUp, what flows on towards the goal out of its last and first rows.
+struct TCellSearch::TClosedRows {
   TSegmentRows Closed;
-  int ClosedFrom = kSegmentSide, ClosedTo = 0;
-  const auto Take = [&](int R, std::uint64_t Reach) {
-    const auto Row = static_cast<std::size_t>(R);
-    const std::uint64_t Filled = Reach == 0 ? 0 : Fill(Reach, Open[Row]);
-    Closed[Row] = Filled;
+  int From = kSegmentSide, To = 0;
+  std::uint64_t OutDown = 0, OutUp = 0;
+
+  std::uint64_t Take(int R, std::uint64_t Filled) {
+    Closed[static_cast<std::size_t>(R)] = Filled;
     if (Filled != 0) {
-      ClosedFrom = std::min(ClosedFrom, R);
-      ClosedTo = std::max(ClosedTo, R + 1);
+      From = std::min(From, R);
+      To = std::max(To, R + 1);
     }
     return Filled;
-  };
-  for (int R = SeedsFrom; R < SeedsTo; ++R) Closed[static_cast<std::size_t>(R)] = 0;
-  // Down to the goal's row from the rows above it, then up to it from those below, each sweep
-  // as long as there are seeds or what flows from them.
+  }
+  bool Holds(int Cell) const {
+    const int Row = Cell / kSegmentSide;
+    return Row >= From && Row < To &&
+           (Closed[static_cast<std::size_t>(Row)] >> (Cell % kSegmentSide) & 1) != 0;
+  }
+};
+
+// Rightwards up to the goal's column, leftwards down to it: the cells of Row that Reach leads to
+// by steps towards the goal.
+std::uint64_t TCellSearch::FillTowards(const TSlot& Slot, std::uint64_t Reach, std::uint64_t Row) {
+  if (Reach == 0) return 0;
+  const std::uint64_t Right = Row & ~Slot.LeftTowards, Left = Row & ~Slot.RightTowards;
+  std::uint64_t Filled = 0;
+  if ((Reach & Right) != 0) Filled |= FillRight(Reach & Right, Right);
+  if ((Reach & Left) != 0) Filled |= FillLeft(Reach & Left, Left);
+  return Filled;
+}
+
+// Down to the goal's row from the rows above it, then up to it from those below, each sweep as
+// long as there are seeds or what flows from them. Only the rows that seeds and their flow reach
+// are looked at; the seeds' plane goes back to the pool.
+TCellSearch::TClosedRows TCellSearch::Sweep(TSlot& Slot) {
+  TSegmentRows& Open = Slot.Open;
+  TSegmentRows& In = PlaneOf(Slot.Seeds);
+  const int SeedsFrom = Slot.SeedsFrom, SeedsTo = Slot.SeedsTo, GoalRow = Slot.GoalRow;
+  Slot.SeedsFrom = kSegmentSide;
+  Slot.SeedsTo = 0;
+  TClosedRows Rows;
+  for (int R = SeedsFrom; R < SeedsTo; ++R) Rows.Closed[static_cast<std::size_t>(R)] = 0;
   std::uint64_t Carry = 0;
   bool GoalRowTaken = false;
   int R = SeedsFrom;
   for (; R <= std::min(GoalRow, kSegmentSide - 1) && (R < SeedsTo || Carry != 0); ++R) {
     const auto Row = static_cast<std::size_t>(R);
-    const std::uint64_t Filled = Take(R, ((R < SeedsTo ? In[Row] : 0) | Carry) & Open[Row]);
+    const std::uint64_t Reach = ((R < SeedsTo ? In[Row] : 0) | Carry) & Open[Row];
+    const std::uint64_t Filled = Rows.Take(R, FillTowards(Slot, Reach, Open[Row]));
     Carry = R == GoalRow ? 0 : Filled;
     GoalRowTaken = GoalRowTaken || R == GoalRow;
   }
-  const std::uint64_t OutDown = R == kSegmentSide && GoalRow >= kSegmentSide ? Carry : 0;
+  Rows.OutDown = R == kSegmentSide && GoalRow >= kSegmentSide ? Carry : 0;
   Carry = 0;
   R = SeedsTo - 1;
   for (; R >= std::max(GoalRow, 0) && (R >= SeedsFrom || Carry != 0 || R == GoalRow); --R) {
     const auto Row = static_cast<std::size_t>(R);
     std::uint64_t Reach = ((R >= SeedsFrom ? In[Row] : 0) | Carry) & Open[Row];
-    if (R == GoalRow && GoalRowTaken) Reach |= Closed[Row];
-    const std::uint64_t Filled = Take(R, Reach);
+    if (R == GoalRow && GoalRowTaken) Reach |= Rows.Closed[Row];
+    const std::uint64_t Filled = Rows.Take(R, FillTowards(Slot, Reach, Open[Row]));
     Carry = R == GoalRow ? 0 : Filled;
   }
-  const std::uint64_t OutUp = R < 0 && GoalRow < 0 ? Carry : 0;
+  Rows.OutUp = R < 0 && GoalRow < 0 ? Carry : 0;
   for (int Row = SeedsFrom; Row < SeedsTo; ++Row) In[static_cast<std::size_t>(Row)] = 0;
   Release(Slot.Seeds);
-  for (int Row = ClosedFrom; Row < ClosedTo; ++Row) {
+  return Rows;
+}
+
+// The cells closed leave the slot's open cells, and are marked where a path is wanted.
+void TCellSearch::MarkClosed(std::uint32_t SlotNumber, const TClosedRows& Rows) {
+  const bool Odd = ((Bucket - FirstBucket) / 2 & 1) != 0;
+  for (int Row = Rows.From; Row < Rows.To; ++Row) {
     const auto At = static_cast<std::size_t>(Row);
-    if (Closed[At] == 0) continue;
-    Open[At] &= ~Closed[At];
+    if (Rows.Closed[At] == 0) continue;
+    Slots[SlotNumber].Open[At] &= ~Rows.Closed[At];
     if (!Marking) continue;
-    Marks[SlotNumber].Closed[At] |= Closed[At];
-    if (Odd) Marks[SlotNumber].Parity[At] |= Closed[At];
+    Marks[SlotNumber].Closed[At] |= Rows.Closed[At];
+    if (Odd) Marks[SlotNumber].Parity[At] |= Rows.Closed[At];
   }
-  if (SlotNumber == GoalSlot && GoalCell / kSegmentSide >= ClosedFrom &&
-      GoalCell / kSegmentSide < ClosedTo &&
-      (Closed[static_cast<std::size_t>(GoalCell / kSegmentSide)] >> (GoalCell % kSegmentSide) &
-       1) != 0) {
-    return true;
-  }
-  // What goes on towards the goal into the neighbours is closed in this bucket too. (No
-  // reference to the slot is kept from here: looking up a neighbour may add slots.)
+}
+
+// What goes on towards the goal into the neighbours is closed in this bucket too; steps away
+// from the goal seed the next. (No reference to the slot is kept here: looking up a neighbour may
+// add slots.)
+void TCellSearch::PassOn(std::uint32_t SlotNumber, const TClosedRows& Rows) {
+  const std::uint64_t RightTowards = Slots[SlotNumber].RightTowards;
+  const std::uint64_t LeftTowards = Slots[SlotNumber].LeftTowards;
   std::uint64_t RightColumn = 0, LeftColumn = 0;  // rows leaving it sideways
-  for (int Row = ClosedFrom; Row < ClosedTo; ++Row) {
-    const std::uint64_t Bits = Closed[static_cast<std::size_t>(Row)];
+  for (int Row = Rows.From; Row < Rows.To; ++Row) {
+    const std::uint64_t Bits = Rows.Closed[static_cast<std::size_t>(Row)];
     RightColumn |= (Bits & RightTowards) >> 63 << Row;
     LeftColumn |= (Bits & LeftTowards & kFirst) << Row;
   }
   Across(SlotNumber, kRight, kFirst, RightColumn, false);
   Across(SlotNumber, kLeft, kLast, LeftColumn, false);
-  if (OutDown != 0) {
+  if (Rows.OutDown != 0) {
     if (const std::uint32_t Next = Neighbour(SlotNumber, kDown); Next != kNone) {
-      Seed(Next, 0, OutDown, false);
+      Seed(Next, 0, Rows.OutDown, false);
     }
   }
-  if (OutUp != 0) {
+  if (Rows.OutUp != 0) {
     if (const std::uint32_t Next = Neighbour(SlotNumber, kUp); Next != kNone) {
-      Seed(Next, kSegmentSide - 1, OutUp, false);
+      Seed(Next, kSegmentSide - 1, Rows.OutUp, false);
     }
   }
-  SeedAwaySteps(SlotNumber, Closed, ClosedFrom, ClosedTo);
+  SeedAwaySteps(SlotNumber, Rows.Closed, Rows.From, Rows.To);
+}
+
+// Closes the cells that the slot's seeds reach by steps towards the goal, and passes on what
+// leaves the slot; true once the goal is closed.
+bool TCellSearch::Close(std::uint32_t SlotNumber) {
+  Slots[SlotNumber].InNow = false;
+  const TClosedRows Rows = Sweep(Slots[SlotNumber]);
+  MarkClosed(SlotNumber, Rows);
+  if (SlotNumber == GoalSlot && Rows.Holds(GoalCell)) return true;
+  PassOn(SlotNumber, Rows);
   return false;
 }
 

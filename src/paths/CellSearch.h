@@ -32,6 +32,7 @@ class TCellSearch {
  private:
   struct TSlot;
   struct TMarks;
+  struct TClosedRows;
   std::uint32_t SlotOf(std::uint64_t Segment);
   std::uint32_t Neighbour(std::uint32_t Slot, int Direction);
   auto FartherFirst() const;
@@ -39,6 +40,10 @@ class TCellSearch {
   void SeedRows(std::uint32_t Slot, const TSegmentRows& Bits, int From, int To, bool Later);
   void SeedColumn(std::uint32_t Slot, std::uint64_t Bit, std::uint64_t Rows, bool Later);
   void Across(std::uint32_t Slot, int Direction, std::uint64_t Bit, std::uint64_t Rows, bool Later);
+  static std::uint64_t FillTowards(const TSlot& Slot, std::uint64_t Reach, std::uint64_t Row);
+  TClosedRows Sweep(TSlot& Slot);
+  void MarkClosed(std::uint32_t SlotNumber, const TClosedRows& Rows);
+  void PassOn(std::uint32_t SlotNumber, const TClosedRows& Rows);
   bool Close(std::uint32_t Slot);
   bool CloseFew();
   void NextBucket();
