@@ -70,7 +70,7 @@ echo "== Ctrl+C while a run waits for another's turn removes its files, not the 
 Folder="$Drive/ctrlc"
 rm -rf "$Folder" && mkdir -p "$Folder" && cp examples/Sample1Level0Map.raw "$Folder/"
 (cd "$Folder" && wine "$OLDPWD/build-windows/tests/varnholt_unit_tests.exe" \
-  --gtest_also_run_disabled_tests --gtest_filter='*HoldAClaim*' > /dev/null 2>&1) &
+  --gtest_also_run_disabled_tests --gtest_filter='*HoldALock*' > /dev/null 2>&1) &
 Holder=$!
 for Try in $(seq 200); do compgen -G "$Folder/.varnholt-*.lock" > /dev/null && break; sleep 0.1; done
 wine build-windows/varnholt.exe 'C:\ctrlc\Sample1Level0Map.raw' > build-windows/ctrlc.txt 2>&1 &

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "files/FolderTurn.h"
+#include "files/FolderLock.h"
 #include "files/Recovery.h"
 
 namespace varnholt {
@@ -67,7 +67,7 @@ void TOutputFile::Close() {
 }
 
 void TOutputFile::Commit() {
-  const TInterruptionsHeld Held;
+  const TSignalGuard Guard;
   // Renamed while still held, so that no run clearing the folder takes it for abandoned.
   if (!platform::RenameOver(TemporaryPath, Path)) FailWriting();
   HandedOver = true;
@@ -81,13 +81,13 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
     return FolderOf(File->Path) == Folder;
   });
   if (Files.size() > kMostFiles || !OneFolder) FailWriting();
-  // Taken before interruptions are held, so that a run waiting for its turn can still be stopped.
-  const TFolderTurn Turn(Folder, Rules, true);
-  if (Turn.State() == TFolderTurn::Failed) {
+  // Taken before signals are held, so that a run waiting for the lock can still be stopped.
+  const TFolderLock Lock(Folder, Rules, true);
+  if (Lock.State() == TFolderLock::Failed) {
     Tell(Rules, "cannot take a turn in " + FolderName(Folder));
     FailWriting();
   }
-  const TInterruptionsHeld Held;
+  const TSignalGuard Guard;
   std::vector<TPlacement> Placements;
   for (const TOutputFile* File : Files) {
     Placements.push_back({NameOf(File->TemporaryPath),
@@ -96,8 +96,8 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
                           std::nullopt,
                           {}});
   }
-  // What runs that died here left is settled first, so that it never overtakes these files later.
-  if (Turn.State() == TFolderTurn::Held && !SettleFolder(Folder, TargetsOf(Placements), Rules)) {
+  // What runs that died here left is recovered first, so that it never overtakes these files later.
+  if (Lock.State() == TFolderLock::Held && !RecoverJournals(Folder, TargetsOf(Placements), Rules)) {
     FailWriting();
   }
   const TCommitPlan Plan = PlanOf(Folder, std::move(Placements));
@@ -110,7 +110,7 @@ void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules)
   const bool Placed = PlaceFiles(Plan, Rules, InTheWay);
   if (Placed || Undo(Plan, Journal.Path, Rules, InTheWay)) ClearUp(Plan, Journal.Path, Rules);
   platform::CloseFile(Journal.Handle);
-  // In place, removed, or left for the journal to settle: no longer theirs to remove.
+  // In place, removed, or left for the journal to recover: no longer theirs to remove.
   for (TOutputFile* File : Files) File->HandedOver = true;
   if (!Placed) FailWriting();
 }

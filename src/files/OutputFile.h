@@ -1,6 +1,6 @@
 // Putting finished files in place: written as temporaries beside their targets, then renamed
 // over them together, with a journal that lets the next run complete what a run killed midway
-// left, a rollback where a file cannot be replaced, and turns for runs that share a folder.
+// left, a rollback where a file cannot be replaced, and a lock for runs that share a folder.
 #pragma once
 
 #include <span>
@@ -47,11 +47,11 @@ class TOutputFile final : public TWriter {
 
 // Puts finished files in place of their paths, all in one folder, together: once it returns all
 // are in place; when it fails ("Error writing file") the folder holds the old files again. Runs
-// that share a folder take turns; a commit that waits says so after a second and gives up after
-// Rules.Patience. The intent is made durable first, in a journal beside the files, so that if
-// the process dies between the renames the next run in the folder completes them. What runs
-// that died left is settled first; a journal of this user's for the same targets that cannot be
-// settled stops the commit, since settling it later would overtake these files.
+// that share a folder take its lock in turn; a commit that waits says so after a second and gives
+// up after Rules.Patience. The intent is made durable first, in a journal beside the files, so
+// that if the process dies between the renames the next run in the folder completes them. What
+// runs that died left is recovered first; a journal of this user's for the same targets that
+// cannot be recovered stops the commit, since recovering it later would overtake these files.
 void CommitFiles(std::span<TOutputFile* const> Files, const TCommitRules& Rules);
 
 // Writes Bytes to Path, whole or not at all: a temporary file beside it, made durable, then

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "files/FolderTurn.h"
+#include "files/FolderLock.h"
 
 namespace varnholt {
 namespace {
@@ -173,24 +173,24 @@ bool PlaceFiles(const TCommitPlan& Plan, const TCommitRules& Rules, std::string&
 
 namespace {
 
-enum class TOutcome { Settled, Stale, Blocked };
+enum class TOutcome { Recovered, Stale, Blocked };
 
 // Completes a commit that a dead run left, whose temporaries were complete and durable before its
 // journal was written, or undoes it where a rename cannot be made. Blocked when neither is
 // possible: the journal and the files it names then stay, and InTheWay names the file.
-TOutcome Settle(const TCommitPlan& Plan, std::string& Journal, bool Undoing,
-                const TCommitRules& Rules, std::string& InTheWay) {
+TOutcome RecoverJournal(const TCommitPlan& Plan, std::string& Journal, bool Undoing,
+                        const TCommitRules& Rules, std::string& InTheWay) {
   const std::vector<TStage> Stages = StagesOf(Plan);
   if (IsStale(Plan, Stages, Undoing)) return TOutcome::Stale;
   if (!Undoing && PlaceFrom(Plan, PlacedCount(Stages), Rules, InTheWay)) {
     ClearUp(Plan, Journal, Rules);
-    return TOutcome::Settled;
+    return TOutcome::Recovered;
   }
   if (!(Undoing ? PutBack(Plan, Rules, InTheWay) : Undo(Plan, Journal, Rules, InTheWay))) {
     return TOutcome::Blocked;
   }
   ClearUp(Plan, Journal, Rules);
-  return TOutcome::Settled;
+  return TOutcome::Recovered;
 }
 
 bool HasTarget(const TCommitPlan& Plan, const std::string& Name) {
@@ -203,12 +203,12 @@ bool SharesTarget(const TCommitPlan& Plan, std::span<const std::string> Targets)
                      [&](const std::string& Name) { return HasTarget(Plan, Name); });
 }
 
-// Removes the temporaries and claims that runs of this user left when they died, but for those a
-// journal still needs; a live run's are held, and other users' are theirs.
-void Sweep(const std::string& Folder, const std::vector<std::string>& Names,
-           const std::vector<std::string>& StillNeeded, const TCommitRules& Rules) {
+// Removes the temporaries and lock files that runs of this user left when they died, but for those
+// a journal still needs; a live run's are held, and other users' are theirs.
+void RemoveLeftovers(const std::string& Folder, const std::vector<std::string>& Names,
+                     const std::vector<std::string>& StillNeeded, const TCommitRules& Rules) {
   for (const std::string& Name : Names) {
-    const bool Left = IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kClaimSuffix);
+    const bool Left = IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kLockSuffix);
     if (Left && std::find(StillNeeded.begin(), StillNeeded.end(), Name) == StillNeeded.end() &&
         !IsUntouchable(Folder + Name, Rules)) {
       platform::RemoveIfAbandoned(Folder + Name);
@@ -218,8 +218,8 @@ void Sweep(const std::string& Folder, const std::vector<std::string>& Names,
 
 }  // namespace
 
-bool SettleFolder(const std::string& Folder, std::span<const std::string> Targets,
-                  const TCommitRules& Rules) {
+bool RecoverJournals(const std::string& Folder, std::span<const std::string> Targets,
+                     const TCommitRules& Rules) {
   const std::vector<std::string> Names = platform::FolderEntries(Folder, kToolPrefix);
   std::vector<std::string> StillNeeded;
   bool Clear = true;
@@ -234,7 +234,7 @@ bool SettleFolder(const std::string& Folder, std::span<const std::string> Target
         Read.Kind == TJournalKind::Unreadable ? TOutcome::Blocked
         : Read.Kind == TJournalKind::CutShort
             ? TOutcome::Stale
-            : Settle(Read.Plan, Journal, IsToolName(Name, kUndoSuffix), Rules, InTheWay);
+            : RecoverJournal(Read.Plan, Journal, IsToolName(Name, kUndoSuffix), Rules, InTheWay);
     if (Outcome == TOutcome::Stale) platform::RemoveFile(Journal);
     if (Outcome != TOutcome::Blocked) continue;
     Known = Known && Read.Kind != TJournalKind::Unreadable;
@@ -249,16 +249,16 @@ bool SettleFolder(const std::string& Folder, std::span<const std::string> Target
                       "): " + Why);
     }
   }
-  if (Known) Sweep(Folder, Names, StillNeeded, Rules);
+  if (Known) RemoveLeftovers(Folder, Names, StillNeeded, Rules);
   return Clear;
 }
 
 void RecoverFolderOf(const std::string& Path, const TCommitRules& Rules) {
   const std::string Folder = FolderOf(Path);
-  const TFolderTurn Turn(Folder, Rules, false);
-  if (Turn.State() != TFolderTurn::Held) return;
-  const TInterruptionsHeld Held;
-  SettleFolder(Folder, {}, Rules);
+  const TFolderLock Lock(Folder, Rules, false);
+  if (Lock.State() != TFolderLock::Held) return;
+  const TSignalGuard Guard;
+  RecoverJournals(Folder, {}, Rules);
 }
 
 bool IsCommitInterrupted(std::span<const std::string> Paths) {

@@ -1,5 +1,5 @@
 // Carrying out, undoing and completing commits: the renames of a plan, the rollback where a file
-// cannot be replaced, and the settling of what runs that died left in a folder.
+// cannot be replaced, and the recovery of what runs that died left in a folder.
 //
 // Recovery obeys only what this user's own runs wrote: a journal counts only when it is a
 // regular file of the user, names nothing but the tool's own temporaries and plain names in its
@@ -26,15 +26,15 @@ bool Undo(const TCommitPlan& Plan, std::string& JournalPath, const TCommitRules&
 // what else the plan left that is still the run's.
 void ClearUp(const TCommitPlan& Plan, const std::string& JournalPath, const TCommitRules& Rules);
 
-// Called with the folder's turn, so that every journal in it is one whose run has died: settles
+// Called with the folder's lock, so that every journal in it is one whose run has died: recovers
 // them and removes what dead runs left. False when a journal stays that concerns Targets, or may:
-// files put in place now would be overtaken when that journal is settled later.
-bool SettleFolder(const std::string& Folder, std::span<const std::string> Targets,
-                  const TCommitRules& Rules);
+// files put in place now would be overtaken when that journal is recovered later.
+bool RecoverJournals(const std::string& Folder, std::span<const std::string> Targets,
+                     const TCommitRules& Rules);
 
 // Completes the commits that runs no longer alive left interrupted in the folder of Path and
 // removes the files they left. Never touches what a live run is writing, and does not wait: a
-// folder where another run has its turn is left to that run.
+// folder where another run holds the lock is left to that run.
 void RecoverFolderOf(const std::string& Path, const TCommitRules& Rules);
 
 // Whether a commit of files to these paths (in one folder) was interrupted and is not yet

@@ -38,7 +38,7 @@ bool IsToolName(std::string_view Name, std::string_view Suffix) {
 }
 
 int ClassifyName(std::string_view Name) {
-  if (IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kClaimSuffix)) {
+  if (IsToolName(Name, kTemporarySuffix) || IsToolName(Name, kLockSuffix)) {
     return VARNHOLT_NAME_TEMPORARY;
   }
   return IsToolName(Name, kJournalSuffix) || IsToolName(Name, kUndoSuffix) ? VARNHOLT_NAME_JOURNAL

@@ -20,7 +20,7 @@ inline constexpr std::string_view kToolPrefix = ".varnholt-";
 inline constexpr std::string_view kTemporarySuffix = ".tmp";  // a file being written, or an old one
 inline constexpr std::string_view kJournalSuffix = ".journal";  // files being put in place
 inline constexpr std::string_view kUndoSuffix = ".undo";        // files being taken back
-inline constexpr std::string_view kClaimSuffix = ".lock";  // a run's claim on its folder's turn
+inline constexpr std::string_view kLockSuffix = ".lock";        // a run's lock file on its folder
 
 // Tells the person who started the run something outside its console lines: why it waits, what
 // stands in the way.

@@ -57,12 +57,12 @@ std::wstring SystemPath(const std::string& Path);
 // work on one thread; one that arrived meanwhile takes effect at the end. Other threads, and the
 // process's own signal handling, are left as they are. (Windows has no such signals: a console
 // program's control handler runs on a thread of its own.)
-class TInterruptionsHeld {
+class TSignalGuard {
  public:
-  TInterruptionsHeld();
-  ~TInterruptionsHeld();
-  TInterruptionsHeld(const TInterruptionsHeld&) = delete;
-  TInterruptionsHeld& operator=(const TInterruptionsHeld&) = delete;
+  TSignalGuard();
+  ~TSignalGuard();
+  TSignalGuard(const TSignalGuard&) = delete;
+  TSignalGuard& operator=(const TSignalGuard&) = delete;
 
  private:
 #if !defined(_WIN32)

@@ -73,7 +73,7 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-TInterruptionsHeld::TInterruptionsHeld() {
+TSignalGuard::TSignalGuard() {
   // Every signal but those a fault of the thread itself raises, which cannot wait.
   sigset_t Held;
   sigfillset(&Held);
@@ -81,7 +81,7 @@ TInterruptionsHeld::TInterruptionsHeld() {
   pthread_sigmask(SIG_BLOCK, &Held, &Previous);
 }
 
-TInterruptionsHeld::~TInterruptionsHeld() {
+TSignalGuard::~TSignalGuard() {
   pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
 }
 

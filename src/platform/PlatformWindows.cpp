@@ -100,8 +100,8 @@ std::wstring SystemPath(const std::string& Path) {
   return L"\\\\?\\" + Full;
 }
 
-TInterruptionsHeld::TInterruptionsHeld() = default;
-TInterruptionsHeld::~TInterruptionsHeld() = default;
+TSignalGuard::TSignalGuard() = default;
+TSignalGuard::~TSignalGuard() = default;
 
 TPathRules PathRules() {
   return TPathRules("\\:");

@@ -98,20 +98,20 @@ std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder) {
   return Files;
 }
 
-TOtherRunsClaim::TOtherRunsClaim(const std::filesystem::path& Folder)
+TOtherRunsLock::TOtherRunsLock(const std::filesystem::path& Folder)
     : Path((Folder / ".varnholt-0123456789abcdef.lock").string()) {
   Handle = platform::CreateHeldFile(Path, true).Handle;
   if (Handle != kNoFile) platform::ShowHeld(Handle);
 }
 
-void TOtherRunsClaim::Release() {
+void TOtherRunsLock::Release() {
   if (Handle == kNoFile) return;
   platform::RemoveFile(Path);
   platform::CloseFile(Handle);
   Handle = kNoFile;
 }
 
-bool TOtherRunsClaim::Held() const {
+bool TOtherRunsLock::Held() const {
   return Handle != kNoFile;
 }
 

@@ -66,14 +66,14 @@ TBytes ReadFile(const std::filesystem::path& Path);
 // Every regular file in Folder (not below it) with its bytes.
 std::map<std::string, TBytes> FilesIn(const std::filesystem::path& Folder);
 
-// Another run's claim on a folder's turn, made as a run makes it and held for the object's
+// Another run's lock file in a folder, made as a run makes it and held for the object's
 // lifetime or until released.
-class TOtherRunsClaim {
+class TOtherRunsLock {
  public:
-  explicit TOtherRunsClaim(const std::filesystem::path& Folder);
-  ~TOtherRunsClaim() { Release(); }
-  TOtherRunsClaim(const TOtherRunsClaim&) = delete;
-  TOtherRunsClaim& operator=(const TOtherRunsClaim&) = delete;
+  explicit TOtherRunsLock(const std::filesystem::path& Folder);
+  ~TOtherRunsLock() { Release(); }
+  TOtherRunsLock(const TOtherRunsLock&) = delete;
+  TOtherRunsLock& operator=(const TOtherRunsLock&) = delete;
   void Release();
   bool Held() const;
 

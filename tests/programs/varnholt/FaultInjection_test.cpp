@@ -49,7 +49,7 @@ void AwaitFinishedInfoMap(const fs::path& Folder, std::uintmax_t Bytes) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < Deadline) {
     for (const auto& Entry : fs::directory_iterator(Folder)) {
-      // A file of the run's may go between listing and looking (a claim is renamed once made).
+      // A file of the run's may go between listing and looking (a lock file is renamed once made).
       std::error_code Gone;
       const std::string Name = Entry.path().filename().string();
       if (Name.starts_with(".varnholt-") && fs::file_size(Entry.path(), Gone) == Bytes) return;
@@ -593,19 +593,19 @@ TEST(RecoveryTrustTest, WhatTakesAMapsPlaceAfterTheRunFoundItIsLeftAlone) {
   EXPECT_EQ(ReadFile(Named.Path() / Odd), SmallMap());
 }
 
-TEST(RecoveryTrustTest, AReaderOfTheFolderCannotHoldItsTurn) {
+TEST(RecoveryTrustTest, AReaderOfTheFolderCannotHoldItsLock) {
   const std::optional<uid_t> Other = OtherUser();
   if (!Other) GTEST_SKIP() << "needs root, to run as another user";
   TScratchFolder Folder;
   PrepareOldPair(Folder.Path(), SmallMap());
-  // Another user who can only read the folder locks it and claims its turn as best it can.
+  // Another user who can only read the folder locks it and places a lock file as best it can.
   int Ready[2];
   ASSERT_EQ(::pipe(Ready), 0);
   const pid_t Reader = ::fork();
   if (Reader == 0) {
     const int Opened = ::open(Folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
     if (::setgid(*Other) != 0 || ::setuid(*Other) != 0 || ::flock(Opened, LOCK_EX) != 0) ::_exit(1);
-    const TOtherRunsClaim Claim(Folder.Path());
+    const TOtherRunsLock Lock(Folder.Path());
     if (::write(Ready[1], "x", 1) != 1) ::_exit(1);
     ::pause();
   }
@@ -630,12 +630,12 @@ TEST(RecoveryTrustTest, AReaderOfTheFolderCannotHoldItsTurn) {
 TEST(RecoveryTrustTest, AnotherRunsTurnIsWaitedForWithAWord) {
   TScratchFolder Folder;
   PrepareOldPair(Folder.Path(), SmallMap());
-  TOtherRunsClaim Claim(Folder.Path());
-  ASSERT_TRUE(Claim.Held());
+  TOtherRunsLock Other(Folder.Path());
+  ASSERT_TRUE(Other.Held());
   TRunOptions Options;
   Options.While = [&](pid_t) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Claim.Release();
+    Other.Release();
   };
   const TRunResult Run = RunTool(Folder.Path(), {"Map1.raw"}, Options);
   EXPECT_EQ(Run.ExitCode, 0);

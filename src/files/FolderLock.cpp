@@ -1,4 +1,4 @@
-#include "files/FolderTurn.h"
+#include "files/FolderLock.h"
 
 #include <algorithm>
 #include <random>
@@ -8,14 +8,14 @@ namespace varnholt {
 
 using namespace std::chrono_literals;
 
-TFolderTurn::TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool Patient)
+TFolderLock::TFolderLock(std::string FolderPath, const TCommitRules& Rules, bool Patient)
     : Folder(std::move(FolderPath)) {
   const TClock::time_point Start = TClock::now();
   std::minstd_rand Jitter(static_cast<unsigned>(RandomToken()));
   for (;;) {
     Now = Place();
     if (Now != Held) return;
-    const std::vector<std::string> Others = OtherClaims();
+    const std::vector<std::string> Others = OtherLocks();
     if (Others.empty()) return;
     Withdraw();
     Now = Busy;
@@ -24,39 +24,39 @@ TFolderTurn::TFolderTurn(std::string FolderPath, const TCommitRules& Rules, bool
       Tell(Rules, "gave up waiting for another run in " + FolderName(Folder));
       FailWriting();
     }
-    // Runs that saw each other's claims try again at different moments.
+    // Runs that saw each other's lock files try again at different moments.
     std::this_thread::sleep_for(std::chrono::microseconds(Jitter() % 4000));
   }
 }
 
-TFolderTurn::TState TFolderTurn::Place() {
+TFolderLock::TState TFolderLock::Place() {
   std::string Made;
   const platform::TCreatedFile Created = CreateToolFile(Folder, kTemporarySuffix, Made, true);
-  Claim = Created.Handle;
-  if (Claim == kNoFile) return Failed;
-  platform::ShowHeld(Claim);
-  ClaimPath = Made.substr(0, Made.size() - kTemporarySuffix.size()) + std::string(kClaimSuffix);
-  if (!Created.Held || !platform::RenameOver(Made, ClaimPath)) {
-    ClaimPath = Made;
+  LockFile = Created.Handle;
+  if (LockFile == kNoFile) return Failed;
+  platform::ShowHeld(LockFile);
+  LockPath = Made.substr(0, Made.size() - kTemporarySuffix.size()) + std::string(kLockSuffix);
+  if (!Created.Held || !platform::RenameOver(Made, LockPath)) {
+    LockPath = Made;
     Withdraw();
     return Created.Held ? Failed : Lockless;
   }
   return Held;
 }
 
-void TFolderTurn::Withdraw() {
-  if (Claim == kNoFile) return;
-  // Removed before it is let go, so that nobody takes it for the claim of a run that died.
-  platform::RemoveFile(ClaimPath);
-  platform::CloseFile(Claim);
-  Claim = kNoFile;
+void TFolderLock::Withdraw() {
+  if (LockFile == kNoFile) return;
+  // Removed before it is let go, so that nobody takes it for the lock file of a run that died.
+  platform::RemoveFile(LockPath);
+  platform::CloseFile(LockFile);
+  LockFile = kNoFile;
 }
 
-std::vector<std::string> TFolderTurn::OtherClaims() const {
+std::vector<std::string> TFolderLock::OtherLocks() const {
   std::vector<std::string> Others;
   for (const std::string& Name : platform::FolderEntries(Folder, kToolPrefix)) {
     const std::string Path = Folder + Name;
-    if (IsToolName(Name, kClaimSuffix) && Path != ClaimPath && platform::IsHeld(Path)) {
+    if (IsToolName(Name, kLockSuffix) && Path != LockPath && platform::IsHeld(Path)) {
       Others.push_back(Path);
     }
   }
@@ -64,7 +64,7 @@ std::vector<std::string> TFolderTurn::OtherClaims() const {
 }
 
 // False once Rules.Patience has passed since Start; says after a second that the run waits.
-bool TFolderTurn::AwaitRelease(std::vector<std::string> Others, const TCommitRules& Rules,
+bool TFolderLock::AwaitRelease(std::vector<std::string> Others, const TCommitRules& Rules,
                                TClock::time_point Start) {
   auto Pause = 1ms;
   while (!Others.empty()) {

@@ -1,4 +1,4 @@
-// Turns in a folder, in one process: another run's claim is waited for with a word and given up
+// A folder's lock, in one process: another run's lock file is waited for with a word and given up
 // in bounded time, and recovery does not wait at all. Runs on every platform.
 #include "files/OutputFile.h"
 #include "files/Recovery.h"
@@ -22,12 +22,12 @@ void Commit(const fs::path& Target, const TCommitRules& Rules) {
   CommitFiles(std::array{&File}, Rules);
 }
 
-TEST(FolderTurnTest, AnotherRunIsWaitedForWithAWordAndGivenUpInTime) {
+TEST(FolderLockTest, AnotherRunIsWaitedForWithAWordAndGivenUpInTime) {
   TScratchFolder Folder;
   const fs::path Target = Folder.Path() / "Out.raw";
   const std::string Name = FolderOf(Target.string());
-  TOtherRunsClaim Claim(Folder.Path());
-  ASSERT_TRUE(Claim.Held());
+  TOtherRunsLock Other(Folder.Path());
+  ASSERT_TRUE(Other.Held());
   std::vector<std::string> Said;
   TCommitRules Rules;
   Rules.Notice = [&Said](std::string_view Text) { Said.emplace_back(Text); };
@@ -35,33 +35,33 @@ TEST(FolderTurnTest, AnotherRunIsWaitedForWithAWordAndGivenUpInTime) {
   EXPECT_EQ(FailureOf([&] { Commit(Target, Rules); }), "Error writing file");
   EXPECT_EQ(Said, (std::vector<std::string>{"waiting for another run in " + Name,
                                             "gave up waiting for another run in " + Name}));
-  EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), 1);  // the claim alone
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), 1);  // the lock file alone
 
-  Claim.Release();
+  Other.Release();
   Commit(Target, Rules);
   EXPECT_EQ(ReadFile(Target), HexBytes("01 02 03"));
   EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), 1);  // the file alone
 }
 
-TEST(FolderTurnTest, RecoveryLeavesABusyFolderAtOnce) {
+TEST(FolderLockTest, RecoveryLeavesABusyFolderAtOnce) {
   TScratchFolder Folder;
-  // A journal cut short before anything was renamed: settling it only removes it.
+  // A journal cut short before anything was renamed: recovering it only removes it.
   const fs::path Journal = Folder.Path() / ".varnholt-fedcba9876543210.journal";
   WriteFile(Journal, {});
-  TOtherRunsClaim Claim(Folder.Path());
+  TOtherRunsLock Other(Folder.Path());
   const std::string Map = (Folder.Path() / "Map1.raw").string();
   RecoverFolderOf(Map, {});
   EXPECT_TRUE(fs::exists(Journal));
-  Claim.Release();
+  Other.Release();
   RecoverFolderOf(Map, {});
   EXPECT_FALSE(fs::exists(Journal));
 }
 
-// A helper rather than a test, for tools/test-windows.sh: holds another run's claim on the
+// A helper rather than a test, for tools/test-windows.sh: holds another run's lock file on the
 // current folder for ten seconds, while a run that waits for it is interrupted.
-TEST(FolderTurnTest, DISABLED_HoldAClaimForTenSeconds) {
-  TOtherRunsClaim Claim(fs::current_path());
-  ASSERT_TRUE(Claim.Held());
+TEST(FolderLockTest, DISABLED_HoldALockForTenSeconds) {
+  TOtherRunsLock Other(fs::current_path());
+  ASSERT_TRUE(Other.Held());
   std::this_thread::sleep_for(std::chrono::seconds(10));
 }
 
