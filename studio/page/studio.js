@@ -198,9 +198,7 @@
     const segmentPixels = k / view.scale;
     const ctx = overlayContext;
     const width = overlay.width, height = overlay.height;
-    const top = Math.max(0, Math.floor(view.row / k)), left = Math.max(0, Math.floor(view.column / k));
-    const bottom = Math.min(state.map.segmentsPerSide - 1, Math.floor((view.row + height * view.scale) / k));
-    const right = Math.min(state.map.segmentsPerSide - 1, Math.floor((view.column + width * view.scale) / k));
+    const {top, bottom, left, right} = L.segmentsInView(view, width, height, state.map.segmentsPerSide);
     const centre = (row, column) => L.pixelOf(view, row + 0.5, column + 0.5);
     if (state.layers.grid && segmentPixels >= 6) {
       ctx.strokeStyle = 'rgba(255, 255, 255, 0.25)';
@@ -271,12 +269,8 @@
     drawPreview(view);
   }
 
-  // Records of segments I0 ... I1 by J0 ... J1, 16 bytes each, row by row.
-  function storeRecords({i0, i1, j0, j1, bytes}) {
-    let at = 0;
-    for (let i = i0; i <= i1; ++i) {
-      for (let j = j0; j <= j1; ++j, at += 16) records.set(`${i},${j}`, L.parseRecord(bytes.subarray(at, at + 16)));
-    }
+  function storeRecords(block) {
+    L.eachRecord(block, (i, j, record) => records.set(`${i},${j}`, record));
   }
 
   function requestRecords(top, bottom, left, right) {
@@ -516,20 +510,13 @@
     const goal = {...state.goal};
     ask('path', query).then((result) => {
       state.path = result;
-      const steps = result.cells.length / 2 - 1;
-      let smoothed = 0;
-      for (let k = 2; k < result.corners.length; k += 2) {
-        smoothed += Math.hypot(result.corners[k] - result.corners[k - 2], result.corners[k + 1] - result.corners[k - 1]);
-      }
-      const end = [result.cells[result.cells.length - 2], result.cells[result.cells.length - 1]];
-      const toward = end[0] === goal.row && end[1] === goal.column ? '' : `; the goal cannot be reached: to the nearest cell reached, (${end.join(', ')})`;
-      updatePathPanel(`${steps} steps, ${result.corners.length / 2} corners, ${smoothed.toFixed(1)} cells long smoothed; found in ${result.milliseconds.toFixed(1)} ms${toward}`);
+      const {steps, end, text} = L.pathSummary(result, goal);
+      updatePathPanel(text);
       redraw();
       if (!pathAsked) {
         return ask('shortest', {row0: query.row0, column0: query.column0, row1: end[0], column1: end[1]}).then((exact) => {
           if (state.path !== result) return;
-          const ratio = exact.steps > 0 ? (steps / exact.steps).toFixed(3) : '1.000';
-          updatePathPanel(`${$('path-facts').textContent}; the shortest ${exact.steps} steps (${ratio}), exact search ${exact.milliseconds.toFixed(0)} ms`);
+          updatePathPanel(`${$('path-facts').textContent}${L.shortestSummary(steps, exact)}`);
         });
       }
       return null;
@@ -727,15 +714,7 @@
 
   // A fill reaches as far as the view shows, at most 4096 x 4096 cells about the cell.
   function fillAt(cell) {
-    const view = state.view, side = state.map.cellsPerSide;
-    const clamp = (value) => Math.min(side, Math.max(0, Math.floor(value)));
-    let top = clamp(view.row), left = clamp(view.column);
-    let bottom = clamp(view.row + overlay.clientHeight * view.scale + 1), right = clamp(view.column + overlay.clientWidth * view.scale + 1);
-    top = Math.max(top, cell.row - 2048);
-    left = Math.max(left, cell.column - 2048);
-    bottom = Math.min(bottom, cell.row + 2048);
-    right = Math.min(right, cell.column + 2048);
-    const window = {row: top, column: left, rows: bottom - top, columns: right - left};
+    const window = L.fillWindow(state.view, overlay.clientWidth, overlay.clientHeight, cell, state.map.cellsPerSide);
     ask('beginStroke')
       .then(() => askEdit('fill', {row: cell.row, column: cell.column, blocked: state.blocking, window}))
       .then(() => ask('endStroke'))

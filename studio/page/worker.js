@@ -139,9 +139,7 @@ function files({name}) {
 function segmentRegions(i, j, regionsPointer, recordPointer) {
   checked(core._varnholt_segment_regions(map, i, j, regionsPointer));
   checked(core._varnholt_segment_record(map, i, j, recordPointer));
-  const mask = core.HEAPU8[recordPointer + 12];
-  let kept = 0;
-  for (let area = 1; area <= 4; ++area) kept += (mask >> (area + 3)) & 1;
+  const kept = VarnholtLogic.keptAreas(core.HEAPU8.subarray(recordPointer, recordPointer + VarnholtLogic.kRecordBytes));
   return {regions: new Uint16Array(core.HEAPU8.buffer, regionsPointer, 4096), kept};
 }
 
