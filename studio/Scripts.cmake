@@ -6,5 +6,8 @@
 
 # Both the page and the worker hold the logic.
 set(VarnholtStudioLogic logic.js)
-set(VarnholtStudioWorker worker.js)
+# The worker: the library's calls first, then the map, what it draws, its edits, paths and survey,
+# and last the table of requests that reaches them all.
+set(VarnholtStudioWorker worker/library.js worker/map.js worker/tiles.js worker/edits.js worker/paths.js
+    worker/survey.js worker/requests.js)
 set(VarnholtStudioPage studio.js)
