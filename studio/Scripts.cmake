@@ -10,4 +10,9 @@ set(VarnholtStudioLogic logic.js)
 # and last the table of requests that reaches them all.
 set(VarnholtStudioWorker worker/library.js worker/map.js worker/tiles.js worker/edits.js worker/paths.js
     worker/survey.js worker/requests.js)
-set(VarnholtStudioPage studio.js)
+# The page: what the others report through and ask the worker with, the map and the view, what is
+# drawn, the panels, path, tools and edits, the pointer and keys, opening and saving, automation,
+# and last main.js, which starts them.
+set(VarnholtStudioPage studio/status.js studio/requests.js studio/map.js studio/view.js studio/tiles.js
+    studio/overlay.js studio/panels.js studio/paths.js studio/tools.js studio/edits.js studio/pointer.js
+    studio/keys.js studio/files.js studio/automation.js studio/main.js)
