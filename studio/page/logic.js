@@ -1,7 +1,7 @@
 // The studio's own logic, apart from the page and the library: where the view stands and which
-// tiles it shows, what a segment's waypoint record says, the colours of the cells, brushes,
-// fills and the history of strokes. The page and its worker both hold this script; the tests run
-// it under Node.
+// tiles and segments it shows, what a segment's waypoint record says, the colours of the cells,
+// brushes, fills, what is said of a path, and the history of strokes. The page and its worker
+// both hold this script; the tests run it under Node.
 'use strict';
 
 const VarnholtLogic = (() => {
@@ -79,6 +79,17 @@ const VarnholtLogic = (() => {
     return first(tile.row) <= i1 && last(tile.row) >= i0 && first(tile.column) <= j1 && last(tile.column) >= j0;
   }
 
+  // The segments the canvas (Width x Height pixels) shows, at least in part: rows Top ... Bottom
+  // by columns Left ... Right, none where the view lies wholly past the map.
+  function segmentsInView(view, width, height, segmentsPerSide) {
+    const k = kSegmentSide, last = segmentsPerSide - 1;
+    return {
+      top: Math.max(0, Math.floor(view.row / k)), left: Math.max(0, Math.floor(view.column / k)),
+      bottom: Math.min(last, Math.floor((view.row + height * view.scale) / k)),
+      right: Math.min(last, Math.floor((view.column + width * view.scale) / k)),
+    };
+  }
+
   // ---- What the cells show ----
 
   // Kept areas 1 to 4 in four hues, each in two shades by segment, so that the same area number
@@ -111,18 +122,35 @@ const VarnholtLogic = (() => {
 
   // ---- Waypoint records ----
 
+  // A segment's record as the waypoint map stores it: down links in bytes 0 and 1, right links in
+  // 2 and 3, a column and row per kept area from byte 4, the area mask in byte 12 (area A at bit
+  // A + 3), three zero bytes. The page and the worker read records here and nowhere else, so that
+  // the layout is written down once.
+  const kRecordBytes = 16;
+  const kRecordDown = 0, kRecordRight = 2, kRecordPoints = 4, kRecordMask = 12;
+
+  function hasArea(bytes, area) {
+    return ((bytes[kRecordMask] >> (area + 3)) & 1) === 1;
+  }
+
+  // How many kept areas the record holds: a segment's regions 0 to that less one are its kept
+  // areas, the rest erased.
+  function keptAreas(bytes) {
+    let kept = 0;
+    for (let area = 1; area <= 4; ++area) kept += hasArea(bytes, area) ? 1 : 0;
+    return kept;
+  }
+
   // A segment's 16-byte record: the kept areas (from the mask), each one's waypoint as a cell of
   // the segment, and its links: [area, area of the segment below or to the right].
   function parseRecord(bytes) {
-    const mask = bytes[12];
     const areas = [];
     for (let area = 1; area <= 4; ++area) {
-      if ((mask >> (area + 3)) & 1) {
-        areas.push({area, column: bytes[4 + 2 * (area - 1)], row: bytes[5 + 2 * (area - 1)]});
-      }
+      const point = kRecordPoints + 2 * (area - 1);
+      if (hasArea(bytes, area)) areas.push({area, column: bytes[point], row: bytes[point + 1]});
     }
-    const links = (low, high) => {
-      const word = low | (high << 8);
+    const links = (at) => {
+      const word = bytes[at] | (bytes[at + 1] << 8);
       const found = [];
       for (let a = 1; a <= 4; ++a) {
         for (let b = 1; b <= 4; ++b) {
@@ -131,7 +159,16 @@ const VarnholtLogic = (() => {
       }
       return found;
     };
-    return {areas, down: links(bytes[0], bytes[1]), right: links(bytes[2], bytes[3])};
+    return {areas, down: links(kRecordDown), right: links(kRecordRight)};
+  }
+
+  // The records of segments I0 ... I1 by J0 ... J1, as the worker sends them (row by row, one
+  // after another in Bytes): Use(i, j, record) for each.
+  function eachRecord({i0, i1, j0, j1, bytes}, use) {
+    let at = 0;
+    for (let i = i0; i <= i1; ++i) {
+      for (let j = j0; j <= j1; ++j, at += kRecordBytes) use(i, j, parseRecord(bytes.subarray(at, at + kRecordBytes)));
+    }
   }
 
   function recordText(record) {
@@ -172,6 +209,17 @@ const VarnholtLogic = (() => {
     return {row: top, column: left, rows: bottom - top + 1, columns: right - left + 1};
   }
 
+  // The window a fill from Cell reaches: as far as the view shows on a canvas of Width x Height
+  // pixels, within the map, and at most 4096 x 4096 cells about the cell, so that a fill on a large
+  // map asks for a bounded number of cells. {row, column, rows, columns}, as brushRect.
+  function fillWindow(view, width, height, cell, cellsPerSide) {
+    const clamp = (value) => Math.min(cellsPerSide, Math.max(0, Math.floor(value)));
+    const top = Math.max(clamp(view.row), cell.row - 2048), left = Math.max(clamp(view.column), cell.column - 2048);
+    const bottom = Math.min(clamp(view.row + height * view.scale + 1), cell.row + 2048);
+    const right = Math.min(clamp(view.column + width * view.scale + 1), cell.column + 2048);
+    return {row: top, column: left, rows: bottom - top, columns: right - left};
+  }
+
   // The cells 4-connected to (row, column) that are as it is, within a window of cells (one byte
   // each, row by row, 0 open): the window's bytes with those cells set to Blocked, and how many.
   function floodFill(cells, rows, columns, row, column, blocked) {
@@ -198,6 +246,27 @@ const VarnholtLogic = (() => {
       visit(c + 1 < columns, at + 1);
     }
     return {cells: result, count};
+  }
+
+  // ---- Paths ----
+
+  // What the path panel says of a path found toward Goal: its steps, corners and length smoothed,
+  // the time taken, and where it ends when the goal cannot be reached. Cells and corners come as
+  // row, column pairs, as the worker sends them; End is the path's last cell.
+  function pathSummary({cells, corners, milliseconds}, goal) {
+    const steps = cells.length / 2 - 1;
+    let smoothed = 0;
+    for (let k = 2; k < corners.length; k += 2) smoothed += Math.hypot(corners[k] - corners[k - 2], corners[k + 1] - corners[k - 1]);
+    const end = [cells[cells.length - 2], cells[cells.length - 1]];
+    const toward = end[0] === goal.row && end[1] === goal.column ? '' : `; the goal cannot be reached: to the nearest cell reached, (${end.join(', ')})`;
+    return {steps, end, text: `${steps} steps, ${corners.length / 2} corners, ${smoothed.toFixed(1)} cells long smoothed; found in ${milliseconds.toFixed(1)} ms${toward}`};
+  }
+
+  // What the panel adds once the exact search between the same ends is in: its steps, and the
+  // path's steps over them.
+  function shortestSummary(steps, exact) {
+    const ratio = exact.steps > 0 ? (steps / exact.steps).toFixed(3) : '1.000';
+    return `; the shortest ${exact.steps} steps (${ratio}), exact search ${exact.milliseconds.toFixed(0)} ms`;
   }
 
   // ---- History ----
@@ -244,10 +313,10 @@ const VarnholtLogic = (() => {
   }
 
   return {
-    kSegmentSide, kTilePixels, kMinLevel, kMaxLevel,
-    fitView, cellAt, pixelOf, zoomAbout, panBy, levelOf, tileCells, visibleTiles, tileKey, tileTouches,
-    cellColour, segmentShade, parseRecord, recordText,
-    brushRect, strokeCells, rectBetween, floodFill, History,
+    kSegmentSide, kTilePixels, kMinLevel, kMaxLevel, kRecordBytes,
+    fitView, cellAt, pixelOf, zoomAbout, panBy, levelOf, tileCells, visibleTiles, tileKey, tileTouches, segmentsInView,
+    cellColour, segmentShade, keptAreas, parseRecord, eachRecord, recordText,
+    brushRect, strokeCells, rectBetween, fillWindow, floodFill, pathSummary, shortestSummary, History,
   };
 })();
 

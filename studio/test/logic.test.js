@@ -186,3 +186,67 @@ test('the history forgets its oldest strokes past its budget, never the last', (
   big.record([change(100)]);
   assert.ok(big.canUndo());
 });
+
+test('the segments in view are those of the cells the canvas shows, on the map', () => {
+  const segmentsPerSide = 32, cellsPerSide = segmentsPerSide * L.kSegmentSide;
+  for (const view of [{scale: 0.5, row: 100.5, column: -40}, {scale: 3, row: 1500, column: 1700}, {scale: 40, row: -9000, column: 0}]) {
+    const width = 640, height = 360;
+    const range = L.segmentsInView(view, width, height, segmentsPerSide);
+    const seen = new Set();
+    const step = view.scale >= 8 ? 1 : 4;  // never a segment's width between two pixels looked at
+    for (let y = 0; y <= height; y += step) {
+      for (let x = 0; x <= width; x += step) {
+        const cell = L.cellAt(view, x, y);
+        if (cell.row < 0 || cell.column < 0 || cell.row >= cellsPerSide || cell.column >= cellsPerSide) continue;
+        const i = Math.floor(cell.row / L.kSegmentSide), j = Math.floor(cell.column / L.kSegmentSide);
+        assert.ok(i >= range.top && i <= range.bottom && j >= range.left && j <= range.right, `segment (${i}, ${j}) at (${x}, ${y})`);
+        seen.add(`${i},${j}`);
+      }
+    }
+    // And no wider: its corner segments are shown.
+    assert.ok(seen.has(`${range.top},${range.left}`) && seen.has(`${range.bottom},${range.right}`), JSON.stringify(range));
+  }
+  const past = L.segmentsInView({scale: 1, row: 5000, column: 0}, 100, 100, 8);
+  assert.ok(past.top > past.bottom);
+});
+
+test('a fill reaches the cells in view about the cell clicked, on the map, at most 2048 cells each way', () => {
+  const side = 16384;
+  const near = L.fillWindow({scale: 0.5, row: -20, column: 100}, 800, 600, {row: 10, column: 300}, side);
+  assert.deepEqual(near, {row: 0, column: 100, rows: 281, columns: 401});
+  const far = L.fillWindow({scale: 16, row: 0, column: 0}, 1000, 1000, {row: 9000, column: 100}, side);
+  assert.deepEqual(far, {row: 9000 - 2048, column: 0, rows: 4096, columns: 2148});
+  const edge = L.fillWindow({scale: 4, row: 16000, column: 16000}, 500, 500, {row: 16383, column: 16383}, side);
+  assert.equal(edge.row + edge.rows, side);
+  assert.equal(edge.column + edge.columns, side);
+});
+
+test('a block of records reads record by record, and the kept areas are the mask\'s', () => {
+  const bytes = new Uint8Array(L.kRecordBytes * 6);  // segments (3 ... 4) by (7 ... 9)
+  for (let k = 0; k < 6; ++k) {
+    bytes[k * L.kRecordBytes + 12] = (k << 4) & 0xf0;   // areas as the bits of k
+    bytes[k * L.kRecordBytes + 4] = k;                  // area 1's column, where it is kept
+  }
+  const seen = [];
+  L.eachRecord({i0: 3, i1: 4, j0: 7, j1: 9, bytes}, (i, j, record) => seen.push([i, j, record]));
+  assert.deepEqual(seen.map(([i, j]) => [i, j]), [[3, 7], [3, 8], [3, 9], [4, 7], [4, 8], [4, 9]]);
+  assert.deepEqual(seen.map(([, , record]) => record.areas.map((a) => a.area)), [[], [1], [2], [1, 2], [3], [1, 3]]);
+  assert.deepEqual(seen[5][2].areas[0], {area: 1, column: 5, row: 0});
+  for (let mask = 0; mask < 256; ++mask) {
+    const record = new Uint8Array(L.kRecordBytes);
+    record[12] = mask;
+    assert.equal(L.keptAreas(record), L.parseRecord(record).areas.length, `mask ${mask}`);
+  }
+});
+
+test('a path is told by its steps, corners and smoothed length, and where it ends short of the goal', () => {
+  const cells = Int32Array.from([0, 0, 0, 1, 0, 2, 1, 2, 2, 2, 3, 2, 4, 2]);
+  const corners = Int32Array.from([0, 0, 0, 2, 4, 2]);
+  const reached = L.pathSummary({cells, corners, milliseconds: 1.26}, {row: 4, column: 2});
+  assert.equal(reached.text, '6 steps, 3 corners, 6.0 cells long smoothed; found in 1.3 ms');
+  assert.deepEqual([reached.steps, reached.end], [6, [4, 2]]);
+  const short = L.pathSummary({cells, corners: Int32Array.from([0, 0, 4, 2]), milliseconds: 0}, {row: 9, column: 2});
+  assert.equal(short.text, '6 steps, 2 corners, 4.5 cells long smoothed; found in 0.0 ms; the goal cannot be reached: to the nearest cell reached, (4, 2)');
+  assert.equal(L.shortestSummary(6, {steps: 4, milliseconds: 12.5}), '; the shortest 4 steps (1.500), exact search 13 ms');
+  assert.equal(L.shortestSummary(0, {steps: 0, milliseconds: 0.2}), '; the shortest 0 steps (1.000), exact search 0 ms');
+});

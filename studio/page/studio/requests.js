@@ -1,0 +1,43 @@
+// Messages to the worker, which holds the map: each request is answered by a promise. The rest of
+// the page sees only ask() and whether an answer is still owed, never the worker itself or how
+// its answers are matched to their requests.
+'use strict';
+
+const StudioRequests = (() => {
+  const pending = new Map();
+  let nextRequest = 1;
+  let worker = null;
+  let onQuiet = () => {};
+
+  // The worker is the logic and the worker's own scripts, which the page holds as text. Quiet is
+  // called whenever the last answer owed comes in.
+  function start(quiet) {
+    onQuiet = quiet;
+    const text = (id) => document.getElementById(id).textContent;
+    worker = new Worker(URL.createObjectURL(new Blob([text('logic-source'), text('worker-source')], {type: 'text/javascript'})));
+    worker.onmessage = answered;
+    worker.onerror = (event) => StudioStatus.showError(`The studio's worker stopped: ${event.message}`);
+  }
+
+  function ask(operation, argument, transfer = []) {
+    return new Promise((resolve, reject) => {
+      const id = nextRequest++;
+      pending.set(id, {resolve, reject});
+      worker.postMessage({id, operation, argument}, transfer);
+    });
+  }
+
+  function answered(event) {
+    const {id, ok, result, error} = event.data;
+    const waiting = pending.get(id);
+    pending.delete(id);
+    if (ok) waiting.resolve(result); else waiting.reject(new Error(error));
+    if (pending.size === 0) onQuiet();
+  }
+
+  function busy() {
+    return pending.size > 0;
+  }
+
+  return {start, ask, busy};
+})();
