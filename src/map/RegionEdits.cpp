@@ -186,6 +186,10 @@ void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Column
   // segments above and to the left.
   Connectivity->MakeStale(Block.Top > 0 ? Block.Top - 1 : 0, Block.Bottom,
                           Block.Left > 0 ? Block.Left - 1 : 0, Block.Last);
+  // What queries worked out of a segment holds for its cells and its borders: the ring about the
+  // block shares borders with it.
+  Cached.Drop(N, Block.Top > 0 ? Block.Top - 1 : 0, std::min(Block.Bottom + 1, N - 1),
+              Block.Left > 0 ? Block.Left - 1 : 0, std::min(Block.Last + 1, N - 1));
   for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
     for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
       Store.SetRows(std::size_t{I} * N + J, After[Block.IndexOf(I, J)]);

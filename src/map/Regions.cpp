@@ -51,21 +51,12 @@ TRegionMap TRegionBuilder::Finish(TLevel0Records Cells, TWaypointSegments Record
   Map.Regions.Finish();
   Map.Store = TCellStore(std::move(Cells), State->Borders.SegmentsPerSide());
   Map.WaypointRecords = std::move(Records);
+  Map.Cached = TSegmentCache(Map.Store.Segments());
   Map.Connectivity->Update(Map.Regions, Map.Store.SegmentsPerSide());
   return std::move(Map);
 }
 
 namespace {
-
-// The kept area, 0 ... 3, that holds the cell, -1 where none does; Masks get the kept areas.
-int KeptAreaAt(const TSegmentRows& Blocked, int Cell, TAreaMasks& Masks) {
-  LabelAreaMasks(Blocked, Masks);
-  const auto Row = static_cast<std::size_t>(Cell / kSegmentSide);
-  for (int A = 0; A < Masks.Count; ++A) {
-    if ((Masks.Rows[static_cast<std::size_t>(A)][Row] >> (Cell % kSegmentSide) & 1) != 0) return A;
-  }
-  return -1;
-}
 
 // Marks Region on every cell of row R that is in Cells.
 void MarkCells(std::span<std::uint16_t, 4096> Regions, std::size_t R, std::uint64_t Cells,
@@ -76,13 +67,37 @@ void MarkCells(std::span<std::uint16_t, 4096> Regions, std::size_t R, std::uint6
   }
 }
 
+// A segment's kept areas, as queries of single cells keep them.
+struct TCachedAreas final : TCached {
+  TAreaMasks Masks;
+  std::size_t Bytes() const override { return sizeof(*this); }
+};
+
+// The kept area, 0 ... 3, that holds the open cell, -1 where none does.
+int KeptAreaIn(const TAreaMasks& Masks, int Cell) {
+  const auto Row = static_cast<std::size_t>(Cell / kSegmentSide);
+  for (int A = 0; A < Masks.Count; ++A) {
+    if ((Masks.Rows[static_cast<std::size_t>(A)][Row] >> (Cell % kSegmentSide) & 1) != 0) return A;
+  }
+  return -1;
+}
+
 }  // namespace
 
 int AreaOf(const TRegionMap& Map, TCell Cell) {
   if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
   const TSegmentCell At = Map.Cells().Locate(Cell);
-  TAreaMasks Masks;
-  return KeptAreaAt(Map.Cells().Rows(At.Segment), At.Cell, Masks) + 1;
+  {
+    std::unique_lock<std::mutex> Guard;
+    if (const TCached* Found = Map.Cache().Peek(TSegmentCache::kAreas, At.Segment, Guard)) {
+      return KeptAreaIn(static_cast<const TCachedAreas*>(Found)->Masks, At.Cell) + 1;
+    }
+  }
+  // Engines ask for the area of every unit, every frame: a segment is labelled once.
+  auto Made = std::make_shared<TCachedAreas>();
+  LabelAreaMasks(Map.Cells().Rows(At.Segment), Made->Masks);
+  Map.Cache().Keep(TSegmentCache::kAreas, At.Segment, Made);
+  return KeptAreaIn(Made->Masks, At.Cell) + 1;
 }
 
 int SegmentAreas(const TRegionMap& Map, std::size_t K, std::span<std::uint8_t, 4096> Areas) {
@@ -119,7 +134,8 @@ std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const TSegmentCell At = Map.Cells().Locate(Cell);
   const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
   TAreaMasks Masks;
-  const int Kept = KeptAreaAt(Blocked, At.Cell, Masks);
+  LabelAreaMasks(Blocked, Masks);
+  const int Kept = KeptAreaIn(Masks, At.Cell);
   if (Kept >= 0) return static_cast<std::uint16_t>(Kept);
   const auto Erased = std::make_unique<TComponents>();
   Erased->Label(ErasedCells(Blocked, Masks));

@@ -15,6 +15,7 @@
 #include "map/CellStore.h"
 #include "map/Connectivity.h"
 #include "map/RegionTable.h"
+#include "map/SegmentCache.h"
 #include "map/SegmentRegions.h"
 
 namespace varnholt {
@@ -37,6 +38,8 @@ class TRegionMap {
     WorkOutConnectivity();
     return Connectivity->ComponentOf(K, Region);
   }
+  // What queries work out per segment on first use, dropped for the segments an edit touches.
+  const TSegmentCache& Cache() const { return Cached; }
   // What connects, worked out now rather than by the next call that needs it.
   void WorkOutConnectivity() const { Connectivity->Update(Regions, Store.SegmentsPerSide()); }
 
@@ -54,6 +57,7 @@ class TRegionMap {
   TRegionTable Regions;
   TWaypointSegments WaypointRecords;
   std::unique_ptr<TConnectivity> Connectivity;
+  TSegmentCache Cached;
 };
 
 // Builds the regions one segment at a time, in grid order, from the converter's analysis of

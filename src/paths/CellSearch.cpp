@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "paths/RowBits.h"
+
 namespace varnholt {
 namespace {
 
@@ -26,22 +28,6 @@ constexpr TStep StepOf(int Direction) {
           Direction == kLeft    ? -1
           : Direction == kRight ? 1
                                 : 0};
-}
-
-// Every cell of Domain that a run of Domain's cells leads to from a seed towards higher bits
-// (right): the carry of adding the seeds runs up to the end of each run. Subsequent seeds in a
-// run leave a gap in the carry, which the seeds themselves fill.
-std::uint64_t FillRight(std::uint64_t Seeds, std::uint64_t Domain) {
-  return (((Domain + Seeds) ^ Domain) | Seeds) & Domain;
-}
-
-// The same towards lower bits (left), by doubling steps within runs.
-std::uint64_t FillLeft(std::uint64_t Seeds, std::uint64_t Domain) {
-  for (int Shift = 1; Shift < 64; Shift *= 2) {
-    Seeds |= (Seeds >> Shift) & Domain;
-    Domain &= Domain >> Shift;
-  }
-  return Seeds;
 }
 
 // The bits of the columns below (or above) Column of a segment, Column counted from its first

@@ -9,6 +9,7 @@
 
 #include "analysis/KeyTable.h"
 #include "paths/CellSearch.h"
+#include "paths/Nearest.h"
 
 namespace varnholt {
 namespace {
@@ -262,62 +263,6 @@ TKeyTable CorridorOf(const TCellStore& Cells, const std::vector<TNode>& Regions)
   return Corridor;
 }
 
-// Which cells the start's component holds, segment by segment as the search comes to them.
-class TComponentCells {
- public:
-  TComponentCells(const TRegionMap& Regions, TCell Start)
-      : Map(Regions), Component(ComponentOf(Regions, NodeAt(Regions, Start))) {}
-  bool Holds(TCell Cell) {
-    const TSegmentCell At = Map.Cells().Locate(Cell);
-    const std::uint32_t Number = Seen.Add(At.Segment);
-    if (Number == Segments.size()) {
-      Segments.emplace_back();
-      SegmentRegions(Map, At.Segment, Segments.back());
-    }
-    const std::uint16_t Region = Segments[Number][static_cast<std::size_t>(At.Cell)];
-    return Region != kNoRegion && Map.ComponentOf(At.Segment, Region) == Component;
-  }
-
- private:
-  const TRegionMap& Map;
-  std::uint64_t Component;
-  TKeyTable Seen;
-  std::vector<std::array<std::uint16_t, kSegmentSide * kSegmentSide>> Segments;
-};
-
-// The cell of the start's component nearest Goal: the squares of cells around Goal, one ring
-// after another, until no cell further out can be nearer than the nearest found.
-TCell NearestConnected(const TRegionMap& Map, TCell Start, TCell Goal) {
-  TComponentCells Component(Map, Start);
-  const auto Side = static_cast<std::int64_t>(Map.Cells().CellsPerSide());
-  std::int64_t Best = INT64_MAX;
-  TCell Found = Start;
-  const auto Consider = [&](std::int64_t Row, std::int64_t Column) {
-    if (Row < 0 || Column < 0 || Row >= Side || Column >= Side) return;
-    const std::int64_t Squared =
-        (Row - Goal.Row) * (Row - Goal.Row) + (Column - Goal.Column) * (Column - Goal.Column);
-    const TCell Cell{static_cast<std::int32_t>(Row), static_cast<std::int32_t>(Column)};
-    if (Squared > Best ||
-        (Squared == Best && (Row > Found.Row || (Row == Found.Row && Column > Found.Column)))) {
-      return;
-    }
-    if (!Map.Cells().IsOpen(Cell) || !Component.Holds(Cell)) return;
-    Best = Squared;
-    Found = Cell;
-  };
-  for (std::int64_t Ring = 0; Ring * Ring <= Best && Ring <= Side; ++Ring) {
-    for (std::int64_t K = -Ring; K <= Ring; ++K) {
-      Consider(Goal.Row - Ring, Goal.Column + K);
-      if (Ring > 0) Consider(Goal.Row + Ring, Goal.Column + K);
-      if (K > -Ring && K < Ring) {
-        Consider(Goal.Row + K, Goal.Column - Ring);
-        Consider(Goal.Row + K, Goal.Column + Ring);
-      }
-    }
-  }
-  return Found;
-}
-
 }  // namespace
 
 bool AreConnected(const TRegionMap& Map, TCell Start, TCell Goal) {
@@ -345,7 +290,7 @@ std::vector<TCell> FindPathToward(const TRegionMap& Map, TCell Start, TCell Goal
     throw Exception(VARNHOLT_ERROR_ARGUMENT, "Cell outside the map: " + CellText(Goal));
   }
   if (Map.Cells().IsOpen(Goal) && AreConnected(Map, Start, Goal)) return FindPath(Map, Start, Goal);
-  return FindPath(Map, Start, NearestConnected(Map, Start, Goal));
+  return FindPath(Map, Start, NearestCellOf(Map, Start, Goal));
 }
 
 std::int64_t ShortestPathLength(const TRegionMap& Map, TCell Start, TCell Goal) {
