@@ -24,6 +24,13 @@
  * and varnholt_close must not run while another call uses the map: queries and edits on one map
  * are not concurrent.
  *
+ * Memory. A map holds its cells as the file stores them (about one bit per cell of a segment that
+ * is not all open or all blocked), its regions and waypoint records, and what queries of single
+ * cells work out per segment the first time they ask (a segment's kept areas, about 2 KB):
+ * varnholt_area_of, varnholt_connected and the ends of a path. That cache takes at most 48 MB a
+ * map, beyond which the entries kept longest are dropped; an edit drops those of the segments it
+ * touches and of those beside them. Threads that ask at once share it safely.
+ *
  * The process. The library never prints, never reads the command line or the environment,
  * installs no signal handler and keeps no state beyond the failure of the last call on each
  * thread. While it puts files in place (varnholt_save, varnholt_convert, varnholt_replace_file)
@@ -162,8 +169,9 @@ VARNHOLT_API int varnholt_get_cells(const varnholt_map* map, int32_t row, int32_
                                     int32_t rows, int32_t columns, uint8_t* blocked);
 
 /* The kept area (1 to 4) of the cell within its segment; 0 for a blocked cell or a cell of an
- * erased area; -1 outside the map (varnholt_error() unchanged). Labels the cell's segment: about
- * a microsecond. */
+ * erased area; -1 outside the map (varnholt_error() unchanged). The first call in a segment
+ * labels it, a few microseconds, and the map keeps its areas (see Memory above): a call is then a
+ * lookup of some 30 nanoseconds. */
 VARNHOLT_API int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t column);
 
 /* The area map of segment (segment_row, segment_column): 4096 bytes, cell (r, c) at r * 64 + c,
@@ -232,8 +240,8 @@ VARNHOLT_API int varnholt_survey_map(const varnholt_map* map, varnholt_survey* s
 
 /* 1 when the grid connects the two open cells, 0 when it does not; -1 with
  * VARNHOLT_ERROR_ARGUMENT ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a
- * cell outside the map or blocked. Known since the map was analysed: it costs a labelling of the
- * two cells' segments. */
+ * cell outside the map or blocked. Known since the map was analysed: it costs two lookups of the
+ * cells' kept areas (a cell of an erased area labels those of its segment). */
 VARNHOLT_API int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0,
                                     int32_t row1, int32_t column1);
 
@@ -251,8 +259,11 @@ VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, i
 /* As varnholt_find_path, but when the goal is blocked or the grid does not connect it to the start,
  * the path goes to the open cell connected to the start that lies nearest the goal (by the
  * distance between cell centres; of equal ones, the smallest row, then the smallest column): a
- * click on a wall or on an island gets the way as near as the ground allows. Its cost grows with
- * the path and with the ground between that cell and the goal, never with the map. -1 with
+ * click on a wall or on an island gets the way as near as the ground allows. That cell is found
+ * from the segments and regions the map knows, before any cell is looked at: a small component's
+ * own segments, or rings of segments about the goal, skipping those where the start's component
+ * has no region; so the cost grows with the path and with the segments between that cell and the
+ * goal, never with the map. -1 with
  * VARNHOLT_ERROR_ARGUMENT only for a start outside the map or blocked, or a goal outside the map;
  * never 0. */
 VARNHOLT_API int64_t varnholt_find_path_toward(const varnholt_map* map, int32_t row0,
