@@ -290,6 +290,54 @@ VARNHOLT_API int64_t varnholt_smooth_path(const varnholt_map* map, const int32_t
 VARNHOLT_API int64_t varnholt_shortest_path_cells(const varnholt_map* map, int32_t row0,
                                                   int32_t column0, int32_t row1, int32_t column1);
 
+/* ---- Fields toward a goal, for many units ---- */
+
+/* A field toward one goal cell of a map, for the units of an engine that all head there. */
+typedef struct varnholt_field varnholt_field;
+
+/* A field toward one open goal cell of the map: for every open cell the grid connects to the goal,
+ * the distance in 4-adjacent steps and the next cell of a shortest path. It is worked out as cells
+ * ask, a segment at a time nearest the goal first: a cell's segment once every segment between it
+ * and the goal is, never the whole map at once. Its distances are exact, so a unit that follows
+ * varnholt_field_next walks a shortest path. NULL with VARNHOLT_ERROR_ARGUMENT ("Cell outside the
+ * map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a goal outside the map or blocked.
+ *
+ * Every function below answers a cell outside the map or blocked with -1 and
+ * VARNHOLT_ERROR_ARGUMENT. One field may be asked from several threads at once, beside the map's
+ * other queries; what one thread works out is published safely to the others, which wait for it
+ * where they need it.
+ *
+ * A field follows its map: after varnholt_set_cells it answers as a field made afresh on the
+ * edited map would. The edit keeps the segments all of whose cells are nearer the goal than any
+ * cell the edit touched (no path through the edited cells can be shorter), and the rest is worked
+ * out again as cells ask. As for queries, the map is not edited while its fields are asked, and a
+ * field is closed before its map.
+ *
+ * Memory: a byte per cell of the segments worked out (two in a segment whose distances span 255
+ * steps or more, as in a maze's winding corridors), and about a kilobyte per segment for the
+ * distances across its borders. */
+VARNHOLT_API varnholt_field* varnholt_field_create(const varnholt_map* map, int32_t goal_row,
+                                                  int32_t goal_column);
+
+/* The next cell from (row, column) toward the goal in next[0] (row) and next[1] (column): 1 when
+ * there is one, 0 at the goal or where the grid does not connect the cell to the goal, -1 (with a
+ * status) for a cell outside the map or blocked, or next NULL. Of equal next cells, always the
+ * first of up, down, left and right. */
+VARNHOLT_API int varnholt_field_next(varnholt_field* field, int32_t row, int32_t column,
+                                     int32_t next[2]);
+
+/* Steps of a shortest path from (row, column) to the goal; -1 when the grid does not connect them,
+ * or, with a status, for a cell outside the map or blocked. */
+VARNHOLT_API int64_t varnholt_field_distance(varnholt_field* field, int32_t row, int32_t column);
+
+/* The path from (row, column) to the goal along the field, both included, with the conventions of
+ * varnholt_find_path (count of cells, capacity, 0 when not connected, -1 with a status). */
+VARNHOLT_API int64_t varnholt_field_path(varnholt_field* field, int32_t row, int32_t column,
+                                         int32_t* cells, int64_t capacity);
+
+/* Releases the field; NULL is allowed. */
+VARNHOLT_API void varnholt_field_close(varnholt_field* field);
+
 /* ---- Editing ---- */
 
 /* Sets the cells of the rectangle at (row, column), rows by columns, open (0) or blocked (any

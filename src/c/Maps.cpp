@@ -72,18 +72,6 @@ class TCountingWriter final : public TWriter {
   std::size_t Size = 0;
 };
 
-// Cells as row, column pairs, as many as Capacity allows; returns how many there are.
-std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::int64_t Capacity) {
-  const auto Written = static_cast<std::size_t>(
-      std::clamp<std::int64_t>(Capacity, 0, static_cast<std::int64_t>(Path.size())));
-  if (Written > 0) Needed(Cells, "cells");
-  for (std::size_t K = 0; K < Written; ++K) {
-    Cells[2 * K] = Path[K].Row;
-    Cells[2 * K + 1] = Path[K].Column;
-  }
-  return static_cast<std::int64_t>(Path.size());
-}
-
 std::size_t Room(std::int64_t Capacity) {
   return static_cast<std::size_t>(std::max<std::int64_t>(Capacity, 0));
 }

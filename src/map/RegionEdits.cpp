@@ -199,6 +199,7 @@ void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Column
     Regions.Replace(Segment.Segment, std::move(Segment.Regions));
     WaypointRecords.All()[Segment.Segment] = Segment.Record;
   }
+  Followers->Tell(Block.Top, Block.Bottom, Block.Left, Block.Last);
 }
 
 }  // namespace varnholt

@@ -14,6 +14,7 @@
 #include "format/SegUtils.h"
 #include "map/CellStore.h"
 #include "map/Connectivity.h"
+#include "map/EditFollowers.h"
 #include "map/RegionTable.h"
 #include "map/SegmentCache.h"
 #include "map/SegmentRegions.h"
@@ -40,6 +41,10 @@ class TRegionMap {
   }
   // What queries work out per segment on first use, dropped for the segments an edit touches.
   const TSegmentCache& Cache() const { return Cached; }
+  // Work of its own over the map's cells that is to follow its edits; it must stop following
+  // before it goes, and before the map does.
+  void Follow(TEditFollower* Follower) const { Followers->Add(Follower); }
+  void Unfollow(TEditFollower* Follower) const { Followers->Remove(Follower); }
   // What connects, worked out now rather than by the next call that needs it.
   void WorkOutConnectivity() const { Connectivity->Update(Regions, Store.SegmentsPerSide()); }
 
@@ -58,6 +63,7 @@ class TRegionMap {
   TWaypointSegments WaypointRecords;
   std::unique_ptr<TConnectivity> Connectivity;
   TSegmentCache Cached;
+  std::unique_ptr<TEditFollowers> Followers = std::make_unique<TEditFollowers>();
 };
 
 // Builds the regions one segment at a time, in grid order, from the converter's analysis of
