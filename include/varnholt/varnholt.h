@@ -317,7 +317,7 @@ typedef struct varnholt_field varnholt_field;
  * steps or more, as in a maze's winding corridors), and about a kilobyte per segment for the
  * distances across its borders. */
 VARNHOLT_API varnholt_field* varnholt_field_create(const varnholt_map* map, int32_t goal_row,
-                                                  int32_t goal_column);
+                                                   int32_t goal_column);
 
 /* The next cell from (row, column) toward the goal in next[0] (row) and next[1] (column): 1 when
  * there is one, 0 at the goal or where the grid does not connect the cell to the goal, -1 (with a
