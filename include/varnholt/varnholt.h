@@ -236,6 +236,26 @@ VARNHOLT_API int varnholt_survey_map(const varnholt_map* map, varnholt_survey* s
                                      varnholt_split* splits, int64_t capacity, int32_t* lost,
                                      int64_t lost_capacity);
 
+/* The kinds of change that can mend a split. */
+typedef enum varnholt_fix_kind {
+  VARNHOLT_FIX_OPEN = 0, /* cells to open, after which the kept areas join the split's parts */
+  VARNHOLT_FIX_BLOCK = 1 /* cells to block, after which the grid no longer joins the parts through
+                            erased areas, so the map says what the waypoint graph already says */
+} varnholt_fix_kind;
+
+/* Cells whose change mends split number index (in the order varnholt_survey_map lists them), of
+ * the kind asked: VARNHOLT_FIX_OPEN or VARNHOLT_FIX_BLOCK. Row, column pairs, with
+ * varnholt_find_path's count and capacity conventions; 0 when no fix of that kind is found; -1
+ * with VARNHOLT_ERROR_ARGUMENT for an index that names no split ("No such split: INDEX") or an
+ * unknown kind. Applied with varnholt_set_cells, a fix removes that split and makes no new one:
+ * each is tried on a copy of the split's ground before it is offered. To block, the fewest erased
+ * cells that part the parts (a minimum cut between each part and the rest); to open, for erased
+ * areas that touch several parts, the fewest blocked cells that join each to a kept area of its
+ * own segment, the cheapest first until every part is joined. Costs a survey of the map, and an
+ * analysis of the split's ground. */
+VARNHOLT_API int64_t varnholt_split_fix(const varnholt_map* map, int64_t index, int kind,
+                                        int32_t* cells, int64_t capacity);
+
 /* ---- Paths ---- */
 
 /* 1 when the grid connects the two open cells, 0 when it does not; -1 with

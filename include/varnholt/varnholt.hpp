@@ -189,6 +189,15 @@ class TMap {
     return Result;
   }
 
+  // varnholt_split_fix: the cells whose change, of Kind, mends split number Index; empty where
+  // none is found.
+  std::vector<TCell> SplitFix(std::int64_t Index, varnholt_fix_kind Kind) const {
+    return detail::Cells(
+        detail::Filled<std::int32_t>(64, 2, [&](std::int32_t* Cells, std::int64_t Room) {
+          return varnholt_split_fix(Map.get(), Index, Kind, Cells, Room);
+        }));
+  }
+
   // Throws Exception for a cell outside the map or blocked.
   bool Connected(TCell From, TCell To) const {
     return detail::Checked(

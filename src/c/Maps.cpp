@@ -8,6 +8,7 @@
 #include "c/Interface.h"
 #include "format/MapCheck.h"
 #include "format/Naming.h"
+#include "map/SplitFixes.h"
 #include "map/Survey.h"
 #include "paths/PathSearch.h"
 #include "paths/Smoothing.h"
@@ -184,6 +185,21 @@ int varnholt_survey_map(const varnholt_map* map, varnholt_survey* survey, varnho
         return 0;
       },
       -1);
+}
+
+int64_t varnholt_split_fix(const varnholt_map* map, int64_t index, int kind, int32_t* cells,
+                           int64_t capacity) {
+  return Guarded(
+      [&] {
+        if (kind != VARNHOLT_FIX_OPEN && kind != VARNHOLT_FIX_BLOCK)
+          FailArgument("Unknown kind of fix: " + std::to_string(kind));
+        const TRegionMap& Regions = map->Map.Regions;
+        if (index < 0 || index >= SurveyMap(Regions, 0, 0).Counts.split_components)
+          FailArgument("No such split: " + std::to_string(index));
+        const TFixKind Kind = kind == VARNHOLT_FIX_OPEN ? TFixKind::Open : TFixKind::Block;
+        return Copied(SplitFix(Regions, static_cast<std::size_t>(index), Kind), cells, capacity);
+      },
+      int64_t{-1});
 }
 
 int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0, int32_t row1,
