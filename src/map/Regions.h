@@ -82,6 +82,12 @@ class TRegionBuilder {
   std::unique_ptr<TState> State;
 };
 
+// The waypoint records an edit of the rectangle would give the segments whose records it changes
+// (those it touches, and those above and to the left of them), the map left as it is.
+std::vector<std::pair<std::size_t, TWaypointSegment>> RecordsAfter(
+    const TRegionMap& Map, TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+    std::span<const std::uint8_t> Blocked);
+
 // The kept area of the cell, 1 ... 4, or 0 for a blocked cell or a cell of an erased area.
 int AreaOf(const TRegionMap& Map, TCell Cell);
 // The kept areas of segment K as an area map, cell (r, c) at r * 64 + c, 0 for no area; returns

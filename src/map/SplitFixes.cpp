@@ -66,7 +66,6 @@ struct TSplitIndex {
     const std::uint32_t Number = Parts.Find(KeyOf(At));
     return Number == kMissing ? kMissing : PartOf[Number];
   }
-  bool IsErased(TRegionAt At) const { return Erased.Find(KeyOf(At)) != kMissing; }
 };
 
 // The cells of a region.
@@ -78,6 +77,56 @@ std::vector<TCell> CellsOf(const TRegionMap& Map, TLabels& Labels, TRegionAt At)
       Cells.push_back(Map.Cells().CellOf(At.Segment, Cell));
   }
   return Cells;
+}
+
+// The erased regions of the split that can join two parts: those in clusters of erased regions,
+// joined across segment borders, that touch two parts or more. Pockets that touch one part
+// cannot be on a way between two.
+std::vector<TRegionAt> BridgingErased(const TRegionMap& Map, const TSplitRegions& Split,
+                                      const TSplitIndex& Index) {
+  const std::size_t N = Map.Cells().SegmentsPerSide();
+  std::vector<std::uint32_t> Parent(Split.Erased.size());
+  std::iota(Parent.begin(), Parent.end(), 0u);
+  std::vector<std::vector<std::uint32_t>> Touched(Split.Erased.size());
+  const auto Meet = [&](std::size_t Own, TRegionAt Other) {
+    if (const std::uint32_t Erased = Index.Erased.Find(KeyOf(Other)); Erased != kMissing) {
+      JoinSets(Parent, static_cast<std::uint32_t>(Own), Erased);
+    } else if (const std::uint32_t Part = Index.PartAt(Other); Part != kMissing) {
+      Touched[Own].push_back(Part);
+    }
+  };
+  for (std::size_t E = 0; E < Split.Erased.size(); ++E) {
+    const auto [K, Region] = Split.Erased[E];
+    for (const TContact& C : Map.Of(K).Down) {
+      if (C.Own == Region) Meet(E, {K + N, C.Other});
+    }
+    for (const TContact& C : Map.Of(K).Right) {
+      if (C.Own == Region) Meet(E, {K + 1, C.Other});
+    }
+    if (HasSegmentBeside(K, N, kUp)) {
+      for (const TContact& C : Map.Of(K - N).Down) {
+        if (C.Other == Region) Meet(E, {K - N, C.Own});
+      }
+    }
+    if (HasSegmentBeside(K, N, kLeft)) {
+      for (const TContact& C : Map.Of(K - 1).Right) {
+        if (C.Other == Region) Meet(E, {K - 1, C.Own});
+      }
+    }
+  }
+  std::vector<std::vector<std::uint32_t>> Parts(Split.Erased.size());
+  for (std::size_t E = 0; E < Split.Erased.size(); ++E) {
+    std::vector<std::uint32_t>& Of = Parts[FindRoot(Parent, static_cast<std::uint32_t>(E))];
+    Of.insert(Of.end(), Touched[E].begin(), Touched[E].end());
+  }
+  std::vector<TRegionAt> Bridging;
+  for (std::size_t E = 0; E < Split.Erased.size(); ++E) {
+    std::vector<std::uint32_t>& Of = Parts[FindRoot(Parent, static_cast<std::uint32_t>(E))];
+    std::sort(Of.begin(), Of.end());
+    Of.erase(std::unique(Of.begin(), Of.end()), Of.end());
+    if (Of.size() >= 2) Bridging.push_back(Split.Erased[E]);
+  }
+  return Bridging;
 }
 
 // ---- Blocking: a minimum cut of erased cells ----
@@ -147,7 +196,7 @@ struct TErasedCells {
   std::vector<std::vector<std::uint32_t>> Parts;
 };
 
-TErasedCells ErasedCellsOf(const TRegionMap& Map, const TSplitRegions& Split,
+TErasedCells ErasedCellsOf(const TRegionMap& Map, const std::vector<TRegionAt>& Bridging,
                            const TSplitIndex& Index, TLabels& Labels) {
   TErasedCells Erased;
   TKeyTable Numbers;
@@ -155,7 +204,7 @@ TErasedCells ErasedCellsOf(const TRegionMap& Map, const TSplitRegions& Split,
   const auto CellKey = [&](TCell Cell) {
     return static_cast<std::uint64_t>(Cell.Row) * Side + static_cast<std::uint64_t>(Cell.Column);
   };
-  for (const TRegionAt At : Split.Erased) {
+  for (const TRegionAt At : Bridging) {
     for (const TCell Cell : CellsOf(Map, Labels, At)) {
       Numbers.Add(CellKey(Cell));
       Erased.Cells.push_back(Cell);
@@ -170,8 +219,8 @@ TErasedCells ErasedCellsOf(const TRegionMap& Map, const TSplitRegions& Split,
       if (!Map.Cells().IsInside(Next)) continue;
       const TRegionAt At = Labels.At(Next, Open);
       if (!Open) continue;
-      if (Index.IsErased(At)) {
-        Erased.Neighbours[K].push_back(Numbers.Find(CellKey(Next)));
+      if (const std::uint32_t Number = Numbers.Find(CellKey(Next)); Number != kMissing) {
+        Erased.Neighbours[K].push_back(Number);
       } else if (const std::uint32_t Part = Index.PartAt(At); Part != kMissing) {
         Erased.Parts[K].push_back(Part);
       }
@@ -209,7 +258,7 @@ std::vector<std::uint32_t> CutBetween(const TErasedCells& Erased, std::uint32_t 
 std::vector<TCell> BlockingCells(const TRegionMap& Map, const TSplitRegions& Split,
                                  TLabels& Labels) {
   const TSplitIndex Index(Split);
-  const TErasedCells Erased = ErasedCellsOf(Map, Split, Index, Labels);
+  const TErasedCells Erased = ErasedCellsOf(Map, BridgingErased(Map, Split, Index), Index, Labels);
   std::vector<std::uint8_t> Blocked(Erased.Cells.size(), 0);
   std::vector<TCell> Cells;
   for (std::uint32_t Part = 0; Part + 1 < Split.Parts.size(); ++Part) {
@@ -301,7 +350,7 @@ std::vector<TCell> OpeningCells(const TRegionMap& Map, const TSplitRegions& Spli
                                 TLabels& Labels) {
   const TSplitIndex Index(Split);
   std::vector<TJoin> Joins;
-  for (const TRegionAt Erased : Split.Erased) {
+  for (const TRegionAt Erased : BridgingErased(Map, Split, Index)) {
     for (TJoin& Join : JoinsOf(Map, Erased, Labels, Index)) Joins.push_back(std::move(Join));
   }
   std::stable_sort(Joins.begin(), Joins.end(), [](const TJoin& A, const TJoin& B) {
@@ -327,84 +376,112 @@ std::vector<TCell> OpeningCells(const TRegionMap& Map, const TSplitRegions& Spli
   return Cells;
 }
 
-// ---- Trying a fix ----
+// ---- Trying an opening ----
 
-// The segments the split's regions lie in, and a ring about them: all its ground.
-struct TWindow {
-  std::size_t I0, I1, J0, J1;
-};
-
-TWindow WindowOf(const TRegionMap& Map, const TSplitRegions& Split) {
-  const std::size_t N = Map.Cells().SegmentsPerSide();
-  TWindow Window{N, 0, N, 0};
-  const auto Take = [&](TRegionAt At) {
-    Window.I0 = std::min(Window.I0, At.Segment / N);
-    Window.I1 = std::max(Window.I1, At.Segment / N);
-    Window.J0 = std::min(Window.J0, At.Segment % N);
-    Window.J1 = std::max(Window.J1, At.Segment % N);
-  };
-  for (const auto& Part : Split.Parts) std::for_each(Part.begin(), Part.end(), Take);
-  std::for_each(Split.Erased.begin(), Split.Erased.end(), Take);
-  return {Window.I0 > 0 ? Window.I0 - 1 : 0, std::min(Window.I1 + 1, N - 1),
-          Window.J0 > 0 ? Window.J0 - 1 : 0, std::min(Window.J1 + 1, N - 1)};
-}
-
-// The window's cells with the fix applied, as a map of their own, blocked beyond them: a
-// segment's analysis depends on its cells alone, and the split's ground lies within.
-TAnalysedMap Tried(const TRegionMap& Map, const TWindow& Window, const std::vector<TCell>& Fix,
-                   TFixKind Kind) {
-  const std::size_t N = Map.Cells().SegmentsPerSide();
-  const std::size_t Rows = Window.I1 - Window.I0 + 1, Columns = Window.J1 - Window.J0 + 1;
-  const std::size_t Segments = std::bit_ceil(std::max(Rows, Columns));
-  TMapBuffer File(kHeaderBytes + Segments * Segments * RecordBytes(segExplicit));
-  WriteMapHeader(File, HeaderFor(static_cast<std::uint32_t>(Segments * kSegmentSide), 0, 0));
-  TSegmentRows Blocked;
-  Blocked.fill(~std::uint64_t{0});
-  for (std::size_t I = 0; I < Segments; ++I) {
-    for (std::size_t J = 0; J < Segments; ++J) {
-      if (I >= Rows || J >= Columns) {
-        WriteSegment(File, Blocked);
-        continue;
+// The opened cells in clusters of segments near one another, each as the rectangle of its
+// segments: an edit of each rectangle renews its segments and the ones beside them, and clusters
+// two segments apart renew none in common.
+std::vector<std::array<std::size_t, 4>> Clusters(const std::vector<TCell>& Fix) {
+  std::vector<std::array<std::size_t, 4>> Boxes;  // rows I0, I1, columns J0, J1
+  for (const TCell Cell : Fix) {
+    const std::size_t I = static_cast<std::size_t>(Cell.Row) / kSegmentSide;
+    const std::size_t J = static_cast<std::size_t>(Cell.Column) / kSegmentSide;
+    Boxes.push_back({I, I, J, J});
+  }
+  for (bool Merged = true; Merged;) {
+    Merged = false;
+    for (std::size_t A = 0; A < Boxes.size() && !Merged; ++A) {
+      for (std::size_t B = A + 1; B < Boxes.size() && !Merged; ++B) {
+        const auto Near = [](std::size_t Low1, std::size_t High1, std::size_t Low2,
+                             std::size_t High2) { return Low1 <= High2 + 2 && Low2 <= High1 + 2; };
+        if (!Near(Boxes[A][0], Boxes[A][1], Boxes[B][0], Boxes[B][1]) ||
+            !Near(Boxes[A][2], Boxes[A][3], Boxes[B][2], Boxes[B][3]))
+          continue;
+        Boxes[A] = {std::min(Boxes[A][0], Boxes[B][0]), std::max(Boxes[A][1], Boxes[B][1]),
+                    std::min(Boxes[A][2], Boxes[B][2]), std::max(Boxes[A][3], Boxes[B][3])};
+        Boxes.erase(Boxes.begin() + static_cast<std::ptrdiff_t>(B));
+        Merged = true;
       }
-      const std::size_t K = (Window.I0 + I) * N + Window.J0 + J;
-      TSegmentRows Cells = Map.Cells().Rows(K);
-      for (const TCell Cell : Fix) {
-        const TSegmentCell At = Map.Cells().Locate(Cell);
-        if (At.Segment != K) continue;
-        const std::uint64_t Bit = std::uint64_t{1} << (At.Cell % kSegmentSide);
-        std::uint64_t& Row = Cells[static_cast<std::size_t>(At.Cell / kSegmentSide)];
-        Row = Kind == TFixKind::Block ? Row | Bit : Row & ~Bit;
-      }
-      WriteSegment(File, Cells);
     }
   }
-  return AnalyseMapBytes(File.Bytes());
+  return Boxes;
 }
 
-// Whether the fix mends the split on a copy of its ground: opened, the parts are joined and held
-// whole by the graph; blocked, each part is held whole on its own.
-bool Mends(const TRegionMap& Map, const TSplitRegions& Split, const std::vector<TCell>& Fix,
-           TFixKind Kind) {
-  const TWindow Window = WindowOf(Map, Split);
-  const TAnalysedMap Copy = Tried(Map, Window, Fix, Kind);
-  const TCell Origin = Map.Cells().CellOf(Window.I0 * Map.Cells().SegmentsPerSide() + Window.J0, 0);
-  std::vector<TCell> PartCells;
+// The waypoint records once the fix is opened, each cluster's edit worked out on the side.
+std::vector<TWaypointSegment> RecordsOpened(const TRegionMap& Map, const std::vector<TCell>& Fix) {
+  const auto All = Map.Records().All();
+  std::vector<TWaypointSegment> Records(All.begin(), All.end());
+  for (const auto& Box : Clusters(Fix)) {
+    const TCell Corner{static_cast<std::int32_t>(Box[0] * kSegmentSide),
+                       static_cast<std::int32_t>(Box[2] * kSegmentSide)};
+    const auto Rows = static_cast<std::uint32_t>((Box[1] - Box[0] + 1) * kSegmentSide);
+    const auto Columns = static_cast<std::uint32_t>((Box[3] - Box[2] + 1) * kSegmentSide);
+    std::vector<std::uint8_t> Cells(std::size_t{Rows} * Columns);
+    Map.Cells().GetCells(Corner, Rows, Columns, Cells);
+    for (const TCell Cell : Fix) {
+      const std::int64_t Row = Cell.Row - Corner.Row, Column = Cell.Column - Corner.Column;
+      if (Row >= 0 && Column >= 0 && Row < Rows && Column < Columns)
+        Cells[static_cast<std::size_t>(Row) * Columns + static_cast<std::size_t>(Column)] = 0;
+    }
+    for (const auto& [K, Record] : RecordsAfter(Map, Corner, Rows, Columns, Cells))
+      Records[K] = Record;
+  }
+  return Records;
+}
+
+// The kept area, 0 ... 3, of an open cell once the fix is opened; -1 where none.
+int KeptAreaOpened(const TRegionMap& Map, TCell Cell, const std::vector<TCell>& Fix) {
+  const TSegmentCell At = Map.Cells().Locate(Cell);
+  TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
+  for (const TCell Opened : Fix) {
+    const TSegmentCell Place = Map.Cells().Locate(Opened);
+    if (Place.Segment == At.Segment)
+      Blocked[static_cast<std::size_t>(Place.Cell / kSegmentSide)] &=
+          ~(std::uint64_t{1} << (Place.Cell % kSegmentSide));
+  }
+  TAreaMasks Masks;
+  LabelAreaMasks(Blocked, Masks);
+  for (int A = 0; A < Masks.Count; ++A) {
+    if ((Masks.Rows[static_cast<std::size_t>(A)]
+                   [static_cast<std::size_t>(At.Cell / kSegmentSide)] >>
+             (At.Cell % kSegmentSide) &
+         1) != 0)
+      return A;
+  }
+  return -1;
+}
+
+// Whether the waypoint graph, the fix opened, joins a cell of every part.
+bool JoinsEveryPart(const TRegionMap& Map, const TSplitRegions& Split,
+                    const std::vector<TCell>& Fix) {
+  const std::vector<TWaypointSegment> Records = RecordsOpened(Map, Fix);
+  const std::size_t N = Map.Cells().SegmentsPerSide();
+  std::vector<std::uint32_t> Parent(4 * Records.size());
+  std::iota(Parent.begin(), Parent.end(), 0u);
+  for (std::size_t K = 0; K < Records.size(); ++K) {
+    for (const TDirection Side : {kDown, kRight}) {
+      if (!HasSegmentBeside(K, N, Side)) continue;
+      const std::size_t Other = SegmentBeside(K, N, Side);
+      for (unsigned Word = LinkWord(Side == kDown ? Records[K].DownLinks : Records[K].RightLinks);
+           Word != 0; Word &= Word - 1) {
+        const auto Bit = static_cast<unsigned>(std::countr_zero(Word));  // LinkBit(A, B)
+        JoinSets(Parent, static_cast<std::uint32_t>(4 * K + Bit / 4),
+                 static_cast<std::uint32_t>(4 * Other + Bit % 4));
+      }
+    }
+  }
+  std::uint32_t Root = UINT32_MAX;
   for (const auto& Part : Split.Parts) {
     const TRegionAt At = Part.front();
     const TCell Cell = Map.Cells().CellOf(At.Segment, Map.Of(At.Segment).Places[At.Region]);
-    PartCells.push_back({Cell.Row - Origin.Row, Cell.Column - Origin.Column});
+    const int Area = KeptAreaOpened(Map, Cell, Fix);
+    if (Area < 0) return false;
+    const std::uint32_t Here = FindRoot(
+        Parent, static_cast<std::uint32_t>(4 * At.Segment + static_cast<std::size_t>(Area)));
+    if (Root != UINT32_MAX && Here != Root) return false;
+    Root = Here;
   }
-  for (const TCell Cell : PartCells) {
-    if (GraphPartsOf(Copy.Regions, Cell) != 1) return false;
-  }
-  if (Kind == TFixKind::Block) return true;
-  const auto ComponentOf = [&](TCell Cell) {
-    return Copy.Regions.ComponentOf(Copy.Regions.Cells().Locate(Cell).Segment,
-                                    RegionOf(Copy.Regions, Cell));
-  };
-  return std::all_of(PartCells.begin(), PartCells.end(), [&](TCell Cell) {
-    return ComponentOf(Cell) == ComponentOf(PartCells.front());
-  });
+  return true;
 }
 
 }  // namespace
@@ -418,7 +495,8 @@ std::vector<TCell> SplitFix(const TRegionMap& Map, std::size_t Index, TFixKind K
   std::sort(Fix.begin(), Fix.end(),
             [](TCell A, TCell B) { return A.Row != B.Row ? A.Row < B.Row : A.Column < B.Column; });
   Fix.erase(std::unique(Fix.begin(), Fix.end()), Fix.end());
-  if (Fix.empty() || !Mends(Map, Split, Fix, Kind)) return {};
+  // Blocked erased cells leave every kept area and link as they were: only an opening is tried.
+  if (Kind == TFixKind::Open && !Fix.empty() && !JoinsEveryPart(Map, Split, Fix)) return {};
   return Fix;
 }
 
