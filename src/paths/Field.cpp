@@ -278,29 +278,31 @@ std::int64_t TGoalField::Distance(TCell Cell) const {
   return Value == kNone ? -1 : std::int64_t{Value};
 }
 
-bool TGoalField::Next(TCell Cell, TCell& To) const {
-  const std::uint32_t Value = FinalSteps(Cell);
-  if (Value == kNone || Value == 0) return false;
+// The neighbour of Cell one step nearer than Value, the first of up, down, left and right: nearer
+// cells than a final one are final, and their segments' records hold them.
+TCell TGoalField::Nearer(TCell Cell, std::uint32_t Value) const {
   for (int Direction = kUp; Direction <= kRight; ++Direction) {
-    const TCell Beside{Cell.Row + (Direction == kUp     ? -1
-                                   : Direction == kDown ? 1
-                                                        : 0),
-                       Cell.Column + (Direction == kLeft    ? -1
-                                      : Direction == kRight ? 1
-                                                            : 0)};
-    // Nearer cells than a final one are final, and their segments' records hold them.
-    if (!Regions.Cells().IsInside(Beside) || KnownSteps(Beside) != Value - 1) continue;
-    To = Beside;
-    return true;
+    const TCell Beside{Cell.Row + (Direction == kUp ? -1 : Direction == kDown ? 1 : 0),
+                       Cell.Column + (Direction == kLeft ? -1 : Direction == kRight ? 1 : 0)};
+    if (Regions.Cells().IsInside(Beside) && KnownSteps(Beside) == Value - 1) return Beside;
   }
   throw Exception(VARNHOLT_ERROR_INTERNAL, "Logic failure in the field");
 }
 
+bool TGoalField::Next(TCell Cell, TCell& To) const {
+  const std::uint32_t Value = FinalSteps(Cell);
+  if (Value == kNone || Value == 0) return false;
+  To = Nearer(Cell, Value);
+  return true;
+}
+
 std::vector<TCell> TGoalField::Path(TCell Cell) const {
   std::vector<TCell> Cells;
-  if (FinalSteps(Cell) == kNone) return Cells;
+  std::uint32_t Value = FinalSteps(Cell);
+  if (Value == kNone) return Cells;
+  Cells.reserve(Value + std::size_t{1});
   Cells.push_back(Cell);
-  for (TCell At = Cell, To; Next(At, To); At = To) Cells.push_back(To);
+  for (; Value > 0; --Value) Cells.push_back(Nearer(Cells.back(), Value));
   return Cells;
 }
 

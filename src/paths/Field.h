@@ -56,6 +56,7 @@ class TGoalField final : public TEditFollower {
   std::uint32_t FinalSteps(TCell Cell) const;
   std::uint32_t StepsIn(const TSegmentSteps* Steps, int Cell) const;
   std::uint32_t KnownSteps(TCell Cell) const;
+  TCell Nearer(TCell Cell, std::uint32_t Value) const;
   void WorkOutFor(std::size_t K, int Cell) const;
   bool Settle() const;
   void WorkOut(std::size_t K) const;
