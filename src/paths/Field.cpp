@@ -6,6 +6,13 @@
 namespace varnholt {
 namespace {
 
+constexpr std::uint32_t kNone = UINT32_MAX;  // no steps: not reached
+constexpr std::uint64_t kAll = UINT64_MAX;   // the search is done: every distance is final
+constexpr std::uint8_t kUnreached = 255;
+constexpr std::uint8_t kFar = 254;  // steps too many above the segment's least for a byte
+constexpr std::uint32_t kNoFront = UINT32_MAX;
+constexpr std::uint64_t kFirstColumn = 1, kLastColumn = std::uint64_t{1} << 63;
+
 // Whether the grid joins two open cells.
 bool Joined(const TRegionMap& Map, TCell A, TCell B) {
   const auto Component = [&](TCell Cell) {
@@ -14,140 +21,77 @@ bool Joined(const TRegionMap& Map, TCell A, TCell B) {
   return Component(A) == Component(B);
 }
 
-constexpr std::uint32_t kNone = UINT32_MAX;     // no steps: not reached
-constexpr std::uint64_t kNothing = UINT64_MAX;  // nothing waits
-constexpr std::uint8_t kNarrowNone = UINT8_MAX;
-constexpr std::uint16_t kWideNone = UINT16_MAX;
-constexpr int kSides = 4;
-constexpr TDirection kFacing[kSides] = {kDown, kUp, kRight, kLeft};
-
-// The cell of a segment at place Along of one of its sides.
-int CellOnSide(int Side, int Along) {
-  switch (Side) {
-    case kUp:
-      return Along;
-    case kDown:
-      return (kSegmentSide - 1) * kSegmentSide + Along;
-    case kLeft:
-      return Along * kSegmentSide;
-    default:
-      return Along * kSegmentSide + kSegmentSide - 1;
+// Calls Visit(R, Column bits) for the rows of Rows that hold cells.
+template <typename F>
+void ForRows(const TSegmentRows& Rows, F Visit) {
+  for (std::size_t R = 0; R < Rows.size(); ++R) {
+    if (Rows[R] != 0) Visit(R, Rows[R]);
   }
-}
-
-// A seed of the search inside a segment: a cell and its steps.
-struct TSeed {
-  std::uint32_t Steps;
-  int Cell;
-  friend bool operator<(const TSeed& A, const TSeed& B) {
-    return A.Steps != B.Steps ? A.Steps < B.Steps : A.Cell < B.Cell;
-  }
-};
-
-// The steps of every cell of a segment from seeds on it: a breadth-first search over its open
-// cells, a layer at a time over the rows the layer spans, seeds joining at their own steps.
-std::vector<std::uint32_t> StepsFromSeeds(const TSegmentRows& Open, std::vector<TSeed> Seeds) {
-  std::vector<std::uint32_t> Steps(kSegmentSide * kSegmentSide, kNone);
-  std::sort(Seeds.begin(), Seeds.end());
-  TSegmentRows Seen{}, Frontier{}, Next{};
-  int Top = kSegmentSide, Bottom = -1;
-  std::size_t Seed = 0;
-  for (std::uint32_t Layer = Seeds.empty() ? 0 : Seeds.front().Steps;; ++Layer) {
-    for (; Seed < Seeds.size() && Seeds[Seed].Steps == Layer; ++Seed) {
-      const int Cell = Seeds[Seed].Cell, R = Cell / kSegmentSide;
-      const std::uint64_t Bit = std::uint64_t{1} << (Cell % kSegmentSide);
-      if ((Seen[static_cast<std::size_t>(R)] & Bit) != 0) continue;
-      Seen[static_cast<std::size_t>(R)] |= Bit;
-      Frontier[static_cast<std::size_t>(R)] |= Bit;
-      Top = std::min(Top, R);
-      Bottom = std::max(Bottom, R);
-    }
-    if (Top > Bottom) {
-      if (Seed == Seeds.size()) break;
-      Layer = Seeds[Seed].Steps - 1;  // on to the next seed
-      continue;
-    }
-    int NewTop = kSegmentSide, NewBottom = -1;
-    for (int R = Top; R <= Bottom; ++R) {
-      const auto Row = static_cast<std::size_t>(R);
-      for (std::uint64_t Cells = Frontier[Row]; Cells != 0; Cells &= Cells - 1)
-        Steps[Row * kSegmentSide + static_cast<std::size_t>(std::countr_zero(Cells))] = Layer;
-    }
-    const int From = std::max(Top - 1, 0), To = std::min(Bottom + 1, kSegmentSide - 1);
-    for (int R = From; R <= To; ++R) {
-      const auto Row = static_cast<std::size_t>(R);
-      std::uint64_t Near = Frontier[Row] << 1 | Frontier[Row] >> 1;
-      if (R > 0) Near |= Frontier[Row - 1];
-      if (R < kSegmentSide - 1) Near |= Frontier[Row + 1];
-      Next[Row] = Near & Open[Row] & ~Seen[Row];
-      if (Next[Row] == 0) continue;
-      NewTop = std::min(NewTop, R);
-      NewBottom = R;
-    }
-    for (int R = Top; R <= Bottom; ++R) Frontier[static_cast<std::size_t>(R)] = 0;
-    for (int R = NewTop; R <= NewBottom; ++R) {
-      const auto Row = static_cast<std::size_t>(R);
-      Frontier[Row] = Next[Row];
-      Seen[Row] |= Next[Row];
-    }
-    Top = NewTop;
-    Bottom = NewBottom;
-  }
-  return Steps;
 }
 
 }  // namespace
 
-// A segment's steps as published: each cell's steps less the least of them, a byte a cell, or two
-// where they span 255 steps or more, as in a maze's winding corridors.
+// A segment's steps, a byte a cell above the least of them; the few cells farther than a byte
+// holds (a maze's winding corridors) kept aside. Cells are written as the search reaches them and
+// read by any thread once final.
 struct TGoalField::TSegmentSteps {
-  std::uint32_t Base = kNone;
-  std::uint32_t Most = 0;
-  std::vector<std::uint8_t> Narrow;
-  std::vector<std::uint16_t> Wide;
-
-  explicit TSegmentSteps(const std::vector<std::uint32_t>& Steps) {
-    for (const std::uint32_t Value : Steps) {
-      if (Value == kNone) continue;
-      Base = std::min(Base, Value);
-      Most = std::max(Most, Value);
-    }
-    if (Base == kNone) Base = Most = 0;
-    if (Most - Base < kNarrowNone) {
-      Narrow.resize(Steps.size());
-      for (std::size_t K = 0; K < Steps.size(); ++K)
-        Narrow[K] = Steps[K] == kNone ? kNarrowNone : static_cast<std::uint8_t>(Steps[K] - Base);
-    } else {
-      Wide.resize(Steps.size());
-      for (std::size_t K = 0; K < Steps.size(); ++K)
-        Wide[K] = Steps[K] == kNone ? kWideNone : static_cast<std::uint16_t>(Steps[K] - Base);
-    }
+  TSegmentSteps(std::size_t K, std::uint32_t First, const TSegmentRows& Blocked)
+      : Segment(K), Base(First), Last(First) {
+    for (auto& Cell : Offset) Cell.store(kUnreached, std::memory_order_relaxed);
+    for (std::size_t R = 0; R < Open.size(); ++R) Open[R] = ~Blocked[R];
   }
   std::uint32_t At(int Cell) const {
-    const auto K = static_cast<std::size_t>(Cell);
-    if (!Narrow.empty()) return Narrow[K] == kNarrowNone ? kNone : Base + Narrow[K];
-    return Wide[K] == kWideNone ? kNone : Base + Wide[K];
+    const std::uint8_t Value =
+        Offset[static_cast<std::size_t>(Cell)].load(std::memory_order_relaxed);
+    if (Value == kUnreached) return kNone;
+    if (Value != kFar) return Base + Value;
+    const std::lock_guard<std::mutex> Lock(FarGuard);
+    const auto Found = std::find_if(Far.begin(), Far.end(),
+                                    [&](const auto& Entry) { return Entry.first == Cell; });
+    return Found == Far.end() ? kNone : Found->second;
   }
-  std::size_t Bytes() const { return sizeof(*this) + Narrow.capacity() + 2 * Wide.capacity(); }
+  void Set(int Cell, std::uint32_t Value) {
+    Last = std::max(Last, Value);
+    if (Value - Base < kFar) {
+      Offset[static_cast<std::size_t>(Cell)].store(static_cast<std::uint8_t>(Value - Base),
+                                                   std::memory_order_relaxed);
+      return;
+    }
+    {
+      const std::lock_guard<std::mutex> Lock(FarGuard);
+      Far.emplace_back(static_cast<std::uint16_t>(Cell), Value);
+    }
+    Offset[static_cast<std::size_t>(Cell)].store(kFar, std::memory_order_relaxed);
+  }
+  void Clear(int Cell) {
+    Offset[static_cast<std::size_t>(Cell)].store(kUnreached, std::memory_order_relaxed);
+    Seen[static_cast<std::size_t>(Cell / kSegmentSide)] &= ~(kFirstColumn << (Cell % kSegmentSide));
+  }
+
+  const std::size_t Segment;
+  const std::uint32_t Base;  // the layer that first reached it: its least steps
+  std::uint32_t Last;        // its most steps, under the search's lock
+  std::array<std::atomic<std::uint8_t>, kSegmentSide * kSegmentSide> Offset;
+  mutable std::mutex FarGuard;
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> Far;
+  TSegmentRows Open;    // as the search found them; an edit drops what it changes
+  TSegmentRows Seen{};  // reached, under the search's lock
 };
 
-// The steps of the cells across a segment's borders, as their segments handed them on.
-struct TGoalField::TInputs {
-  std::array<std::array<std::uint32_t, kSegmentSide>, kSides> Across;
-  TInputs() {
-    for (auto& Side : Across) Side.fill(kNone);
-  }
+// The cells of a segment in the last layer done, and those of the next as they come.
+struct TGoalField::TFront {
+  TSegmentRows Cells{};
+  TSegmentRows Next{};
+  std::size_t Segment = 0;
+  bool Reached = false;  // cells of the next layer have come
 };
 
 TGoalField::TGoalField(const TRegionMap& Map, TCell To)
     : Regions(Map),
       Goal(To),
-      GoalAt(Regions.Cells().Locate(To)),
       Steps(Map.Cells().Segments()),
-      Settled(kNothing),
-      Inputs(Map.Cells().Segments()),
-      Waiting(Map.Cells().Segments(), kNothing),
-      Kept(Map.Cells().Segments(), 0) {
+      Settled(kAll),
+      FrontOfSegment(Map.Cells().Segments(), kNoFront) {
   Restart();
   Regions.Follow(this);
 }
@@ -156,120 +100,139 @@ TGoalField::~TGoalField() {
   Regions.Unfollow(this);
 }
 
+TGoalField::TSegmentSteps& TGoalField::Reach(std::size_t K, std::uint32_t First) const {
+  if (TSegmentSteps* Found = Steps[K].load(std::memory_order_relaxed)) return *Found;
+  Owned.push_back(std::make_unique<TSegmentSteps>(K, First, Regions.Cells().Rows(K)));
+  Steps[K].store(Owned.back().get(), std::memory_order_release);
+  return *Owned.back();
+}
+
+TGoalField::TFront& TGoalField::FrontOf(std::size_t K) const {
+  if (FrontOfSegment[K] == kNoFront) {
+    FrontOfSegment[K] = static_cast<std::uint32_t>(Fronts.size());
+    Fronts.push_back(std::make_unique<TFront>());
+    Fronts.back()->Segment = K;
+  }
+  return *Fronts[FrontOfSegment[K]];
+}
+
 void TGoalField::Restart() const {
   for (auto& Segment : Steps) Segment.store(nullptr, std::memory_order_relaxed);
-  Made.clear();
-  for (auto& Segment : Inputs) Segment.reset();
-  std::fill(Waiting.begin(), Waiting.end(), kNothing);
-  std::fill(Kept.begin(), Kept.end(), 0);
-  Queue = {};
-  if (Regions.Cells().IsOpen(Goal)) Wait(GoalAt.Segment, 0);
-  Settle();
+  Owned.clear();
+  Fronts.clear();
+  std::fill(FrontOfSegment.begin(), FrontOfSegment.end(), kNoFront);
+  Active.clear();
+  Layer = 0;
+  if (!Regions.Cells().IsOpen(Goal)) return Settled.store(kAll, std::memory_order_release);
+  const TSegmentCell At = Regions.Cells().Locate(Goal);
+  TSegmentSteps& First = Reach(At.Segment, 0);
+  First.Set(At.Cell, 0);
+  const std::uint64_t Bit = kFirstColumn << (At.Cell % kSegmentSide);
+  First.Seen[static_cast<std::size_t>(At.Cell / kSegmentSide)] |= Bit;
+  FrontOf(At.Segment).Cells[static_cast<std::size_t>(At.Cell / kSegmentSide)] |= Bit;
+  Active.push_back(At.Segment);
+  Settled.store(0, std::memory_order_release);
 }
 
-void TGoalField::Wait(std::size_t K, std::uint64_t Key) const {
-  if (Key >= Waiting[K]) return;
-  Waiting[K] = Key;
-  Queue.push({Key, K});
-}
-
-void TGoalField::Offer(std::size_t K, int Side, int Along, std::uint32_t Value) const {
-  if (Kept[K] != 0) return;  // final: nothing can come nearer
-  std::unique_ptr<TInputs>& Into = Inputs[K];
-  if (!Into) Into = std::make_unique<TInputs>();
-  std::uint32_t& Across =
-      Into->Across[static_cast<std::size_t>(Side)][static_cast<std::size_t>(Along)];
-  if (Value >= Across) return;
-  Across = Value;
-  Wait(K, std::uint64_t{Value} + 1);
-}
-
-// Hands the steps along segment K's borders on to the cells across them.
-void TGoalField::HandOn(std::size_t K, const std::vector<std::uint32_t>& Values) const {
+// The next layer of segment K's front: its cells' neighbours within the segment, and across its
+// borders in the segments beside it, which are reached with this layer if they were not before.
+void TGoalField::Spread(std::size_t K, std::vector<std::size_t>& Reached) const {
   const std::size_t N = Regions.Cells().SegmentsPerSide();
-  for (int Side = 0; Side < kSides; ++Side) {
-    const auto Direction = static_cast<TDirection>(Side);
-    if (!HasSegmentBeside(K, N, Direction)) continue;
-    const std::size_t Beside = SegmentBeside(K, N, Direction);
-    for (int Along = 0; Along < kSegmentSide; ++Along) {
-      const std::uint32_t Value = Values[static_cast<std::size_t>(CellOnSide(Side, Along))];
-      if (Value != kNone) Offer(Beside, kFacing[Side], Along, Value);
-    }
+  const TSegmentRows& Cells = Fronts[FrontOfSegment[K]]->Cells;
+  const auto Into = [&](std::size_t Segment, std::size_t Row, std::uint64_t Bits) {
+    // Reached though no open cell lie beside: an edit bounds the ways through it by that.
+    TSegmentSteps& There = Reach(Segment, Layer + 1);
+    Bits &= There.Open[Row] & ~There.Seen[Row];
+    if (Bits == 0) return;
+    TFront& Front = FrontOf(Segment);
+    Front.Next[Row] |= Bits;
+    if (!Front.Reached) Reached.push_back(Segment);
+    Front.Reached = true;
+  };
+  const TSegmentSteps& Here = *Steps[K].load(std::memory_order_relaxed);
+  for (std::size_t R = 0; R < Cells.size(); ++R) {
+    std::uint64_t Near = Cells[R] << 1 | Cells[R] >> 1;
+    if (R > 0) Near |= Cells[R - 1];
+    if (R + 1 < Cells.size()) Near |= Cells[R + 1];
+    if ((Near & Here.Open[R] & ~Here.Seen[R]) != 0) Into(K, R, Near);
   }
+  std::uint64_t Left = 0, Right = 0;  // rows whose first or last column holds a cell
+  ForRows(Cells, [&](std::size_t R, std::uint64_t Row) {
+    Left |= (Row & kFirstColumn) << R;
+    Right |= (Row >> 63) << R;
+  });
+  if (Cells.front() != 0 && HasSegmentBeside(K, N, kUp))
+    Into(K - N, kSegmentSide - 1, Cells.front());
+  if (Cells.back() != 0 && HasSegmentBeside(K, N, kDown)) Into(K + N, 0, Cells.back());
+  for (std::uint64_t Rows = Left; Rows != 0 && HasSegmentBeside(K, N, kLeft); Rows &= Rows - 1)
+    Into(K - 1, static_cast<std::size_t>(std::countr_zero(Rows)), kLastColumn);
+  for (std::uint64_t Rows = Right; Rows != 0 && HasSegmentBeside(K, N, kRight); Rows &= Rows - 1)
+    Into(K + 1, static_cast<std::size_t>(std::countr_zero(Rows)), kFirstColumn);
 }
 
-void TGoalField::Publish(std::size_t K, std::unique_ptr<const TSegmentSteps> Record) const {
-  Made.push_back(std::move(Record));
-  Steps[K].store(Made.back().get(), std::memory_order_release);
-}
-
-void TGoalField::WorkOut(std::size_t K) const {
-  const TSegmentRows Blocked = Regions.Cells().Rows(K);
-  TSegmentRows Open;
-  for (std::size_t R = 0; R < Open.size(); ++R) Open[R] = ~Blocked[R];
-  std::vector<TSeed> Seeds;
-  if (K == GoalAt.Segment && Regions.Cells().IsOpen(Goal)) Seeds.push_back({0, GoalAt.Cell});
-  if (const TInputs* From = Inputs[K].get()) {
-    for (int Side = 0; Side < kSides; ++Side) {
-      for (int Along = 0; Along < kSegmentSide; ++Along) {
-        const std::uint32_t Across =
-            From->Across[static_cast<std::size_t>(Side)][static_cast<std::size_t>(Along)];
-        const int Cell = CellOnSide(Side, Along);
-        if (Across != kNone &&
-            (Open[static_cast<std::size_t>(Cell / kSegmentSide)] >> (Cell % kSegmentSide) & 1) != 0)
-          Seeds.push_back({Across + 1, Cell});
-      }
-    }
+// One more layer of the search; false once there is none: every cell the goal reaches is done.
+bool TGoalField::NextLayer() const {
+  std::vector<std::size_t> Reached;
+  for (const std::size_t K : Active) Spread(K, Reached);
+  for (const std::size_t K : Active) Fronts[FrontOfSegment[K]]->Cells = {};
+  for (const std::size_t K : Reached) {
+    TFront& Front = *Fronts[FrontOfSegment[K]];
+    TSegmentSteps& Here = *Steps[K].load(std::memory_order_relaxed);
+    ForRows(Front.Next, [&](std::size_t R, std::uint64_t Row) {
+      const std::uint64_t New = Row & ~Here.Seen[R];
+      Here.Seen[R] |= New;
+      Front.Cells[R] = New;
+      for (std::uint64_t Bits = New; Bits != 0; Bits &= Bits - 1)
+        Here.Set(static_cast<int>(R) * kSegmentSide + std::countr_zero(Bits), Layer + 1);
+    });
+    Front.Next = {};
+    Front.Reached = false;
   }
-  const std::vector<std::uint32_t> Values = StepsFromSeeds(Open, std::move(Seeds));
-  HandOn(K, Values);
-  Publish(K, std::make_unique<const TSegmentSteps>(Values));
-}
-
-// Drops what waits no more, and says how far every distance is final; false when nothing waits.
-bool TGoalField::Settle() const {
-  while (!Queue.empty() && Queue.top().Key != Waiting[Queue.top().Segment]) Queue.pop();
-  Settled.store(Queue.empty() ? kNothing : Queue.top().Key, std::memory_order_release);
-  return !Queue.empty();
-}
-
-// Works out the nearest segments waiting until the cell's steps are final.
-void TGoalField::WorkOutFor(std::size_t K, int Cell) const {
-  while (Settle()) {
-    const TSegmentSteps* Record = Steps[K].load(std::memory_order_relaxed);
-    const std::uint32_t Value = Record != nullptr ? Record->At(Cell) : kNone;
-    if (Value != kNone && Value <= Settled.load(std::memory_order_relaxed)) return;
-    const std::size_t Next = Queue.top().Segment;
-    Queue.pop();
-    Waiting[Next] = kNothing;
-    WorkOut(Next);
+  for (const std::size_t K : Active) {
+    if (std::find(Reached.begin(), Reached.end(), K) == Reached.end()) FrontOfSegment[K] = kNoFront;
   }
+  std::erase_if(Fronts, [&](const std::unique_ptr<TFront>& Front) {
+    return FrontOfSegment[Front->Segment] == kNoFront;
+  });
+  for (std::size_t F = 0; F < Fronts.size(); ++F)
+    FrontOfSegment[Fronts[F]->Segment] = static_cast<std::uint32_t>(F);
+  Active = std::move(Reached);
+  ++Layer;
+  Settled.store(Active.empty() ? kAll : Layer, std::memory_order_release);
+  return !Active.empty();
 }
 
-std::uint32_t TGoalField::StepsIn(const TSegmentSteps* Record, int Cell) const {
-  return Record != nullptr ? Record->At(Cell) : kNone;
+// Layer after layer until the cell is done or the search is.
+void TGoalField::SearchFor(std::size_t K, int Cell) const {
+  for (;;) {
+    const TSegmentSteps* Found = Steps[K].load(std::memory_order_relaxed);
+    const std::uint32_t Value = Found != nullptr ? Found->At(Cell) : kNone;
+    if (Value != kNone && Value <= Layer) return;
+    if (Settled.load(std::memory_order_relaxed) == kAll || !NextLayer()) return;
+  }
 }
 
 // The steps of a cell as the field now holds them, final or not.
 std::uint32_t TGoalField::KnownSteps(TCell Cell) const {
   const TSegmentCell At = Regions.Cells().Locate(Cell);
-  return StepsIn(Steps[At.Segment].load(std::memory_order_acquire), At.Cell);
+  const TSegmentSteps* Found = Steps[At.Segment].load(std::memory_order_acquire);
+  return Found != nullptr ? Found->At(At.Cell) : kNone;
 }
 
 std::uint32_t TGoalField::FinalSteps(TCell Cell) const {
   const TSegmentCell At = Regions.Cells().Locate(Cell);
   bool Checked = false;
   for (;;) {
-    // Settled first: a record read after it is at least as new as the distances it settled.
+    // Settled first: what it settles was written before it.
     const std::uint64_t Final = Settled.load(std::memory_order_acquire);
-    const std::uint32_t Value = StepsIn(Steps[At.Segment].load(std::memory_order_acquire), At.Cell);
+    const std::uint32_t Value = KnownSteps(Cell);
     if (Value != kNone && Value <= Final) return Value;
-    if (Final == kNothing) return kNone;
-    // A cell the grid does not join to the goal would be asked of the whole component.
+    if (Final == kAll) return kNone;
+    // A cell the grid does not join to the goal would have the whole component searched.
     if (!Checked && (!Regions.Cells().IsOpen(Goal) || !Joined(Regions, Goal, Cell))) return kNone;
     Checked = true;
     const std::lock_guard<std::mutex> Lock(Working);
-    WorkOutFor(At.Segment, At.Cell);
+    SearchFor(At.Segment, At.Cell);
   }
 }
 
@@ -278,12 +241,16 @@ std::int64_t TGoalField::Distance(TCell Cell) const {
   return Value == kNone ? -1 : std::int64_t{Value};
 }
 
-// The neighbour of Cell one step nearer than Value, the first of up, down, left and right: nearer
-// cells than a final one are final, and their segments' records hold them.
+// The neighbour of Cell one step nearer than Value, the first of up, down, left and right: cells
+// nearer than a final one are final.
 TCell TGoalField::Nearer(TCell Cell, std::uint32_t Value) const {
   for (int Direction = kUp; Direction <= kRight; ++Direction) {
-    const TCell Beside{Cell.Row + (Direction == kUp ? -1 : Direction == kDown ? 1 : 0),
-                       Cell.Column + (Direction == kLeft ? -1 : Direction == kRight ? 1 : 0)};
+    const TCell Beside{Cell.Row + (Direction == kUp     ? -1
+                                   : Direction == kDown ? 1
+                                                        : 0),
+                       Cell.Column + (Direction == kLeft    ? -1
+                                      : Direction == kRight ? 1
+                                                            : 0)};
     if (Regions.Cells().IsInside(Beside) && KnownSteps(Beside) == Value - 1) return Beside;
   }
   throw Exception(VARNHOLT_ERROR_INTERNAL, "Logic failure in the field");
@@ -309,68 +276,69 @@ std::vector<TCell> TGoalField::Path(TCell Cell) const {
 std::size_t TGoalField::Bytes() const {
   const std::lock_guard<std::mutex> Lock(Working);
   std::size_t Total = sizeof(*this) + Steps.size() * sizeof(Steps[0]) +
-                      Inputs.size() * sizeof(Inputs[0]) + Waiting.size() * sizeof(Waiting[0]) +
-                      Queue.size() * sizeof(TWaiting);
-  for (const auto& Record : Made) Total += Record->Bytes();
-  for (const auto& From : Inputs) Total += From ? sizeof(TInputs) : 0;
+                      FrontOfSegment.size() * sizeof(std::uint32_t) +
+                      Fronts.size() * sizeof(TFront) + Owned.size() * sizeof(TSegmentSteps);
+  for (const auto& Segment : Owned) Total += Segment->Far.capacity() * sizeof(Segment->Far[0]);
   return Total;
 }
 
-// Cells nearer the goal than any cell the edit touched, or about it, keep their steps: a path
-// through the edited cells is no shorter than that. Segments all of whose cells are that near
-// stay as they are and hand their borders on again; the rest are worked out again as asked.
+// Cells nearer the goal than the least steps of the edited segments keep theirs. A way from the
+// goal into an edited segment enters it from a cell beside it, whose next layer reached the
+// segment (a layer reaches every segment its cells border, open cells there or not): no way
+// through the edit is shorter than the segment's least steps. So only those edits cost much that
+// are near the goal. The rest is cleared, and the search goes on from the last layer kept.
 void TGoalField::Edited(std::size_t I0, std::size_t I1, std::size_t J0, std::size_t J1) {
   const std::lock_guard<std::mutex> Lock(Working);
   const std::size_t N = Regions.Cells().SegmentsPerSide();
-  std::uint64_t Nearest = Settled.load(std::memory_order_relaxed);
-  for (std::size_t I = I0 > 0 ? I0 - 1 : 0; I <= std::min(I1 + 1, N - 1); ++I) {
-    for (std::size_t J = J0 > 0 ? J0 - 1 : 0; J <= std::min(J1 + 1, N - 1); ++J) {
-      if (const TSegmentSteps* Record = Steps[I * N + J].load(std::memory_order_relaxed))
-        Nearest = std::min<std::uint64_t>(Nearest, Record->Base);
+  std::uint64_t Nearest = std::uint64_t{Layer} + 1;
+  for (std::size_t I = I0; I <= I1; ++I) {
+    for (std::size_t J = J0; J <= J1; ++J) {
+      if (const TSegmentSteps* Found = Steps[I * N + J].load(std::memory_order_relaxed))
+        Nearest = std::min<std::uint64_t>(Nearest, Found->Base);
     }
   }
   try {
-    KeepNearerThan(Nearest);
+    // A goal blocked before has no steps to keep.
+    const bool GoalWasOpen =
+        Steps[Regions.Cells().Locate(Goal).Segment].load(std::memory_order_relaxed) != nullptr;
+    if (Nearest == 0 || !GoalWasOpen || !Regions.Cells().IsOpen(Goal)) return Restart();
+    KeepNearerThan(static_cast<std::uint32_t>(Nearest));
   } catch (...) {
     Restart();  // out of memory: start again from the goal, which needs little
   }
 }
 
-void TGoalField::KeepNearerThan(std::uint64_t Nearest) const {
-  std::vector<const TSegmentSteps*> Live;
-  for (std::size_t K = 0; K < Steps.size(); ++K) {
-    const TSegmentSteps* Record = Steps[K].load(std::memory_order_relaxed);
-    Kept[K] = Record != nullptr && Record->Most < Nearest ? 1 : 0;
-    if (Kept[K] != 0) {
-      Live.push_back(Record);
-    } else {
-      Steps[K].store(nullptr, std::memory_order_relaxed);
-    }
+void TGoalField::KeepNearerThan(std::uint32_t Nearest) const {
+  for (auto& Slot : Steps) {
+    TSegmentSteps* Found = Slot.load(std::memory_order_relaxed);
+    if (Found != nullptr && Found->Base >= Nearest) Slot.store(nullptr, std::memory_order_relaxed);
   }
-  // Nothing reads the map's fields during an edit: what is replaced or dropped can go now.
-  std::sort(Live.begin(), Live.end());
-  std::erase_if(Made, [&](const std::unique_ptr<const TSegmentSteps>& Record) {
-    return !std::binary_search(Live.begin(), Live.end(), Record.get());
+  // Nothing reads the map's fields during an edit: what is dropped can go now.
+  std::erase_if(Owned, [&](const std::unique_ptr<TSegmentSteps>& Segment) {
+    return Segment->Base >= Nearest;
   });
-  for (auto& From : Inputs) From.reset();
-  std::fill(Waiting.begin(), Waiting.end(), kNothing);
-  Queue = {};
-  for (std::size_t K = 0; K < Steps.size(); ++K) {
-    if (Kept[K] != 0) HandOnKept(K, *Steps[K].load(std::memory_order_relaxed));
-  }
-  if (Kept[GoalAt.Segment] == 0 && Regions.Cells().IsOpen(Goal)) Wait(GoalAt.Segment, 0);
-  Settle();
-}
-
-void TGoalField::HandOnKept(std::size_t K, const TSegmentSteps& Record) const {
-  std::vector<std::uint32_t> Values(kSegmentSide * kSegmentSide, kNone);
-  for (int Side = 0; Side < kSides; ++Side) {
-    for (int Along = 0; Along < kSegmentSide; ++Along) {
-      const int Cell = CellOnSide(Side, Along);
-      Values[static_cast<std::size_t>(Cell)] = Record.At(Cell);
+  Fronts.clear();
+  std::fill(FrontOfSegment.begin(), FrontOfSegment.end(), kNoFront);
+  Active.clear();
+  Layer = Nearest - 1;
+  for (auto& Segment : Owned) {
+    if (Segment->Last < Layer) continue;  // wholly kept, none of it on the front
+    const std::size_t K = Segment->Segment;
+    Segment->Last = Layer;
+    for (int Cell = 0; Cell < kSegmentSide * kSegmentSide; ++Cell) {
+      const std::uint32_t Value = Segment->At(Cell);
+      if (Value == kNone) continue;
+      if (Value >= Nearest) {
+        Segment->Clear(Cell);
+      } else if (Value == Layer) {
+        FrontOf(K).Cells[static_cast<std::size_t>(Cell / kSegmentSide)] |= kFirstColumn
+                                                                           << (Cell % kSegmentSide);
+      }
     }
+    std::erase_if(Segment->Far, [&](const auto& Entry) { return Entry.second >= Nearest; });
+    if (FrontOfSegment[K] != kNoFront) Active.push_back(K);
   }
-  HandOn(K, Values);
+  Settled.store(Active.empty() ? kAll : Layer, std::memory_order_release);
 }
 
 }  // namespace varnholt

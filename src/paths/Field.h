@@ -1,12 +1,12 @@
 // A field toward one goal: for every open cell the grid connects to the goal, the steps of a
-// shortest path there and the next cell of one. It is worked out segment by segment as cells ask,
-// nearest the goal first, as a search from the goal over segments: each segment's cells from the
-// steps at its borders, by a breadth-first search inside it seeded there, and its own borders
-// handed to its neighbours; a segment whose borders later come nearer is worked out again. A
-// distance is final once every segment still waiting is at least as far, so that what the field
-// answers never depends on what was asked before. An edit of the map keeps the cells nearer the
-// goal than anything the edit touched, which no edit can change, and works out the rest again as
-// cells ask.
+// shortest path there and the next cell of one. It is a breadth-first search from the goal, a
+// layer of steps at a time, over the segments the layer reaches, 64 cells a word: each layer of a
+// segment spreads within it by word operations and into its neighbours across its borders. The
+// search goes only as far as the cells asked for need, so that it works out the ground between
+// the goal and them, never more of the map than that. Every cell within the layers done is
+// final, so what the field answers never depends on what was asked before. An edit of the map
+// keeps the steps of the cells nearer the goal than anything the edit touched, which no edit can
+// change, and the search goes on from there as cells ask.
 #pragma once
 
 #include <array>
@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <queue>
 #include <vector>
 
 #include "map/Regions.h"
@@ -44,45 +43,33 @@ class TGoalField final : public TEditFollower {
 
  private:
   struct TSegmentSteps;
-  struct TInputs;
-  struct TWaiting {
-    std::uint64_t Key;
-    std::size_t Segment;
-    friend bool operator>(const TWaiting& A, const TWaiting& B) {
-      return A.Key != B.Key ? A.Key > B.Key : A.Segment > B.Segment;
-    }
-  };
+  struct TFront;
 
   std::uint32_t FinalSteps(TCell Cell) const;
-  std::uint32_t StepsIn(const TSegmentSteps* Steps, int Cell) const;
   std::uint32_t KnownSteps(TCell Cell) const;
   TCell Nearer(TCell Cell, std::uint32_t Value) const;
-  void WorkOutFor(std::size_t K, int Cell) const;
-  bool Settle() const;
-  void WorkOut(std::size_t K) const;
-  void HandOn(std::size_t K, const std::vector<std::uint32_t>& Steps) const;
-  void Offer(std::size_t K, int Side, int Along, std::uint32_t Steps) const;
-  void Wait(std::size_t K, std::uint64_t Key) const;
-  void Publish(std::size_t K, std::unique_ptr<const TSegmentSteps> Steps) const;
+  void SearchFor(std::size_t K, int Cell) const;
+  bool NextLayer() const;
+  TSegmentSteps& Reach(std::size_t K, std::uint32_t Layer) const;
+  TFront& FrontOf(std::size_t K) const;
+  void Spread(std::size_t K, std::vector<std::size_t>& Reached) const;
   void Restart() const;
-  void KeepNearerThan(std::uint64_t Kept) const;
-  void HandOnKept(std::size_t K, const TSegmentSteps& Record) const;
+  void KeepNearerThan(std::uint32_t Nearest) const;
 
   const TRegionMap& Regions;
   TCell Goal;
-  TSegmentCell GoalAt;
-  // Per segment, its steps once worked out; a record replaced stays until the next edit, as a
-  // query on another thread may be reading it.
-  mutable std::vector<std::atomic<const TSegmentSteps*>> Steps;
-  // Every distance up to it is final: the least key still waiting.
+  // Per segment, its steps, from the first layer that reaches it.
+  mutable std::vector<std::atomic<TSegmentSteps*>> Steps;
+  mutable std::vector<std::unique_ptr<TSegmentSteps>> Owned;
+  // Every cell of at most these steps is final: the last layer done, or kAll once the search is.
   mutable std::atomic<std::uint64_t> Settled;
-  mutable std::mutex Working;  // what follows, and the working out
-  mutable std::vector<std::unique_ptr<const TSegmentSteps>> Made;
-  mutable std::vector<std::unique_ptr<TInputs>>
-      Inputs;                                  // per segment, the steps across its borders
-  mutable std::vector<std::uint64_t> Waiting;  // per segment, its key in the queue
-  mutable std::vector<std::uint8_t> Kept;      // per segment, whether it stayed through an edit
-  mutable std::priority_queue<TWaiting, std::vector<TWaiting>, std::greater<>> Queue;
+  // The search, under its lock: the last layer done and the segments its cells lie in, each
+  // with the cells of that layer and those of the next as they come.
+  mutable std::mutex Working;
+  mutable std::uint32_t Layer = 0;
+  mutable std::vector<std::size_t> Active;
+  mutable std::vector<std::unique_ptr<TFront>> Fronts;  // per active segment, by its place
+  mutable std::vector<std::uint32_t> FrontOfSegment;
 };
 
 }  // namespace varnholt

@@ -197,26 +197,34 @@ TEST(FieldTest, SmallEditsKeepWhatTheyCannotChange) {
   }
 }
 
-// A wall across an open map with one gap, the goal in a corner: closing the gap lengthens every
-// way beyond the wall, opening another shortens them; the segments about the goal stay through
-// both, and must stay as they were while those beside them are worked out again.
+// A wall across an open map with one gap, the goal in a corner, the wall on the first column of
+// segments so that a gap opened in it lies in a segment first reached from beyond: closing the gap
+// lengthens every way beyond the wall, opening another shortens them; the segments about the goal
+// stay through both, and must stay as they were while those beside them are worked out again. A
+// goal blocked and opened again is found again.
 TEST(FieldTest, AGapClosedAndAnotherOpened) {
   TLevel0Map Model = OpenMap(3);
-  for (std::uint32_t Row = 0; Row < 512; ++Row) Model.SetBlocked(Row, 300, Row != 256);
+  for (std::uint32_t Row = 0; Row < 512; ++Row) Model.SetBlocked(Row, 320, Row != 256);
   TRegionMap Map = RegionsOf(EncodeLevel0Map(Model));
   const TCell Goal{0, 0};
   const TGoalField Field(Map, Goal);
   ExpectModel(Field, Map.Cells(), Goal, 1);
   const std::uint8_t Wall = 1, Gap = 0;
-  Map.SetCells({256, 300}, 1, 1, {&Wall, 1});
+  Map.SetCells({256, 320}, 1, 1, {&Wall, 1});
   ExpectModel(Field, Map.Cells(), Goal, 2);
-  Map.SetCells({20, 300}, 1, 1, {&Gap, 1});
+  Map.SetCells({20, 320}, 1, 1, {&Gap, 1});
   ExpectModel(Field, Map.Cells(), Goal, 3);
   // Asked only beyond the wall, far from the goal, then edited again there.
-  Map.SetCells({500, 300}, 1, 1, {&Gap, 1});
+  Map.SetCells({500, 320}, 1, 1, {&Gap, 1});
   EXPECT_EQ(Field.Distance({511, 511}), GridSteps(Map.Cells(), Goal)[IndexOf({511, 511}, 512)]);
-  Map.SetCells({20, 300}, 1, 1, {&Wall, 1});
+  Map.SetCells({20, 320}, 1, 1, {&Wall, 1});
   ExpectModel(Field, Map.Cells(), Goal, 4);
+  // The goal itself blocked, an edit far from it, and the goal opened again.
+  Map.SetCells(Goal, 1, 1, {&Wall, 1});
+  EXPECT_EQ(Field.Distance({511, 511}), -1);
+  Map.SetCells({400, 400}, 1, 1, {&Wall, 1});
+  Map.SetCells(Goal, 1, 1, {&Gap, 1});
+  ExpectModel(Field, Map.Cells(), Goal, 5);
 }
 
 // Four threads asking one fresh field at once: the answers of one.
