@@ -21,24 +21,14 @@ bool Joined(const TRegionMap& Map, TCell A, TCell B) {
   return Component(A) == Component(B);
 }
 
-// Calls Visit(R, Column bits) for the rows of Rows that hold cells.
-template <typename F>
-void ForRows(const TSegmentRows& Rows, F Visit) {
-  for (std::size_t R = 0; R < Rows.size(); ++R) {
-    if (Rows[R] != 0) Visit(R, Rows[R]);
-  }
-}
-
 }  // namespace
 
 // A segment's steps, a byte a cell above the least of them; the few cells farther than a byte
 // holds (a maze's winding corridors) kept aside. Cells are written as the search reaches them and
 // read by any thread once final.
 struct TGoalField::TSegmentSteps {
-  TSegmentSteps(std::size_t K, std::uint32_t First, const TSegmentRows& Blocked)
-      : Segment(K), Base(First), Last(First) {
+  TSegmentSteps(std::size_t K, std::uint32_t First) : Segment(K), Base(First), Last(First) {
     for (auto& Cell : Offset) Cell.store(kUnreached, std::memory_order_relaxed);
-    for (std::size_t R = 0; R < Open.size(); ++R) Open[R] = ~Blocked[R];
   }
   std::uint32_t At(int Cell) const {
     const std::uint8_t Value =
@@ -65,7 +55,15 @@ struct TGoalField::TSegmentSteps {
   }
   void Clear(int Cell) {
     Offset[static_cast<std::size_t>(Cell)].store(kUnreached, std::memory_order_relaxed);
-    Seen[static_cast<std::size_t>(Cell / kSegmentSide)] &= ~(kFirstColumn << (Cell % kSegmentSide));
+  }
+  // Row R's cells reached, as column bits.
+  std::uint64_t SeenRow(std::size_t R) const {
+    std::uint64_t Bits = 0;
+    for (std::size_t C = 0; C < kSegmentSide; ++C) {
+      const std::uint8_t Value = Offset[R * kSegmentSide + C].load(std::memory_order_relaxed);
+      Bits |= std::uint64_t{Value != kUnreached} << C;
+    }
+    return Bits;
   }
 
   const std::size_t Segment;
@@ -74,16 +72,25 @@ struct TGoalField::TSegmentSteps {
   std::array<std::atomic<std::uint8_t>, kSegmentSide * kSegmentSide> Offset;
   mutable std::mutex FarGuard;
   std::vector<std::pair<std::uint16_t, std::uint32_t>> Far;
-  TSegmentRows Open;    // as the search found them; an edit drops what it changes
-  TSegmentRows Seen{};  // reached, under the search's lock
 };
 
-// The cells of a segment in the last layer done, and those of the next as they come.
+// The cells of a segment in the last layer done, and those of the next as they come; with its
+// open and reached cells as bits for the layers' word operations, kept only while the search
+// passes through the segment, so that a segment done costs its steps' bytes alone.
 struct TGoalField::TFront {
+  TSegmentRows Open{};
+  TSegmentRows Seen{};
   TSegmentRows Cells{};
   TSegmentRows Next{};
+  std::uint64_t CellRows = 0, NextRows = 0;  // the rows that hold cells of either, as bits
   std::size_t Segment = 0;
   bool Reached = false;  // cells of the next layer have come
+
+  void Take(int Cell) {
+    const auto R = static_cast<std::size_t>(Cell / kSegmentSide);
+    Cells[R] |= kFirstColumn << (Cell % kSegmentSide);
+    CellRows |= kFirstColumn << R;
+  }
 };
 
 TGoalField::TGoalField(const TRegionMap& Map, TCell To)
@@ -102,7 +109,7 @@ TGoalField::~TGoalField() {
 
 TGoalField::TSegmentSteps& TGoalField::Reach(std::size_t K, std::uint32_t First) const {
   if (TSegmentSteps* Found = Steps[K].load(std::memory_order_relaxed)) return *Found;
-  Owned.push_back(std::make_unique<TSegmentSteps>(K, First, Regions.Cells().Rows(K)));
+  Owned.push_back(std::make_unique<TSegmentSteps>(K, First));
   Steps[K].store(Owned.back().get(), std::memory_order_release);
   return *Owned.back();
 }
@@ -111,7 +118,14 @@ TGoalField::TFront& TGoalField::FrontOf(std::size_t K) const {
   if (FrontOfSegment[K] == kNoFront) {
     FrontOfSegment[K] = static_cast<std::uint32_t>(Fronts.size());
     Fronts.push_back(std::make_unique<TFront>());
-    Fronts.back()->Segment = K;
+    TFront& Front = *Fronts.back();
+    Front.Segment = K;
+    const TSegmentRows Blocked = Regions.Cells().Rows(K);
+    const TSegmentSteps& Here = *Steps[K].load(std::memory_order_relaxed);
+    for (std::size_t R = 0; R < kSegmentSide; ++R) {
+      Front.Open[R] = ~Blocked[R];
+      Front.Seen[R] = Here.SeenRow(R);
+    }
   }
   return *Fronts[FrontOfSegment[K]];
 }
@@ -127,9 +141,7 @@ void TGoalField::Restart() const {
   const TSegmentCell At = Regions.Cells().Locate(Goal);
   TSegmentSteps& First = Reach(At.Segment, 0);
   First.Set(At.Cell, 0);
-  const std::uint64_t Bit = kFirstColumn << (At.Cell % kSegmentSide);
-  First.Seen[static_cast<std::size_t>(At.Cell / kSegmentSide)] |= Bit;
-  FrontOf(At.Segment).Cells[static_cast<std::size_t>(At.Cell / kSegmentSide)] |= Bit;
+  FrontOf(At.Segment).Take(At.Cell);
   Active.push_back(At.Segment);
   Settled.store(0, std::memory_order_release);
 }
@@ -138,68 +150,99 @@ void TGoalField::Restart() const {
 // borders in the segments beside it, which are reached with this layer if they were not before.
 void TGoalField::Spread(std::size_t K, std::vector<std::size_t>& Reached) const {
   const std::size_t N = Regions.Cells().SegmentsPerSide();
-  const TSegmentRows& Cells = Fronts[FrontOfSegment[K]]->Cells;
-  const auto Into = [&](std::size_t Segment, std::size_t Row, std::uint64_t Bits) {
-    // Reached though no open cell lie beside: an edit bounds the ways through it by that.
-    TSegmentSteps& There = Reach(Segment, Layer + 1);
-    Bits &= There.Open[Row] & ~There.Seen[Row];
+  TFront& Here = *Fronts[FrontOfSegment[K]];
+  const TSegmentRows& Cells = Here.Cells;
+  const auto Mark = [&](TFront& Front, std::size_t Row, std::uint64_t Bits) {
+    Bits &= Front.Open[Row] & ~Front.Seen[Row];
     if (Bits == 0) return;
-    TFront& Front = FrontOf(Segment);
     Front.Next[Row] |= Bits;
-    if (!Front.Reached) Reached.push_back(Segment);
+    Front.NextRows |= kFirstColumn << Row;
+    if (!Front.Reached) Reached.push_back(Front.Segment);
     Front.Reached = true;
   };
-  const TSegmentSteps& Here = *Steps[K].load(std::memory_order_relaxed);
-  for (std::size_t R = 0; R < Cells.size(); ++R) {
-    std::uint64_t Near = Cells[R] << 1 | Cells[R] >> 1;
-    if (R > 0) Near |= Cells[R - 1];
-    if (R + 1 < Cells.size()) Near |= Cells[R + 1];
-    if ((Near & Here.Open[R] & ~Here.Seen[R]) != 0) Into(K, R, Near);
+  // Rows of a segment beside, each with the cells Bits across the border.
+  const auto Across = [&](std::size_t Segment, std::uint64_t Rows, std::uint64_t Bits) {
+    // Reached though no open cell lie beside: an edit bounds the ways through it by that.
+    const TSegmentSteps& There = Reach(Segment, Layer + 1);
+    if (FrontOfSegment[Segment] == kNoFront) {
+      // Most cells across a border are walls or reached before: no front for them.
+      const TSegmentRows Blocked = Regions.Cells().Rows(Segment);
+      for (std::uint64_t Todo = Rows; Todo != 0; Todo &= Todo - 1) {
+        const auto R = static_cast<std::size_t>(std::countr_zero(Todo));
+        if ((Bits & ~Blocked[R] & ~There.SeenRow(R)) == 0) Rows &= ~(kFirstColumn << R);
+      }
+      if (Rows == 0) return;
+    }
+    TFront& Front = FrontOf(Segment);
+    for (; Rows != 0; Rows &= Rows - 1) Mark(Front, std::countr_zero(Rows), Bits);
+  };
+  // A front is a thin line: only the rows it holds and those beside them.
+  const std::uint64_t FrontRows = Here.CellRows;
+  for (std::uint64_t Near = FrontRows | FrontRows << 1 | FrontRows >> 1; Near != 0;
+       Near &= Near - 1) {
+    const auto R = static_cast<std::size_t>(std::countr_zero(Near));
+    std::uint64_t Beside = Cells[R] << 1 | Cells[R] >> 1;
+    if (R > 0) Beside |= Cells[R - 1];
+    if (R + 1 < Cells.size()) Beside |= Cells[R + 1];
+    Mark(Here, R, Beside);
   }
   std::uint64_t Left = 0, Right = 0;  // rows whose first or last column holds a cell
-  ForRows(Cells, [&](std::size_t R, std::uint64_t Row) {
-    Left |= (Row & kFirstColumn) << R;
-    Right |= (Row >> 63) << R;
-  });
-  if (Cells.front() != 0 && HasSegmentBeside(K, N, kUp))
-    Into(K - N, kSegmentSide - 1, Cells.front());
-  if (Cells.back() != 0 && HasSegmentBeside(K, N, kDown)) Into(K + N, 0, Cells.back());
-  for (std::uint64_t Rows = Left; Rows != 0 && HasSegmentBeside(K, N, kLeft); Rows &= Rows - 1)
-    Into(K - 1, static_cast<std::size_t>(std::countr_zero(Rows)), kLastColumn);
-  for (std::uint64_t Rows = Right; Rows != 0 && HasSegmentBeside(K, N, kRight); Rows &= Rows - 1)
-    Into(K + 1, static_cast<std::size_t>(std::countr_zero(Rows)), kFirstColumn);
+  for (std::uint64_t Todo = FrontRows; Todo != 0; Todo &= Todo - 1) {
+    const auto R = static_cast<std::size_t>(std::countr_zero(Todo));
+    Left |= (Cells[R] & kFirstColumn) << R;
+    Right |= (Cells[R] >> 63) << R;
+  }
+  constexpr std::uint64_t kFirstRow = kFirstColumn, kLastRow = kLastColumn;
+  if (Cells.front() != 0 && HasSegmentBeside(K, N, kUp)) Across(K - N, kLastRow, Cells.front());
+  if (Cells.back() != 0 && HasSegmentBeside(K, N, kDown)) Across(K + N, kFirstRow, Cells.back());
+  if (Left != 0 && HasSegmentBeside(K, N, kLeft)) Across(K - 1, Left, kLastColumn);
+  if (Right != 0 && HasSegmentBeside(K, N, kRight)) Across(K + 1, Right, kFirstColumn);
 }
 
 // One more layer of the search; false once there is none: every cell the goal reaches is done.
 bool TGoalField::NextLayer() const {
   std::vector<std::size_t> Reached;
   for (const std::size_t K : Active) Spread(K, Reached);
-  for (const std::size_t K : Active) Fronts[FrontOfSegment[K]]->Cells = {};
+  for (const std::size_t K : Active) {
+    TFront& Front = *Fronts[FrontOfSegment[K]];
+    for (std::uint64_t Rows = Front.CellRows; Rows != 0; Rows &= Rows - 1)
+      Front.Cells[static_cast<std::size_t>(std::countr_zero(Rows))] = 0;
+    Front.CellRows = 0;
+  }
   for (const std::size_t K : Reached) {
     TFront& Front = *Fronts[FrontOfSegment[K]];
     TSegmentSteps& Here = *Steps[K].load(std::memory_order_relaxed);
-    ForRows(Front.Next, [&](std::size_t R, std::uint64_t Row) {
-      const std::uint64_t New = Row & ~Here.Seen[R];
-      Here.Seen[R] |= New;
+    for (std::uint64_t Rows = Front.NextRows; Rows != 0; Rows &= Rows - 1) {
+      const auto R = static_cast<std::size_t>(std::countr_zero(Rows));
+      const std::uint64_t New = Front.Next[R] & ~Front.Seen[R];
+      Front.Seen[R] |= New;
       Front.Cells[R] = New;
+      Front.Next[R] = 0;
+      if (New != 0) Front.CellRows |= kFirstColumn << R;
       for (std::uint64_t Bits = New; Bits != 0; Bits &= Bits - 1)
         Here.Set(static_cast<int>(R) * kSegmentSide + std::countr_zero(Bits), Layer + 1);
-    });
-    Front.Next = {};
+    }
+    Front.NextRows = 0;
     Front.Reached = false;
   }
-  for (const std::size_t K : Active) {
-    if (std::find(Reached.begin(), Reached.end(), K) == Reached.end()) FrontOfSegment[K] = kNoFront;
-  }
-  std::erase_if(Fronts, [&](const std::unique_ptr<TFront>& Front) {
-    return FrontOfSegment[Front->Segment] == kNoFront;
-  });
-  for (std::size_t F = 0; F < Fronts.size(); ++F)
-    FrontOfSegment[Fronts[F]->Segment] = static_cast<std::uint32_t>(F);
+  KeepFronts(Reached);
   Active = std::move(Reached);
   ++Layer;
   Settled.store(Active.empty() ? kAll : Layer, std::memory_order_release);
   return !Active.empty();
+}
+
+// Only the segments of the next layer keep their fronts.
+void TGoalField::KeepFronts(const std::vector<std::size_t>& Reached) const {
+  std::vector<std::unique_ptr<TFront>> Kept;
+  Kept.reserve(Reached.size());
+  for (const std::size_t K : Reached) Kept.push_back(std::move(Fronts[FrontOfSegment[K]]));
+  for (const auto& Front : Fronts) {
+    if (Front != nullptr) FrontOfSegment[Front->Segment] = kNoFront;
+  }
+  Fronts = std::move(Kept);
+  for (std::size_t F = 0; F < Fronts.size(); ++F)
+    FrontOfSegment[Fronts[F]->Segment] = static_cast<std::uint32_t>(F);
 }
 
 // Layer after layer until the cell is done or the search is.
@@ -327,15 +370,13 @@ void TGoalField::KeepNearerThan(std::uint32_t Nearest) const {
     Segment->Last = Layer;
     for (int Cell = 0; Cell < kSegmentSide * kSegmentSide; ++Cell) {
       const std::uint32_t Value = Segment->At(Cell);
-      if (Value == kNone) continue;
-      if (Value >= Nearest) {
-        Segment->Clear(Cell);
-      } else if (Value == Layer) {
-        FrontOf(K).Cells[static_cast<std::size_t>(Cell / kSegmentSide)] |= kFirstColumn
-                                                                           << (Cell % kSegmentSide);
-      }
+      if (Value != kNone && Value >= Nearest) Segment->Clear(Cell);
     }
     std::erase_if(Segment->Far, [&](const auto& Entry) { return Entry.second >= Nearest; });
+    // The front after the clearing: it takes the cells reached from what is left.
+    for (int Cell = 0; Cell < kSegmentSide * kSegmentSide; ++Cell) {
+      if (Segment->At(Cell) == Layer) FrontOf(K).Take(Cell);
+    }
     if (FrontOfSegment[K] != kNoFront) Active.push_back(K);
   }
   Settled.store(Active.empty() ? kAll : Layer, std::memory_order_release);

@@ -52,6 +52,7 @@ class TGoalField final : public TEditFollower {
   bool NextLayer() const;
   TSegmentSteps& Reach(std::size_t K, std::uint32_t Layer) const;
   TFront& FrontOf(std::size_t K) const;
+  void KeepFronts(const std::vector<std::size_t>& Reached) const;
   void Spread(std::size_t K, std::vector<std::size_t>& Reached) const;
   void Restart() const;
   void KeepNearerThan(std::uint32_t Nearest) const;
