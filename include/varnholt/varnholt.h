@@ -317,8 +317,10 @@ typedef struct varnholt_field varnholt_field;
 
 /* A field toward one open goal cell of the map: for every open cell the grid connects to the goal,
  * the distance in 4-adjacent steps and the next cell of a shortest path. It is worked out as cells
- * ask, a segment at a time nearest the goal first: a cell's segment once every segment between it
- * and the goal is, never the whole map at once. Its distances are exact, so a unit that follows
+ * ask, by a breadth-first search from the goal a layer of steps at a time, which stops once the
+ * cell asked for is reached: the ground nearer the goal than the cell, never more of the map than
+ * that (the whole of the goal's component once a unit is asked for at its far end, or a cell
+ * the grid does not join to the goal, which is answered at once). Its distances are exact, so a unit that follows
  * varnholt_field_next walks a shortest path. NULL with VARNHOLT_ERROR_ARGUMENT ("Cell outside the
  * map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a goal outside the map or blocked.
  *
@@ -328,14 +330,14 @@ typedef struct varnholt_field varnholt_field;
  * where they need it.
  *
  * A field follows its map: after varnholt_set_cells it answers as a field made afresh on the
- * edited map would. The edit keeps the segments all of whose cells are nearer the goal than any
- * cell the edit touched (no path through the edited cells can be shorter), and the rest is worked
- * out again as cells ask. As for queries, the map is not edited while its fields are asked, and a
+ * edited map would. The edit keeps the distances of the cells nearer the goal than any segment
+ * the edit touched was reached (no path through the edited cells can be shorter), and the search
+ * goes on from there as cells ask. As for queries, the map is not edited while its fields are asked, and a
  * field is closed before its map.
  *
- * Memory: a byte per cell of the segments worked out (two in a segment whose distances span 255
- * steps or more, as in a maze's winding corridors), and about a kilobyte per segment for the
- * distances across its borders. */
+ * Memory: a byte per cell of the segments the search has reached, and eight bytes more for each
+ * cell 254 steps or more farther than the nearest of its segment (a maze's winding corridors);
+ * while the search runs, about 1.5 kilobytes for each segment its current layer lies in. */
 VARNHOLT_API varnholt_field* varnholt_field_create(const varnholt_map* map, int32_t goal_row,
                                                    int32_t goal_column);
 
