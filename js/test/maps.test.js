@@ -3,9 +3,9 @@
 // the C library, failures with the library's words and status, and closed maps.
 import test from 'node:test';
 import assert from 'node:assert/strict';
-import {readFileSync, writeFileSync} from 'node:fs';
+import {readFileSync, statSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
-import {generatedMap, importPackage, installedPackage, nativeAnswers, programFiles, scratchFolder} from './support.js';
+import {generatedMap, given, importPackage, installedPackage, nativeAnswers, programFiles, scratchFolder} from './support.js';
 
 const {load, VarnholtError} = await importPackage();
 const varnholt = await load();
@@ -117,7 +117,8 @@ test('failures throw a VarnholtError with the library\'s message and status, the
   other.close();
 });
 
-test('the declarations name every status of the header, in its order', () => {
+test('the package is at most 400 KB packed, and its declarations name every status of the header', () => {
+  assert.ok(statSync(given('VARNHOLT_PACKAGE')).size <= 400 * 1024);
   const names = (text, declaration) => text.match(declaration)[1].replace(/\/\*[\s\S]*?\*\//g, '').match(/VARNHOLT_[A-Z0-9_]+/g);
   const declarations = readFileSync(join(installedPackage().folder, 'node_modules/varnholt/index.d.ts'), 'utf8');
   assert.deepEqual(names(declarations, /export type VarnholtStatus =([^;]*);/), names(header, /typedef enum varnholt_status \{([^}]*)\}/));
