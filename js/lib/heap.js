@@ -5,6 +5,9 @@
 import {VarnholtError, lastFailure} from './errors.js';
 
 const kFirstPathRoom = 4096;  // cells: most paths fit the first time
+// The most bytes a 32-bit size can ask for: a larger count would reach malloc cut to its low 32
+// bits, and a small buffer would be written far past its end.
+const kMostBytes = 2 ** 32 - 1;
 
 export class Heap {
   constructor(core) {
@@ -21,7 +24,7 @@ export class Heap {
   }
 
   allocate(bytes) {
-    const pointer = this.core._malloc(Math.max(1, bytes)) >>> 0;
+    const pointer = bytes <= kMostBytes ? this.core._malloc(Math.max(1, bytes)) >>> 0 : 0;
     if (pointer === 0) throw new VarnholtError('Out of memory', 'VARNHOLT_ERROR_MEMORY');
     return pointer;
   }

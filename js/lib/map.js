@@ -126,18 +126,19 @@ export class VarnholtMap {
     });
   }
 
-  // The bytes of one of the three files, in one call where the header's bound holds: the info map
-  // costs an analysis of the whole map each time it is asked for.
+  // The bytes of one of the three files: written into room for the most the header says the file
+  // takes, and again into room for all only should it take more, since the info map costs an
+  // analysis of the whole map each time.
   file(kind) {
     const handle = this.#open();
+    const {kind: number, header, perSegment} = fileOf(kind);
     const heap = this.#heap;
-    const file = fileOf(kind);
     const write = (room) => heap.lend(room, null, (pointer) => {
-      const size = heap.checked(heap.core._varnholt_write_memory(handle, file.kind, pointer, BigInt(room)));
-      return size <= room ? heap.bytesAt(pointer, size) : size;
+      const size = heap.checked(heap.core._varnholt_write_memory(handle, number, pointer, BigInt(room)));
+      return {size, bytes: size <= room ? heap.bytesAt(pointer, size) : null};
     });
-    const written = write(file.header + file.perSegment * this.segmentsPerSide ** 2);
-    return typeof written === 'number' ? write(written) : written;
+    const first = write(header + perSegment * this.segmentsPerSide ** 2);
+    return first.bytes ?? write(first.size).bytes;
   }
 
   // '' when bytes are exactly the info or waypoint map the library makes of this map; otherwise

@@ -88,6 +88,9 @@ test('failures throw a VarnholtError with the library\'s message and status, the
   assertFails(() => varnholt.analyse(programFiles(path).info), 'You selected an Info map!', 'VARNHOLT_ERROR_NOT_LEVEL0');
   assertFails(() => varnholt.create(100), 'Invalid map size!', 'VARNHOLT_ERROR_SIZE');
   assertFails(() => varnholt.analyse('map'), 'bytes is not bytes: a Uint8Array, another typed array or an ArrayBuffer', 'VARNHOLT_ERROR_ARGUMENT');
+  const huge = varnholt.create(65536);  // filled segments: cheap to make, its cells too many to copy out
+  assertFails(() => huge.getCells(0, 0, 65536, 65536), 'Out of memory', 'VARNHOLT_ERROR_MEMORY');
+  huge.close();
   const map = varnholt.analyse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length));
   const cells = map.getCells(0, 0, 128, 128), wall = cells.indexOf(1), open = cells.indexOf(0);
   const [row, column, openRow, openColumn] = [wall >> 7, wall & 127, open >> 7, open & 127];
