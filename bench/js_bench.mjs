@@ -2,8 +2,8 @@
 // grids: pathfinding's AStarFinder and easystarjs, both 4-connected, as js/package-lock.json pins
 // them. Maps of varnholt-genmap's: a 1024² maze, rooms and noise 30 %, and a 4096² terrain. For
 // each engine: what it needs to set up the grid, and the median query over pairs of connected open
-// cells at least a quarter side apart, the same pairs for all; a query that does not finish in 60 s
-// ends that engine's run on the map.
+// cells at least a quarter side apart, the same pairs for all, each pair asked of every engine in
+// turn; a query that does not finish in 60 s ends that engine's run on the map.
 //   npm ci --prefix js && cmake --build build --target varnholt_js varnholt-genmap
 //   node bench/js_bench.mjs build/js/package build/varnholt-genmap
 import {execFileSync} from 'node:child_process';
@@ -50,32 +50,63 @@ function farPairs(map, grid, count) {
   return pairs;
 }
 
-// One engine's run on a map, in a worker of its own: its set-up, then each pair's query and path
-// length, until all are answered or one takes too long.
-function run(engine, data, pairs) {
-  return new Promise((done) => {
-    const result = {times: [], cells: [], clones: [], unfinished: null};
-    const worker = new Worker(new URL('./js_engines.mjs', import.meta.url),
+// An engine in a worker of its own. Its answers come one at a time: the set-up, then one per
+// pair asked; an answer that does not come in time, or a worker that fails, ends the engine's run
+// on the map, and the reason is kept.
+class EngineRun {
+  constructor(engine, data) {
+    this.result = {times: [], cells: [], clones: [], unfinished: null};
+    this.worker = new Worker(new URL('./js_engines.mjs', import.meta.url),
       {workerData: {engine, ...data}, resourceLimits: {maxOldGenerationSizeMb: kHeapMegabytes}});
-    let timer = setTimeout(() => finish(`did not set up in ${kSetupSeconds} s`), kSetupSeconds * 1000);
-    function finish(unfinished) {
-      clearTimeout(timer);
-      result.unfinished ??= unfinished;
-      worker.terminate().then(() => done(result));
-    }
-    function ask() {
-      if (result.times.length === pairs.length) return finish(null);
-      timer = setTimeout(() => finish(`did not finish a query in ${kQuerySeconds} s`), kQuerySeconds * 1000);
-      worker.postMessage(pairs[result.times.length]);
-    }
-    worker.on('message', (message) => {
-      clearTimeout(timer);
-      if ('setupMs' in message) Object.assign(result, message);
-      else [result.times, result.cells, result.clones].forEach((list, k) => list.push([message.ms, message.cells, message.cloneMs][k]));
-      ask();
+    this.worker.on('error', (error) => this.end(error.code === 'ERR_WORKER_OUT_OF_MEMORY' ? `ran out of its ${kHeapMegabytes / 1024} GB heap` : error.message));
+    this.pending = null;
+  }
+
+  // The worker's next message, or null when it does not come within seconds.
+  next(seconds, late) {
+    return new Promise((answer) => {
+      const timer = setTimeout(() => this.end(late), seconds * 1000);
+      this.pending = (message) => {
+        clearTimeout(timer);
+        answer(message);
+      };
+      this.worker.once('message', (message) => this.pending?.(message));
     });
-    worker.on('error', (error) => finish(error.code === 'ERR_WORKER_OUT_OF_MEMORY' ? `ran out of its ${kHeapMegabytes / 1024} GB heap` : error.message));
-  });
+  }
+
+  async setUp() {
+    const message = await this.next(kSetupSeconds, `did not set up in ${kSetupSeconds} s`);
+    if (message) Object.assign(this.result, message);
+  }
+
+  async ask(pair) {
+    if (this.result.unfinished) return;
+    this.worker.postMessage(pair);
+    const message = await this.next(kQuerySeconds, `did not finish a query in ${kQuerySeconds} s`);
+    if (message) [this.result.times, this.result.cells, this.result.clones].forEach((list, k) => list.push([message.ms, message.cells, message.cloneMs][k]));
+  }
+
+  end(unfinished) {
+    this.result.unfinished ??= unfinished;
+    this.worker.terminate();
+    this.pending?.(null);
+    this.pending = null;
+  }
+}
+
+// Every engine set up on the map, then each pair asked of each in turn, so that a change in the
+// machine's load while the benchmark runs falls on all of them alike.
+async function runAll(data, pairs) {
+  const runs = [];
+  for (const engine of kEngines) {
+    runs.push(new EngineRun(engine, data));
+    await runs.at(-1).setUp();  // one at a time, for each its own memory
+  }
+  for (const pair of pairs) {
+    for (const run of runs) await run.ask(pair);
+  }
+  for (const run of runs) run.end(null);
+  return runs.map((run) => run.result);
 }
 
 function median(values) {
@@ -115,9 +146,6 @@ for (const {name, words, pairs: count} of kMaps) {
   const pairs = farPairs(map, grid, count);
   map.close();
   console.log(`| **${name}**, \`varnholt-genmap ${words.join(' ')}\`, ${count} pairs | | | | | | |`);
-  const results = {};
-  for (const engine of kEngines) {
-    results[engine] = await run(engine, {packageFolder, level0, grid, side}, pairs);
-    console.log(row(engine, results[engine], results.varnholt));
-  }
+  const results = await runAll({packageFolder, level0, grid, side}, pairs);
+  kEngines.forEach((engine, k) => console.log(row(engine, results[k], results[0])));
 }
