@@ -23,9 +23,10 @@ bool Joined(const TRegionMap& Map, TCell A, TCell B) {
 
 }  // namespace
 
-// A segment's steps, a byte a cell above the least of them; the few cells farther than a byte
-// holds (a maze's winding corridors) kept aside. Cells are written as the search reaches them and
-// read by any thread once final.
+// A segment's steps, a byte a cell above the least of them. A segment with cells farther than a
+// byte holds (a maze's winding corridors, the far side of a lake) keeps every cell's steps whole
+// as well, so that a path walked through it looks each cell up at once. Cells are written as the
+// search reaches them and read by any thread once final: Settled orders them.
 struct TGoalField::TSegmentSteps {
   TSegmentSteps(std::size_t K, std::uint32_t First) : Segment(K), Base(First), Last(First) {
     for (auto& Cell : Offset) Cell.store(kUnreached, std::memory_order_relaxed);
@@ -35,10 +36,9 @@ struct TGoalField::TSegmentSteps {
         Offset[static_cast<std::size_t>(Cell)].load(std::memory_order_relaxed);
     if (Value == kUnreached) return kNone;
     if (Value != kFar) return Base + Value;
-    const std::lock_guard<std::mutex> Lock(FarGuard);
-    const auto Found = std::find_if(Far.begin(), Far.end(),
-                                    [&](const auto& Entry) { return Entry.first == Cell; });
-    return Found == Far.end() ? kNone : Found->second;
+    // A cell being written as another thread looks: its whole steps were stored first.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return Far.load(std::memory_order_relaxed)[Cell].load(std::memory_order_relaxed);
   }
   void Set(int Cell, std::uint32_t Value) {
     Last = std::max(Last, Value);
@@ -47,11 +47,12 @@ struct TGoalField::TSegmentSteps {
                                                    std::memory_order_relaxed);
       return;
     }
-    {
-      const std::lock_guard<std::mutex> Lock(FarGuard);
-      Far.emplace_back(static_cast<std::uint16_t>(Cell), Value);
+    if (FarOwned == nullptr) {
+      FarOwned = std::make_unique<std::atomic<std::uint32_t>[]>(kSegmentSide * kSegmentSide);
+      Far.store(FarOwned.get(), std::memory_order_relaxed);
     }
-    Offset[static_cast<std::size_t>(Cell)].store(kFar, std::memory_order_relaxed);
+    FarOwned[static_cast<std::size_t>(Cell)].store(Value, std::memory_order_relaxed);
+    Offset[static_cast<std::size_t>(Cell)].store(kFar, std::memory_order_release);
   }
   void Clear(int Cell) {
     Offset[static_cast<std::size_t>(Cell)].store(kUnreached, std::memory_order_relaxed);
@@ -70,8 +71,8 @@ struct TGoalField::TSegmentSteps {
   const std::uint32_t Base;  // the layer that first reached it: its least steps
   std::uint32_t Last;        // its most steps, under the search's lock
   std::array<std::atomic<std::uint8_t>, kSegmentSide * kSegmentSide> Offset;
-  mutable std::mutex FarGuard;
-  std::vector<std::pair<std::uint16_t, std::uint32_t>> Far;
+  std::unique_ptr<std::atomic<std::uint32_t>[]> FarOwned;  // made under the search's lock
+  std::atomic<const std::atomic<std::uint32_t>*> Far{nullptr};
 };
 
 // The cells of a segment in the last layer done, and those of the next as they come; with its
@@ -321,7 +322,9 @@ std::size_t TGoalField::Bytes() const {
   std::size_t Total = sizeof(*this) + Steps.size() * sizeof(Steps[0]) +
                       FrontOfSegment.size() * sizeof(std::uint32_t) +
                       Fronts.size() * sizeof(TFront) + Owned.size() * sizeof(TSegmentSteps);
-  for (const auto& Segment : Owned) Total += Segment->Far.capacity() * sizeof(Segment->Far[0]);
+  for (const auto& Segment : Owned) {
+    if (Segment->FarOwned != nullptr) Total += kSegmentSide * kSegmentSide * sizeof(std::uint32_t);
+  }
   return Total;
 }
 
@@ -372,7 +375,6 @@ void TGoalField::KeepNearerThan(std::uint32_t Nearest) const {
       const std::uint32_t Value = Segment->At(Cell);
       if (Value != kNone && Value >= Nearest) Segment->Clear(Cell);
     }
-    std::erase_if(Segment->Far, [&](const auto& Entry) { return Entry.second >= Nearest; });
     // The front after the clearing: it takes the cells reached from what is left.
     for (int Cell = 0; Cell < kSegmentSide * kSegmentSide; ++Cell) {
       if (Segment->At(Cell) == Layer) FrontOf(K).Take(Cell);
