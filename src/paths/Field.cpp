@@ -36,8 +36,9 @@ struct TGoalField::TSegmentSteps {
         Offset[static_cast<std::size_t>(Cell)].load(std::memory_order_relaxed);
     if (Value == kUnreached) return kNone;
     if (Value != kFar) return Base + Value;
-    // A cell being written as another thread looks: its whole steps were stored first.
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // A cell being written as another thread looks: its whole steps were stored first, and the
+    // second look at its byte, which acquires, sees them.
+    (void)Offset[static_cast<std::size_t>(Cell)].load(std::memory_order_acquire);
     return Far.load(std::memory_order_relaxed)[Cell].load(std::memory_order_relaxed);
   }
   void Set(int Cell, std::uint32_t Value) {
