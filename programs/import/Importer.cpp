@@ -26,18 +26,22 @@ TMap ImportMovingAi(const TSourceFile& Source) {
   }
 }
 
+}  // namespace
+
+bool IsTiled(const TBytes& Bytes) {
+  const std::uint8_t First = FirstByte(Bytes);
+  return First == '<' || First == '{';
+}
+
 TMap ImportTiled(const TSourceFile& Source, const TReadFile& ReadFile) {
   const TJson Document = TiledDocument(Source);
   return TiledMap(Document, Source.Path, TiledTilesets(Document, Source.Path, ReadFile));
 }
 
-}  // namespace
-
 TMap ImportSource(const TSourceFile& Source, const TPixelOptions& Options,
                   const TReadFile& ReadFile) {
   if (IsPng(Source.Bytes)) return ImportPng(Source, Options);
-  const std::uint8_t First = FirstByte(Source.Bytes);
-  if (First == '<' || First == '{') return ImportTiled(Source, ReadFile);
+  if (IsTiled(Source.Bytes)) return ImportTiled(Source, ReadFile);
   return ImportMovingAi(Source);
 }
 

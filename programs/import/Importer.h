@@ -12,6 +12,10 @@ namespace varnholt::import {
 TMap ImportSource(const TSourceFile& Source, const TPixelOptions& Options,
                   const TReadFile& ReadFile);
 
+// Whether the bytes are a Tiled map or tileset, JSON or XML: '<' or '{' first.
+bool IsTiled(const TBytes& Bytes);
+TMap ImportTiled(const TSourceFile& Source, const TReadFile& ReadFile);
+
 enum class TExportFormat { MovingAi, Png, Tiled };
 
 // "map", "png" or "tiled"; fails naming the word otherwise.

@@ -1,8 +1,10 @@
 #include "TiledExport.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "Inspector.h"
 #include "TiledData.h"
-#include "TiledJson.h"
 
 namespace varnholt::import {
 namespace {
@@ -10,17 +12,21 @@ namespace {
 // As many splits and unreachable places as a map maker can look through one by one.
 constexpr std::size_t kMostPlaces = 1000;
 
-// Allots the objects' ids, which Tiled wants unique across the map.
+// Allots the objects' ids, which Tiled wants unique across the map, and places them at the
+// centres of their cells' tiles.
 struct TObjects {
-  TJson List = TJson::array();
+  TTilePlace Place;
   std::int64_t NextId = 1;
+  TJson List = TJson::array();
 
   TJson& Add(const std::string& Name, const std::string& Type, TCell Cell) {
     TJson Object = {{"id", NextId++},
                     {"name", Name},
                     {"type", Type},
-                    {"x", (Cell.Column + 0.5) * kTileSide},
-                    {"y", (Cell.Row + 0.5) * kTileSide},
+                    {"x", (static_cast<double>(Place.Origin.X) + Cell.Column + 0.5) *
+                              static_cast<double>(Place.TileWidth)},
+                    {"y", (static_cast<double>(Place.Origin.Y) + Cell.Row + 0.5) *
+                              static_cast<double>(Place.TileHeight)},
                     {"width", 0},
                     {"height", 0},
                     {"rotation", 0},
@@ -124,8 +130,8 @@ void AddLinks(const TMap& Map, std::int32_t I, std::int32_t J, bool Down, TObjec
       TJson& Link = Objects.Add("", "link", Start);
       Link["polyline"] =
           TJson::array({{{"x", 0}, {"y", 0}},
-                        {{"x", (End.Column - Start.Column) * static_cast<std::int32_t>(kTileSide)},
-                         {"y", (End.Row - Start.Row) * static_cast<std::int32_t>(kTileSide)}}});
+                        {{"x", (End.Column - Start.Column) * Objects.Place.TileWidth},
+                         {"y", (End.Row - Start.Row) * Objects.Place.TileHeight}}});
     }
   }
 }
@@ -162,13 +168,74 @@ TJson Tileset() {
           {"tiles", TJson::array({{{"id", 1}, {"properties", TJson::array({Collides})}}})}};
 }
 
+// The two object layers of the analysis, with ids from LayerId and objects' from ObjectId;
+// ObjectId is left at the next free one.
+TJson AnalysisLayers(const TMap& Map, const TTilePlace& Place, std::int64_t LayerId,
+                     std::int64_t& ObjectId) {
+  TObjects Analysis{Place, ObjectId};
+  AddAnalysis(Map, Analysis);
+  TObjects Graph{Place, Analysis.NextId};
+  AddGraph(Map, Graph);
+  ObjectId = Graph.NextId;
+  return TJson::array({ObjectLayer(LayerId, "Analysis", std::move(Analysis.List)),
+                       ObjectLayer(LayerId + 1, "Waypoints and links", std::move(Graph.List))});
+}
+
+// The largest id among Layers and the layers within their groups.
+std::int64_t LargestLayerId(const TJson& Layers) {
+  std::int64_t Largest = 0;
+  for (const TJson& Layer : Layers) {
+    const auto Id = Layer.find("id");
+    if (Id != Layer.end() && Id->is_number_integer())
+      Largest = std::max(Largest, Id->get<std::int64_t>());
+    const auto Within = Layer.find("layers");
+    if (Within != Layer.end() && Within->is_array())
+      Largest = std::max(Largest, LargestLayerId(*Within));
+  }
+  return Largest;
+}
+
+// A field of an object that names a file relative to the source, named relative to the output.
+void Rebase(TJson& Object, const char* Key, const std::string& SourcePath,
+            const std::string& OutPath) {
+  const auto Name = Object.find(Key);
+  if (Name == Object.end() || !Name->is_string()) return;
+  const std::filesystem::path File = PathOf(Name->get<std::string>());
+  if (File.is_absolute()) return;
+  const std::filesystem::path From = std::filesystem::absolute(PathOf(SourcePath)).parent_path();
+  const std::filesystem::path To = std::filesystem::absolute(PathOf(OutPath)).parent_path();
+  *Name = Utf8Of((From / File).lexically_normal().lexically_relative(To.lexically_normal()));
+}
+
+void RebaseLayers(TJson& Layers, const std::string& SourcePath, const std::string& OutPath) {
+  for (TJson& Layer : Layers) {
+    Rebase(Layer, "image", SourcePath, OutPath);
+    if (Layer.contains("layers") && Layer["layers"].is_array()) {
+      RebaseLayers(Layer["layers"], SourcePath, OutPath);
+    }
+  }
+}
+
+void RebaseFiles(TJson& Document, const std::string& SourcePath, const std::string& OutPath) {
+  if (Document.contains("tilesets") && Document["tilesets"].is_array()) {
+    for (TJson& Tileset : Document["tilesets"]) {
+      Rebase(Tileset, "source", SourcePath, OutPath);
+      Rebase(Tileset, "image", SourcePath, OutPath);
+      if (!Tileset.contains("tiles") || !Tileset["tiles"].is_array()) continue;
+      for (TJson& Tile : Tileset["tiles"]) Rebase(Tile, "image", SourcePath, OutPath);
+    }
+  }
+  if (Document.contains("layers") && Document["layers"].is_array()) {
+    RebaseLayers(Document["layers"], SourcePath, OutPath);
+  }
+}
+
 }  // namespace
 
 std::string TiledMapText(const TMap& Map) {
-  TObjects Analysis, Graph;
-  AddAnalysis(Map, Analysis);
-  Graph.NextId = Analysis.NextId;
-  AddGraph(Map, Graph);
+  std::int64_t NextObjectId = 1;
+  TJson Layers = AnalysisLayers(Map, {}, 2, NextObjectId);
+  Layers.insert(Layers.begin(), CellsLayer(Map));
   const std::int32_t Side = Map.CellsPerSide();
   TJson Document = {{"type", "map"},
                     {"version", "1.10"},
@@ -180,12 +247,27 @@ std::string TiledMapText(const TMap& Map) {
                     {"tileheight", kTileSide},
                     {"infinite", false},
                     {"nextlayerid", 4},
-                    {"nextobjectid", Graph.NextId},
-                    {"tilesets", TJson::array({Tileset()})}};
-  Document["layers"] =
-      TJson::array({CellsLayer(Map), ObjectLayer(2, "Analysis", std::move(Analysis.List)),
-                    ObjectLayer(3, "Waypoints and links", std::move(Graph.List))});
+                    {"nextobjectid", NextObjectId},
+                    {"tilesets", TJson::array({Tileset()})},
+                    {"layers", std::move(Layers)}};
   return Document.dump(1) + "\n";
+}
+
+std::string TiledSourceText(const TMap& Map, TJson Source, const TTileOrigin& Origin,
+                            const std::string& SourcePath, const std::string& OutPath) {
+  const TTilePlace Place{Integer(Source, "tilewidth", SourcePath, 1, 1 << 20, kTileSide),
+                         Integer(Source, "tileheight", SourcePath, 1, 1 << 20, kTileSide), Origin};
+  const std::int64_t LayerId = std::max(Integer(Source, "nextlayerid", SourcePath, 1, INT32_MAX, 1),
+                                        LargestLayerId(Array(Source, "layers", SourcePath)) + 1);
+  std::int64_t ObjectId = Integer(Source, "nextobjectid", SourcePath, 1, INT32_MAX, 1);
+  const TJson Added = AnalysisLayers(Map, Place, LayerId, ObjectId);
+  RebaseFiles(Source, SourcePath, OutPath);
+  Source["type"] = "map";
+  Source["nextlayerid"] = LayerId + 2;
+  Source["nextobjectid"] = ObjectId;
+  if (!Source.contains("layers") || !Source["layers"].is_array()) Source["layers"] = TJson::array();
+  for (const TJson& Layer : Added) Source["layers"].push_back(Layer);
+  return Source.dump(1) + "\n";
 }
 
 }  // namespace varnholt::import

@@ -199,7 +199,8 @@ TTiledTilesets TiledTilesets(const TJson& Document, const std::string& Path,
   return Tilesets;
 }
 
-TMap TiledMap(const TJson& Document, const std::string& Path, const TTiledTilesets& Tilesets) {
+TMap TiledMap(const TJson& Document, const std::string& Path, const TTiledTilesets& Tilesets,
+              TTileOrigin* Origin) {
   if (Text(Document, "type", Path, "map") != "map") {
     Fail(Path, "a Tiled " + Text(Document, "type", Path, "") + ", not a map");
   }
@@ -210,6 +211,7 @@ TMap TiledMap(const TJson& Document, const std::string& Path, const TTiledTilese
   std::vector<TPiece> Pieces;
   AddPieces(Array(Document, "layers", Path), Path, IsInfinite, Pieces);
   const TExtent Extent = IsInfinite ? ChunksExtent(Pieces) : Fixed;
+  if (Origin != nullptr) *Origin = {Extent.X, Extent.Y};
   std::vector<TMarked> Marked;
   for (const TPiece& Piece : Pieces) {
     CheckWithin(Piece, Extent);

@@ -15,9 +15,15 @@ namespace varnholt::import {
 TTiledTilesets TiledTilesets(const TJson& Document, const std::string& Path,
                              const TReadFile& ReadFile);
 
-// The map placed as every source is. Fails naming the layer or chunk at fault ("maps/arena.tmj,
-// layer 'Walls': unknown encoding 'base32'"), and for a size no map holds before any memory is
-// taken for it.
-TMap TiledMap(const TJson& Document, const std::string& Path, const TTiledTilesets& Tilesets);
+// The tile that became cell (0, 0): (0, 0), or an infinite map's top-left chunk corner.
+struct TTileOrigin {
+  std::int64_t X = 0, Y = 0;
+};
+
+// The map placed as every source is, and where Origin is given, its origin. Fails naming the
+// layer or chunk at fault ("maps/arena.tmj, layer 'Walls': unknown encoding 'base32'"), and for a
+// size no map holds before any memory is taken for it.
+TMap TiledMap(const TJson& Document, const std::string& Path, const TTiledTilesets& Tilesets,
+              TTileOrigin* Origin = nullptr);
 
 }  // namespace varnholt::import

@@ -10,6 +10,7 @@
 #include "Console.h"
 #include "Importer.h"
 #include "TiledExport.h"
+#include "TiledMap.h"
 
 namespace {
 
@@ -22,14 +23,15 @@ void PrintLine(std::string_view Line) {
 
 void PrintUsage(const std::string& Program) {
   PrintLine("Usage: " + Program + " [--threshold PERCENT] [--dark-open] SOURCE LEVEL0MAP");
-  PrintLine("       " + Program + " --export map|png|tiled LEVEL0MAP OUT");
+  PrintLine("       " + Program + " --export map|png|tiled LEVEL0MAP|TILEDMAP OUT");
   PrintLine("");
   PrintLine("Makes a level-0 map of a Moving AI map, a PNG picture or a Tiled map (.tmj, .json,");
   PrintLine(".tmx), its first row and column at cell (0, 0), every cell beyond it blocked. A");
   PrintLine("pixel is open when it is opaque and at least PERCENT (50) light; with --dark-open,");
   PrintLine("when it is at least PERCENT dark. A Tiled tile blocks where its tileset gives it the");
-  PrintLine("property collides. --export writes a level-0 map as a Moving AI map, a picture of a");
-  PrintLine("pixel a cell, or a Tiled map holding the map's analysis.");
+  PrintLine("property collides. --export writes a level-0 map, or the map a Tiled map makes, as a");
+  PrintLine("Moving AI map, a picture of a pixel a cell, or a Tiled map holding its analysis (and");
+  PrintLine("a Tiled map's own layers).");
 }
 
 struct TRequest {
@@ -94,19 +96,43 @@ void Import(const std::string& Source, const std::string& Level0, const TPixelOp
   ReplaceFile(Level0, Map.File(VARNHOLT_FILE_LEVEL0));
 }
 
-void Export(TExportFormat Format, const std::string& Level0, const std::string& Out) {
-  CheckApart(Level0, Out);
-  PrintLine("Reading " + Level0 + "...");
-  const TMap Map = TMap::Analyse(Level0);
-  TBytes Bytes;
+// The map to export, with the Tiled map it was imported from where it was (Document empty
+// otherwise).
+struct TExported {
+  TMap Map;
+  TJson Document;
+  TTileOrigin Origin;
+};
+
+TExported ReadExported(const std::string& Input) {
+  const TSourceFile Source{Input, ReadWholeFile(Input)};
+  if (!IsTiled(Source.Bytes)) return {TMap::Analyse(Input), {}, {}};
+  TJson Document = TiledDocument(Source);
+  TTileOrigin Origin;
+  TMap Map = TiledMap(Document, Input, TiledTilesets(Document, Input, ReadWholeFile), &Origin);
+  return {std::move(Map), std::move(Document), Origin};
+}
+
+TBytes ExportedBytes(TExportFormat Format, const TExported& Exported, const std::string& Input,
+                     const std::string& Out) {
+  std::string Text;
+  if (Format == TExportFormat::Png) return ExportPng(Exported.Map);
   if (Format == TExportFormat::MovingAi) {
-    const std::string Text = Map.MovingAiText();
-    Bytes.assign(Text.begin(), Text.end());
-  } else if (Format == TExportFormat::Png) {
-    Bytes = ExportPng(Map);
+    Text = Exported.Map.MovingAiText();
+  } else if (!Exported.Document.is_null()) {
+    Text = TiledSourceText(Exported.Map, Exported.Document, Exported.Origin, Input, Out);
   } else {
-    const std::string Text = TiledMapText(Map);
-    Bytes.assign(Text.begin(), Text.end());
+    Text = TiledMapText(Exported.Map);
+  }
+  return TBytes(Text.begin(), Text.end());
+}
+
+void Export(TExportFormat Format, const std::string& Input, const std::string& Out) {
+  CheckApart(Input, Out);
+  PrintLine("Reading " + Input + "...");
+  const TExported Exported = ReadExported(Input);
+  const TBytes Bytes = ExportedBytes(Format, Exported, Input, Out);
+  if (Format == TExportFormat::Tiled && Exported.Document.is_null()) {
     // The same two tiles for every map: a failure after this leaves nothing of this map.
     const std::string Tiles = PathBeside(Out, kTilesFile);
     PrintLine("Writing " + Tiles + "...");

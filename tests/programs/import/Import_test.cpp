@@ -255,6 +255,50 @@ TEST(ImportRunTest, TheTiledExportHoldsTheAnalysisInDocumentedFields) {
   EXPECT_EQ(Links, static_cast<std::size_t>(Survey.Survey.down_links + Survey.Survey.right_links));
 }
 
+// The analysis of a Tiled map added to its own layers: its tilesets and images still found from
+// another folder, its layers first, the analysis's ids after its own, objects on its tiles, and
+// the output imports as the map did.
+TEST(ImportRunTest, TheTiledExportOfATiledMapKeepsItsLayers) {
+  for (const TTiledKind& Kind :
+       {TTiledKind{false, TTiledEncoding::Zlib, true}, TTiledKind{true, TTiledEncoding::Csv}}) {
+    TScratchFolder Scratch;
+    fs::create_directories(Scratch.Path() / "maps");
+    fs::create_directories(Scratch.Path() / "out");
+    const TTiledFiles Files = PatternTiled(Pattern(), Kind, 19);
+    WriteFile(Scratch.Path() / "maps" / Files.MapName, BytesOf(Files.Map));
+    WriteFile(Scratch.Path() / "maps" / Files.TilesetName, BytesOf(Files.Tileset));
+    const std::string Source = "maps/" + Files.MapName;
+    const TImportRun Run =
+        RunImporter(Scratch.Path(), {"--export", "tiled", Source, "out/analysis.tmj"});
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Output;
+    EXPECT_EQ(Run.Output, "Reading " + Source + "...\nWriting out/analysis.tmj...\nDone.\n");
+    const TBytes Text = ReadFile(Scratch.Path() / "out" / "analysis.tmj");
+    const nlohmann::json Map = nlohmann::json::parse(Text.begin(), Text.end());
+    EXPECT_EQ(Map["tilesets"][0]["image"], "../maps/ground.png") << NameOf(Kind);
+    EXPECT_EQ(Map["tilesets"][1]["source"], "../maps/" + Files.TilesetName);
+    std::vector<std::string> Names;
+    for (const auto& Layer : Map["layers"]) Names.push_back(Layer["name"]);
+    const std::vector<std::string> Expected =
+        Kind.Xml ? std::vector<std::string>{"Ground", "Above", "Analysis", "Waypoints and links"}
+                 : std::vector<std::string>{"Ground", "Above", "Spawns", "Analysis",
+                                            "Waypoints and links"};
+    EXPECT_EQ(Names, Expected);
+    // The TMX map's object layer, id 4, is not carried: its ids may be taken again.
+    const int FirstId = Kind.Xml ? 4 : 5;
+    EXPECT_EQ(Map["layers"][Names.size() - 2]["id"], FirstId);
+    EXPECT_EQ(Map["nextlayerid"], FirstId + 2);
+
+    const TBytes Level0 = Imported(Scratch.Path(), Source);
+    EXPECT_EQ(Imported(Scratch.Path(), "out/analysis.tmj"), Level0) << NameOf(Kind);
+    const TMap Opened = TMap::AnalyseMemory(Level0.data(), Level0.size());
+    const TCell Waypoint = Opened.SegmentRecord(0, 0).Point(1);
+    const nlohmann::json& First = Map["layers"][Names.size() - 1]["objects"][0];
+    const double OriginX = Kind.Infinite ? -32 : 0, OriginY = Kind.Infinite ? -16 : 0;
+    EXPECT_EQ(First["x"], (OriginX + Waypoint.Column + 0.5) * 8);
+    EXPECT_EQ(First["y"], (OriginY + Waypoint.Row + 0.5) * 8);
+  }
+}
+
 // A hostile source: its files, the arguments, and the one line it fails with.
 struct THostile {
   const char* Name;
