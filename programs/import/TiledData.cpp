@@ -136,9 +136,18 @@ TGids CsvGids(std::string_view Text, std::size_t Count, const std::string& Where
     if (Text[At] != ',' || Gids.size() > Count) break;
     ++At;
   }
-  if (Gids.size() != Count || At != Text.size()) {
-    Fail(Where, "the CSV data holds " + std::string(Gids.size() > Count ? "more than " : "") +
-                    std::to_string(Gids.size()) + " tiles, " + std::to_string(Count) + " expected");
+  if (Gids.size() > Count) {
+    Fail(Where, "the CSV data holds more than " + std::to_string(Count) + " tiles, " +
+                    std::to_string(Count) + " expected");
+  }
+  if (At != Text.size()) {
+    const char C = Text[At];
+    Fail(Where, "the CSV data holds '" + std::string(1, C >= ' ' && C <= '~' ? C : '?') +
+                    "' after tile " + std::to_string(Gids.size()));
+  }
+  if (Gids.size() != Count) {
+    Fail(Where, "the CSV data holds " + std::to_string(Gids.size()) + " tiles, " +
+                    std::to_string(Count) + " expected");
   }
   return Gids;
 }
