@@ -55,7 +55,7 @@ TBytes Imported(const fs::path& Folder, const std::string& Source,
 }
 
 const TPattern& Pattern() {
-  static const TPattern Made = RandomPattern(48, 80, 7);
+  static const TPattern Made = RandomPattern(112, 80, 7);  // two bands of rows, one partial
   return Made;
 }
 
