@@ -10,7 +10,8 @@ namespace varnholt::import {
 namespace {
 
 constexpr std::int64_t kMaxGid = 0x0FFFFFFF;  // below the flip bits
-constexpr std::int64_t kMaxSide = 65536;      // the largest source a map holds
+// Sizes and places beyond any map, kept within bounds whose products no integer overflows; a
+// source too large for a map fails as such where it is placed.
 constexpr std::int64_t kMaxOffset = std::int64_t{1} << 30;
 
 bool Collides(const TJson& Tile, const std::string& Where) {
@@ -55,8 +56,8 @@ void AddLayerPieces(const TJson& Layer, const std::string& Path, bool Infinite,
                   Compression,
                   Integer(Holder, "x", At, -kMaxOffset, kMaxOffset, 0),
                   Integer(Holder, "y", At, -kMaxOffset, kMaxOffset, 0),
-                  Integer(Holder, "width", At, 0, kMaxSide),
-                  Integer(Holder, "height", At, 0, kMaxSide)};
+                  Integer(Holder, "width", At, 0, kMaxOffset),
+                  Integer(Holder, "height", At, 0, kMaxOffset)};
   };
   if (!Infinite) return Pieces.push_back(Piece(Layer, Where));
   for (const TJson& Chunk : Array(Layer, "chunks", Where)) {
