@@ -221,7 +221,11 @@ TJson MapOf(const TXmlElement& Element, const std::string& Path) {
 TJson TiledXmlDocument(const TSourceFile& Source) {
   const TXmlElement Root = ParseXml(Source);
   if (Root.Name == "map") return MapOf(Root, Source.Path);
-  if (Root.Name == "tileset") return TilesetOf(Root, Source.Path);
+  if (Root.Name == "tileset") {
+    TJson Tileset = TilesetOf(Root, Source.Path);
+    Tileset["type"] = "tileset";  // as a JSON tileset says what it is
+    return Tileset;
+  }
   Fail(Source.Path, "neither a Tiled map nor a tileset: its root is <" + Root.Name + ">");
 }
 

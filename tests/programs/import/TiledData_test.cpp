@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "Importer.h"
 #include "TestSupport.h"
 #include "TiledData.h"
 #include "TiledXml.h"
@@ -114,6 +115,14 @@ TEST(TiledXmlTest, FaultsAreNamedByTheirLine) {
        "a.tmx, layer 'W': the CSV data holds 1 tiles, 2 expected"},
   };
   for (const auto& Case : Cases) EXPECT_EQ(FailureOf([&] { Read(Case.Text); }), Case.Failure);
+}
+
+TEST(TiledXmlTest, ATilesetGivenAsAMapIsNamedAsSuch) {
+  for (const std::string Text : {"<tileset name=\"t\"/>", "{\"type\": \"tileset\"}"}) {
+    const TSourceFile Source{"t.tsx", TBytes(Text.begin(), Text.end())};
+    EXPECT_EQ(FailureOf([&] { ImportTiled(Source, ReadWholeFile); }),
+              "t.tsx: a Tiled tileset, not a map");
+  }
 }
 
 }  // namespace
