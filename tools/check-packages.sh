@@ -11,7 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/need-packages.sh build-essential cmake zlib1g-dev dpkg-dev unzip groff-base \
+bash tools/need-packages.sh build-essential cmake zlib1g-dev libpng-dev nlohmann-json3-dev \
+  libexpat1-dev dpkg-dev unzip groff-base \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine pkg-config emscripten node-acorn
 
 echo "== varnholt_1.0_amd64.deb"
@@ -30,12 +31,17 @@ echo "== the .deb's files"
 dpkg-deb -x build-release/varnholt_1.0_amd64.deb "$Work/deb"
 (cd "$Work/deb" && find . -type f | sort)
 dpkg-deb -f build-release/varnholt_1.0_amd64.deb Depends
-for Page in varnholt varnholt-inspect; do test -s "$Work/deb/usr/share/man/man1/$Page.1"; done
+for Page in varnholt varnholt-inspect varnholt-import; do
+  test -s "$Work/deb/usr/share/man/man1/$Page.1"
+done
 Studio="$Work/deb/usr/share/varnholt/varnholt-studio.html"
 test -s "$Studio"
 cp examples/Sample1Level0Map.raw "$Work/linux/"
 (cd "$Work/linux" && ../deb/usr/bin/varnholt Sample1Level0Map.raw | tr -d '\r' | tail -n 1 &&
-  ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt)
+  ../deb/usr/bin/varnholt-inspect Sample1Level0Map.raw > report.txt && tail -n 1 report.txt &&
+  ../deb/usr/bin/varnholt-import --export png Sample1Level0Map.raw sample.png > /dev/null &&
+  ../deb/usr/bin/varnholt-import sample.png Imported1Level0Map.raw > /dev/null &&
+  cmp Imported1Level0Map.raw Sample1Level0Map.raw)
 echo "== the shared library: the C interface alone, and no signal handling"
 Library="$Work/deb/usr/lib/libvarnholt.so.1"
 Foreign=$(nm -D --defined-only "$Library" | awk '{print $3}' | grep -v '^varnholt_' || true)

@@ -372,6 +372,77 @@ VARNHOLT_API void varnholt_field_close(varnholt_field* field);
 VARNHOLT_API int varnholt_set_cells(varnholt_map* map, int32_t row, int32_t column, int32_t rows,
                                     int32_t columns, const uint8_t* blocked);
 
+/* ---- Maps from other tools, and back ----
+ *
+ * Map makers draw maps in Tiled or a paint program, and benchmarks share Moving AI .map files.
+ * These functions are the rules that make a level-0 map of such a source once it is decoded (the
+ * varnholt-import program decodes PNG and Tiled files with libpng, zlib, nlohmann-json and expat;
+ * a browser decodes them itself), so that every importer makes the same map of the same source.
+ *
+ * Placement: a source of rows x columns cells goes on a new map whose side is the smallest
+ * 64 x 2^k cells that holds both (varnholt_import_side), its first row and column at cell (0, 0),
+ * every cell beyond it blocked. The map is made as varnholt_create(side, 1) and then
+ * varnholt_set_cells of the source's cells would make it, so that varnholt_write_memory gives the
+ * level-0 file varnholt-genmap writes for those cells. */
+
+/* The side of the map a source of rows x columns cells is placed on: the smallest of 64, 128, 256,
+ * ... that is at least rows and at least columns. -1 with VARNHOLT_ERROR_SIZE for a source without
+ * a cell ("Empty source: ROWS x COLUMNS cells") or one more than 65536 cells high or wide ("Source
+ * too large: ROWS x COLUMNS cells, at most 65536 a side"). */
+VARNHOLT_API int32_t varnholt_import_side(int64_t rows, int64_t columns);
+
+/* A new map holding a source of rows x columns cells, blocked[0 .. rows * columns) row by row, 0
+ * open and any other value blocked, placed as above. NULL with VARNHOLT_ERROR_SIZE as
+ * varnholt_import_side, VARNHOLT_ERROR_ARGUMENT for blocked NULL, or VARNHOLT_ERROR_MEMORY. */
+VARNHOLT_API varnholt_map* varnholt_import_cells(int32_t rows, int32_t columns,
+                                                 const uint8_t* blocked);
+
+/* Pictures: which of count pixels, four bytes each (red, green, blue, alpha, 8 bits each, as a
+ * browser decodes any PNG; 16-bit samples by their high byte, no gamma or colour profile
+ * applied), are open cells: blocked[k] = 0 where pixel k is open, 1 where it is blocked. A pixel
+ * is open when it is opaque, alpha >= 128, and light: its Rec. 709 luma in integers,
+ * L = 2126 red + 7152 green + 722 blue (0 for black, 2550000 for white, 10000 v for a grey of
+ * value v), is at least threshold percent of white, L >= 25500 threshold. With dark_open not 0 the
+ * dark pixels are the open ones instead: L <= 25500 (100 - threshold). 0 on success; -1 with
+ * VARNHOLT_ERROR_ARGUMENT for a threshold outside 0 to 100 ("Threshold outside 0 to 100: N"), a
+ * negative count, or rgba or blocked NULL with a count. The usual threshold is 50. */
+VARNHOLT_API int varnholt_import_pixels(const uint8_t* rgba, int64_t count, int threshold,
+                                        int dark_open, uint8_t* blocked);
+
+/* Tiled: marks the cells of one tile layer, or one chunk of an infinite map's layer, whose tiles
+ * collide. For each of count global tile ids (gids) in gids, its top four bits (flips and
+ * rotations) cleared, the tile is found as Tiled defines it: gid 0 is no tile; otherwise it belongs
+ * to the tileset with the largest first gid not above it, as local id gid - first gid. Where that
+ * tile is one of those listed as colliding, blocked[k] is set to 1; every other byte of blocked is
+ * left as it was, so that a cell is blocked when any layer's tile there collides. first_gids holds
+ * the tilesets' first gids, ascending from 1; colliding holds colliding_count pairs of a
+ * tileset's index in first_gids and a local tile id, the tiles whose boolean property "collides" is
+ * true. 0 on success; -1 with VARNHOLT_ERROR_ARGUMENT for first gids that do not ascend from 1
+ * ("First gids not ascending from 1: tileset K at GID"), a pair naming no tileset ("No such tile:
+ * tileset K, tile ID"), a negative count, or an array NULL with a count. */
+VARNHOLT_API int varnholt_import_tiled(const uint32_t* gids, int64_t count,
+                                       const uint32_t* first_gids, int32_t tileset_count,
+                                       const uint32_t* colliding, int64_t colliding_count,
+                                       uint8_t* blocked);
+
+/* A new map from the text of a Moving AI map: "type octile", "height H", "width W" and "map", a
+ * line each, then H rows of W bytes, '.', 'G' and 'S' open and every other byte blocked; lines end
+ * with LF or CR LF and blank lines may follow the last row. Placed as above. NULL with
+ * VARNHOLT_ERROR_READ and the line at fault for a header line missing or malformed ("line 2:
+ * 'height N' expected, found 'width 4'"), a row of another length ("line 7: 3 characters, the
+ * width is 4"), too few or too many rows ("line 9: the map ends after 4 of 5 rows", "line 10: a row
+ * beyond the height of 5"); VARNHOLT_ERROR_SIZE for a height or width beyond 65536 ("line 2: height
+ * '100000' is more than 65536"); VARNHOLT_ERROR_ARGUMENT for text NULL with a size. */
+VARNHOLT_API varnholt_map* varnholt_import_moving_ai(const void* text, size_t size);
+
+/* The map as the text of a Moving AI map: "type octile", its side as height and width, "map", then
+ * one row of '.' (open) and '@' (blocked) a row of cells, every line ended by LF; importing it
+ * gives the map's cells again. Returns the text's size, which may exceed capacity (nothing beyond
+ * capacity is written; ask again with room); -1 with VARNHOLT_ERROR_ARGUMENT for buffer NULL with a
+ * capacity. buffer may be NULL when capacity is 0. */
+VARNHOLT_API int64_t varnholt_export_moving_ai(const varnholt_map* map, void* buffer,
+                                               int64_t capacity);
+
 /* ---- Files ---- */
 
 /* The bytes of one of the three files the map makes as it now stands, exactly as varnholt_save

@@ -144,6 +144,14 @@ class TMap {
   static TMap Create(std::int32_t CellsPerSide, bool Blocked) {
     return TMap(Opened(varnholt_create(CellsPerSide, Blocked ? 1 : 0)));
   }
+  // varnholt_import_cells: a source of Rows x Columns cells, Blocked row by row, placed on a new
+  // map; varnholt_import_moving_ai: the same of a Moving AI map's text.
+  static TMap ImportCells(std::int32_t Rows, std::int32_t Columns, const std::uint8_t* Blocked) {
+    return TMap(Opened(varnholt_import_cells(Rows, Columns, Blocked)));
+  }
+  static TMap ImportMovingAi(std::string_view Text) {
+    return TMap(Opened(varnholt_import_moving_ai(Text.data(), Text.size())));
+  }
 
   std::int32_t CellsPerSide() const { return varnholt_cells_per_side(Map.get()); }
   std::int32_t SegmentsPerSide() const { return varnholt_segments_per_side(Map.get()); }
@@ -262,6 +270,13 @@ class TMap {
     detail::Checked(varnholt_write_memory(Map.get(), Kind, Bytes.data(), Size));
     return Bytes;
   }
+  // varnholt_export_moving_ai: the map as a Moving AI map's text.
+  std::string MovingAiText() const {
+    const std::int64_t Size = detail::Checked(varnholt_export_moving_ai(Map.get(), nullptr, 0));
+    std::string Text(static_cast<std::size_t>(Size), '\0');
+    detail::Checked(varnholt_export_moving_ai(Map.get(), Text.data(), Size));
+    return Text;
+  }
   void Save(const std::string& Level0Path) const {
     detail::Checked(varnholt_save(Map.get(), Level0Path.c_str()));
   }
@@ -315,6 +330,31 @@ inline std::string FilePath(const std::string& Level0Path, varnholt_file Kind) {
       Level0Path.c_str(), Kind, Path.data(), static_cast<std::int64_t>(Path.size())));
   Path.resize(static_cast<std::size_t>(Length));
   return Path;
+}
+
+// varnholt_import_side: the side of the map a source of Rows x Columns cells is placed on.
+inline std::int32_t ImportSide(std::int64_t Rows, std::int64_t Columns) {
+  return detail::Checked(varnholt_import_side(Rows, Columns));
+}
+// varnholt_import_pixels: 1 in Blocked for each of Count RGBA pixels that is not open.
+inline void ImportPixels(const std::uint8_t* Rgba, std::size_t Count, int Threshold, bool DarkOpen,
+                         std::uint8_t* Blocked) {
+  detail::Checked(varnholt_import_pixels(Rgba, static_cast<std::int64_t>(Count), Threshold,
+                                         DarkOpen ? 1 : 0, Blocked));
+}
+// The tilesets of a Tiled map as varnholt_import_tiled takes them: first gids ascending, and the
+// colliding tiles as pairs of a tileset's index and a local tile id.
+struct TTiledTilesets {
+  std::vector<std::uint32_t> FirstGids;
+  std::vector<std::uint32_t> Colliding;
+};
+// varnholt_import_tiled: 1 in Blocked[k] where Gids[k] is a tile that collides.
+inline void ImportTiled(const std::vector<std::uint32_t>& Gids, const TTiledTilesets& Tilesets,
+                        std::uint8_t* Blocked) {
+  detail::Checked(varnholt_import_tiled(
+      Gids.data(), static_cast<std::int64_t>(Gids.size()), Tilesets.FirstGids.data(),
+      static_cast<std::int32_t>(Tilesets.FirstGids.size()), Tilesets.Colliding.data(),
+      static_cast<std::int64_t>(Tilesets.Colliding.size() / 2), Blocked));
 }
 
 // varnholt_pair_interrupted and varnholt_replace_file.

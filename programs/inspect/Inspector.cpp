@@ -41,6 +41,18 @@ std::string FixText(const TMap& Map, std::size_t Index) {
   return Text.empty() ? "no fix found" : Text;
 }
 
+}  // namespace
+
+std::vector<std::string> SplitWords(const TMap& Map, const TSplit& Split, std::size_t Index) {
+  std::string Parts =
+      std::to_string(Split.parts) + " parts, holding " + Cells(Split.part_cells, Split.part_count);
+  if (Split.parts > Split.part_count) Parts += ", ...";
+  return {Parts, "erased areas in it: " + Cells(Split.erased_cells, Split.erased_count),
+          "to mend it: " + FixText(Map, Index)};
+}
+
+namespace {
+
 std::vector<std::string> SplitLines(const TMap& Map, const TSurveyResult& Result) {
   const std::int64_t SplitCount = Result.Survey.split_components;
   if (SplitCount == 0) {
@@ -51,13 +63,10 @@ std::vector<std::string> SplitLines(const TMap& Map, const TSurveyResult& Result
           Counted(static_cast<std::uint64_t>(SplitCount), "grid component", "grid components") +
               " in several parts of the graph (cells as row, column):")};
   for (std::size_t Index = 0; Index < Result.Splits.size(); ++Index) {
-    const TSplit& Split = Result.Splits[Index];
-    std::string Line = std::string("  ") + std::to_string(Split.parts) + " parts, holding " +
-                       Cells(Split.part_cells, Split.part_count);
-    if (Split.parts > Split.part_count) Line += ", ...";
-    Lines.push_back(Line);
-    Lines.push_back("    erased areas in it: " + Cells(Split.erased_cells, Split.erased_count));
-    Lines.push_back("    to mend it: " + FixText(Map, Index));
+    const std::vector<std::string> Words = SplitWords(Map, Result.Splits[Index], Index);
+    Lines.push_back("  " + Words[0]);
+    Lines.push_back("    " + Words[1]);
+    Lines.push_back("    " + Words[2]);
   }
   if (static_cast<std::size_t>(SplitCount) > Result.Splits.size()) {
     Lines.push_back(std::string("  and ") +

@@ -29,6 +29,11 @@ std::vector<std::string> ReportLines(const TMap& Map, const TSurveyResult& Surve
                                      const std::vector<std::string>& Paths,
                                      const std::string& PictureFile, const TPicture& Picture);
 
+// What the report says of split number Index (in the survey's order), a line each: where its
+// parts are ("2 parts, holding (32, 96), (96, 32)"), the erased areas in it ("erased areas in it:
+// (63, 63)") and what would mend it ("to mend it: block 1 cell: (63, 63); or open ...").
+std::vector<std::string> SplitWords(const TMap& Map, const TSplit& Split, std::size_t Index);
+
 // Returns the exit code: 0 when both outputs match the map and the waypoint graph connects
 // everything the grid connects, 1 otherwise. Throws Exception when a file is missing, short or
 // malformed, or a cell of Query is outside the map or blocked. Query's path, where one is asked

@@ -59,6 +59,21 @@ varnholt_map* Held(TAnalysedMap Map) {
   return new varnholt_map{std::move(Map)};
 }
 
+TCountingWriter::TCountingWriter(void* Buffer, std::int64_t Room)
+    : Bytes(static_cast<std::uint8_t*>(Buffer)),
+      Capacity(static_cast<std::size_t>(std::max<std::int64_t>(Room, 0))) {
+  if (Capacity > 0) Needed(Buffer, "buffer");
+}
+
+std::size_t TCountingWriter::Write(std::span<const std::uint8_t> Written) {
+  if (Size < Capacity) {
+    const std::size_t Taken = std::min(Written.size(), Capacity - Size);
+    std::memcpy(Bytes + Size, Written.data(), Taken);
+  }
+  Size += Written.size();
+  return Written.size();
+}
+
 }  // namespace varnholt::c
 
 using namespace varnholt::c;

@@ -58,4 +58,17 @@ std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::in
 // A new varnholt_map holding Map.
 varnholt_map* Held(TAnalysedMap Map);
 
+// Takes what a writer gives, keeping what fits in the caller's buffer and counting the rest.
+class TCountingWriter final : public TWriter {
+ public:
+  TCountingWriter(void* Buffer, std::int64_t Room);
+  std::size_t Write(std::span<const std::uint8_t> Written) override;
+  std::int64_t Total() const { return static_cast<std::int64_t>(Size); }
+
+ private:
+  std::uint8_t* Bytes;
+  std::size_t Capacity;
+  std::size_t Size = 0;
+};
+
 }  // namespace varnholt::c

@@ -49,30 +49,6 @@ std::span<T> RectangleCells(const varnholt_map* Map, std::int32_t Row, std::int3
   return {Cells, Count};
 }
 
-// Takes what a writer gives, keeping what fits in the caller's buffer and counting the rest.
-class TCountingWriter final : public TWriter {
- public:
-  TCountingWriter(void* Buffer, std::int64_t Room)
-      : Bytes(static_cast<std::uint8_t*>(Buffer)),
-        Capacity(static_cast<std::size_t>(std::max<std::int64_t>(Room, 0))) {
-    if (Capacity > 0) Needed(Buffer, "buffer");
-  }
-  std::size_t Write(std::span<const std::uint8_t> Written) override {
-    if (Size < Capacity) {
-      const std::size_t Taken = std::min(Written.size(), Capacity - Size);
-      std::memcpy(Bytes + Size, Written.data(), Taken);
-    }
-    Size += Written.size();
-    return Written.size();
-  }
-  std::int64_t Total() const { return static_cast<std::int64_t>(Size); }
-
- private:
-  std::uint8_t* Bytes;
-  std::size_t Capacity;
-  std::size_t Size = 0;
-};
-
 std::size_t Room(std::int64_t Capacity) {
   return static_cast<std::size_t>(std::max<std::int64_t>(Capacity, 0));
 }
