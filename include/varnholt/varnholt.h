@@ -13,10 +13,12 @@
  * segment border. So it finds a path whenever the grid connects the two cells, also from or to a
  * cell of an erased area and across places the waypoint graph alone holds in several parts.
  * It then searches the cells of a corridor two segments wide about the regions found, for the
- * shortest path through them; its cost grows with the path, not with the map. Whether two cells
- * are connected at all is worked out when the map is opened, in blocks of 16 x 16 segments, and
- * after edits by the first query that needs it, for the blocks the edits touched (a 64 x 64 edit
- * of a 16384 x 16384 map and this work take about 0.15 ms together).
+ * shortest path through them: a path near the shortest (the corridor may leave out a shorter
+ * way around; the longest measured, on a rooms map, was 6.4 % longer), whose cost grows with
+ * the path, not with the map. varnholt_shortest_path_cells and a field give exact lengths. Whether
+ * two cells are connected at all is worked out when the map is opened, in blocks of 16 x 16
+ * segments, and after edits by the first query that needs it, for the blocks the edits touched (a
+ * 64 x 64 edit of a 16384 x 16384 map and this work take about 0.15 ms together).
  *
  * Threads. Every function may be called from several threads at once, on different maps. The
  * functions that take a const map (queries, varnholt_write_memory, varnholt_save, the comparisons
@@ -320,9 +322,10 @@ typedef struct varnholt_field varnholt_field;
  * ask, by a breadth-first search from the goal a layer of steps at a time, which stops once the
  * cell asked for is reached: the ground nearer the goal than the cell, never more of the map than
  * that (the whole of the goal's component once a unit is asked for at its far end, or a cell
- * the grid does not join to the goal, which is answered at once). Its distances are exact, so a unit that follows
- * varnholt_field_next walks a shortest path. NULL with VARNHOLT_ERROR_ARGUMENT ("Cell outside the
- * map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a goal outside the map or blocked.
+ * the grid does not join to the goal, which is answered at once). Its distances are exact, so a
+ * unit that follows varnholt_field_next walks a shortest path. NULL with VARNHOLT_ERROR_ARGUMENT
+ * ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a goal outside the map or
+ * blocked.
  *
  * Every function below answers a cell outside the map or blocked with -1 and
  * VARNHOLT_ERROR_ARGUMENT. One field may be asked from several threads at once, beside the map's
@@ -332,8 +335,8 @@ typedef struct varnholt_field varnholt_field;
  * A field follows its map: after varnholt_set_cells it answers as a field made afresh on the
  * edited map would. The edit keeps the distances of the cells nearer the goal than any segment
  * the edit touched was reached (no path through the edited cells can be shorter), and the search
- * goes on from there as cells ask. As for queries, the map is not edited while its fields are asked, and a
- * field is closed before its map.
+ * goes on from there as cells ask. As for queries, the map is not edited while its fields are
+ * asked, and a field is closed before its map.
  *
  * Memory: a byte per cell of the segments the search has reached, and eight bytes more for each
  * cell 254 steps or more farther than the nearest of its segment (a maze's winding corridors);

@@ -14,9 +14,10 @@ struct TSegmentCache::TState {
   explicit TState(std::size_t Segments) : Slots(Segments * kKinds) {}
   std::vector<std::shared_ptr<const TCached>> Slots;  // segment K's of kind k at K * kKinds + k
   std::array<std::mutex, kShards> Shards;
-  std::atomic<std::int64_t> Bytes{0};  // signed: a drop may come between an entry's growth and its count
-  std::mutex Making;          // one thread drops entries at a time
-  std::size_t Hand = 0;       // where dropping goes on from
+  std::atomic<std::int64_t> Bytes{
+      0};                // signed: a drop may come between an entry's growth and its count
+  std::mutex Making;     // one thread drops entries at a time
+  std::size_t Hand = 0;  // where dropping goes on from
   std::mutex& ShardOf(std::size_t Slot) { return Shards[Slot % kShards]; }
 };
 

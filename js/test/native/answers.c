@@ -34,15 +34,17 @@ static void print_survey(const varnholt_map* map) {
   varnholt_split splits[8];
   int32_t lost[2 * 64];
   varnholt_survey_map(map, &survey, splits, 8, lost, 64);
-  const int64_t* counts = &survey.filled_open_segments;  /* sixteen int64 in a row */
+  const int64_t* counts = &survey.filled_open_segments; /* sixteen int64 in a row */
   for (int k = 0; k < 16; ++k) printf("%lld ", (long long)counts[k]);
   printf("%lld", (long long)(survey.lost_components < 64 ? survey.lost_components : 64));
   for (int64_t k = 0; k < 2 * survey.lost_components && k < 2 * 64; ++k) printf(" %d", lost[k]);
   for (int64_t k = 0; k < survey.split_components && k < 8; ++k) {
     printf(" %lld %d", (long long)splits[k].parts, splits[k].part_count);
-    for (int c = 0; c < 2 * splits[k].part_count; ++c) printf(" %d", splits[k].part_cells[c / 2][c % 2]);
+    for (int c = 0; c < 2 * splits[k].part_count; ++c)
+      printf(" %d", splits[k].part_cells[c / 2][c % 2]);
     printf(" %d", splits[k].erased_count);
-    for (int c = 0; c < 2 * splits[k].erased_count; ++c) printf(" %d", splits[k].erased_cells[c / 2][c % 2]);
+    for (int c = 0; c < 2 * splits[k].erased_count; ++c)
+      printf(" %d", splits[k].erased_cells[c / 2][c % 2]);
   }
   printf("\n");
 }
