@@ -21,7 +21,8 @@ const StudioView = (() => {
     mapContext = mapCanvas.getContext('2d');
     overlayContext = overlay.getContext('2d');
     $('fit').addEventListener('click', fit);
-    window.addEventListener('resize', resize);
+    // The stage, not the window: it changes too when the header wraps or the error line shows.
+    new ResizeObserver(resize).observe($('stage'));
     resize();
   }
 
@@ -77,18 +78,20 @@ const StudioView = (() => {
     redraw();
   }
 
-  // The whole map, in the middle of the stage.
+  // The whole map, in the middle of the stage, a margin about it so that its edge shows.
   function fit() {
     const map = StudioMap.current();
     if (!map) return;
-    const stage = $('stage');
-    show(L.fitView(map.cellsPerSide, stage.clientWidth, stage.clientHeight));
+    const stage = $('stage'), margin = 12;
+    const fitted = L.fitView(map.cellsPerSide, Math.max(1, stage.clientWidth - 2 * margin), Math.max(1, stage.clientHeight - 2 * margin));
+    show({scale: fitted.scale, row: fitted.row - margin * fitted.scale, column: fitted.column - margin * fitted.scale});
   }
 
-  // The cell in the middle of the stage, at a quarter of a cell a pixel or nearer.
-  function centreOn(cell) {
+  // The cell in the middle of the stage, at Scale cells a pixel, or at a quarter of a cell a
+  // pixel or nearer.
+  function centreOn(cell, wanted = Math.min(view.scale, 0.25)) {
     const stage = $('stage');
-    const scale = Math.min(view.scale, 0.25);
+    const scale = Math.max(L.kMinScale, wanted);
     show({scale, row: cell[0] - (stage.clientHeight / 2) * scale, column: cell[1] - (stage.clientWidth / 2) * scale});
   }
 
