@@ -41,6 +41,19 @@ test('a fill takes the whole room, however much of it is out of view, and undoes
   await page.mouse.click(...await screenOf(page, 100, 300));
   await page.waitForFunction(() => /^Filled 6,400 cells/.test(document.querySelector('#note').textContent));
   assert.equal(await isOpen(page, 901, 500), true);
+  // A staircase corridor across the map, filled a row of segments at a time: the whole of it.
+  await page.evaluate(async () => {
+    await window.varnholtStudio.create(512, true);
+    for (let k = 0; k < 7; ++k) {
+      await window.varnholtStudio.setCells(64 * k + 10, 64 * k + 10, 2, 66, new Uint8Array(132));
+      await window.varnholtStudio.setCells(64 * k + 10, 64 * k + 74, 66, 2, new Uint8Array(132));
+    }
+  });
+  await idle(page);
+  await page.keyboard.press('x');
+  await page.mouse.click(...await screenOf(page, 10, 10));
+  await page.waitForFunction(() => /^Filled 1,796 cells/.test(document.querySelector('#note').textContent));
+  assert.equal(await isOpen(page, 458, 458), false);
   assert.deepEqual(errors, []);
   await page.close();
 });

@@ -1,8 +1,7 @@
 // A fill: every cell joined to the one clicked by cells as it is, open or blocked, made blocked or
 // open, however far the component reaches; never a part of it cut off where the view or a window
-// ends. The component is found by segments (WorkerComponents), and set a row of segments at a
-// time, from the first to the last segment of the component in that row, so that the cells read
-// and written, and kept for undo, are about the component's and not its bounding box's.
+// ends. The component is found by segments (WorkerComponents), and set in rectangles of segments
+// about it, so that the cells read and written, and kept for undo, are about the component's.
 'use strict';
 
 const WorkerFill = (() => {
@@ -20,32 +19,42 @@ const WorkerFill = (() => {
     };
   }
 
-  // The component's segments by segment row: [i, first j, last j], in order.
-  function rowsOf(found, segmentsPerSide) {
+  // The rectangles of segments the fill sets, {i0, i1, j0, j1}: the component's bounding box where
+  // it is about as large as the component's rows (one call analyses the segments once; a row
+  // at a time analyses each border between rows twice), else each segment row from the
+  // component's first segment in it to its last, so that a long diagonal corridor does not
+  // read and keep the whole map.
+  function rectsOf(found, segmentsPerSide) {
     const rows = new Map();
     for (const key of found.segments.keys()) {
       const i = Math.floor(key / segmentsPerSide), j = key % segmentsPerSide;
       const span = rows.get(i);
       if (span) span[1] = Math.max(span[1], j); else rows.set(i, [j, j]);
     }
-    return [...rows].map(([i, [first, last]]) => [i, first, last]);
+    const strips = [...rows].map(([i, [j0, j1]]) => ({i0: i, i1: i, j0, j1}));
+    const {top, bottom, left, right} = C.extent(found, segmentsPerSide);
+    const area = (rect) => (rect.i1 - rect.i0 + 1) * (rect.j1 - rect.j0 + 1);
+    const box = {i0: top, i1: bottom, j0: left, j1: right};
+    return area(box) <= 1.25 * strips.reduce((sum, strip) => sum + area(strip), 0) ? [box] : strips;
   }
 
-  // Sets the component's cells of segment row I, segments First to Last, to Value: the change.
-  function fillRow(found, labelsOf, segmentsPerSide, [i, first, last], value) {
-    const row = i * kSide, column = first * kSide, columns = (last - first + 1) * kSide;
-    const before = WorkerEdits.getCells(row, column, kSide, columns);
+  // Sets the component's cells within a rectangle of segments to Value: the change.
+  function fillRect(found, labelsOf, segmentsPerSide, {i0, i1, j0, j1}, value) {
+    const row = i0 * kSide, column = j0 * kSide, rows = (i1 - i0 + 1) * kSide, columns = (j1 - j0 + 1) * kSide;
+    const before = WorkerEdits.getCells(row, column, rows, columns);
     const cells = before.slice();
-    for (let j = first; j <= last; ++j) {
-      const segment = found.segments.get(i * segmentsPerSide + j);
-      if (!segment) continue;
-      const {labels} = labelsOf(i, j);
-      for (let at = 0; at < kSide * kSide; ++at) {
-        if (labels[at] !== C.kNone && segment.members[labels[at]]) cells[(at >> 6) * columns + (j - first) * kSide + (at & (kSide - 1))] = value;
+    for (let i = i0; i <= i1; ++i) {
+      for (let j = j0; j <= j1; ++j) {
+        const segment = found.segments.get(i * segmentsPerSide + j);
+        if (!segment) continue;
+        const {labels} = labelsOf(i, j), origin = (i - i0) * kSide * columns + (j - j0) * kSide;
+        for (let at = 0; at < kSide * kSide; ++at) {
+          if (labels[at] !== C.kNone && segment.members[labels[at]]) cells[origin + (at >> 6) * columns + (at & (kSide - 1))] = value;
+        }
       }
     }
-    WorkerEdits.putCells(row, column, kSide, columns, cells);
-    return {row, column, rows: kSide, columns, before, after: cells};
+    WorkerEdits.putCells(row, column, rows, columns, cells);
+    return {row, column, rows, columns, before, after: cells};
   }
 
   // Fills from (Row, Column) with blocked cells (Blocked) or open ones: {touched, count} and, out
@@ -59,14 +68,14 @@ const WorkerFill = (() => {
       if (cell === Boolean(blocked)) return {touched: null, count: 0};
       const labelsOf = labelsFor(cell, pointer);
       const found = C.find(segmentsPerSide, labelsOf, row, column);
-      const rows = rowsOf(found, segmentsPerSide);
-      const reach = rows.reduce((sum, [, first, last]) => sum + (last - first + 1) * kSide * kSide, 0);
+      const rects = rectsOf(found, segmentsPerSide);
+      const reach = rects.reduce((sum, {i0, i1, j0, j1}) => sum + (i1 - i0 + 1) * (j1 - j0 + 1) * kSide * kSide, 0);
       if (reach > kMostCells) {
         const {top, bottom, left, right} = C.extent(found, segmentsPerSide);
         throw new Error(`This ${cell ? 'wall' : 'ground'} reaches over segments ${top} to ${bottom} down and ${left} to ${right} across, ` +
           `more than one fill changes at once: close it into smaller parts first, or paint it with the rectangle`);
       }
-      const changes = rows.map((span) => fillRow(found, labelsOf, segmentsPerSide, span, blocked ? 1 : 0));
+      const changes = rects.map((rect) => fillRect(found, labelsOf, segmentsPerSide, rect, blocked ? 1 : 0));
       return {...WorkerEdits.record(changes), count: C.extent(found, segmentsPerSide).cells};
     });
   }
