@@ -5,7 +5,10 @@
 'use strict';
 
 const VarnholtWords = (() => {
-  const count = (n) => n.toLocaleString('en-US');
+  // One format for every count: toLocaleString makes a new one at each call, which a frame's
+  // zoom readout and a list's page of entries feel.
+  const numbers = new Intl.NumberFormat('en-US', {maximumFractionDigits: 20});
+  const count = (n) => numbers.format(n);
   const plural = (n, one, many = `${one}s`) => `${count(n)} ${n === 1 ? one : many}`;
   const listed = (items) => (items.length <= 1 ? items.join('') : `${items.slice(0, -1).join(', ')} and ${items[items.length - 1]}`);
 

@@ -170,7 +170,7 @@ test('the legend and the help open by keyboard; the go-to box, the zoom, the min
   await page.keyboard.press('Enter');
   const view = await studio(page, 'view'), box = await page.locator('#overlay').boundingBox();
   assert.deepEqual([view.row + (box.height / 2) * view.scale, view.column + (box.width / 2) * view.scale, view.scale], [100, 200, 1 / 16]);
-  assert.equal(await page.textContent('#zoom'), 'zoom 1,600 %');
+  await page.waitForFunction(() => document.querySelector('#zoom').textContent === 'zoom 1,600 %');
   await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
   for (let k = 0; k < 10; ++k) await page.mouse.wheel(0, -400);
   await page.waitForFunction(() => document.querySelector('#zoom').textContent === 'zoom 6,400 %');

@@ -1,8 +1,8 @@
 // The automation interface, window.varnholtStudio, through which tests and benchmarks drive the
 // page as a map maker would: open, create, setCells, findPath, files, undo, redo, idle, view, and
-// what the page shows of the map: problems() (every split and unreachable place listed, the one
-// chosen) and ground() (the ground looked at, its parts and joining areas), with look(row,
-// column) to look at one. Idle is the page at rest: no answer owed by the worker, no edit being
+// what the page shows of the map: drawn() (every tile in view drawn), problems() (every split and
+// unreachable place listed, the one chosen) and ground() (the ground looked at, its parts and
+// joining areas), with look(row, column) to look at one. Idle is the page at rest: no answer owed by the worker, no edit being
 // applied, the survey, the ground and the minimap of the map as it is, and every tile in view
 // drawn; with no map open, the page is at rest at once.
 'use strict';
@@ -57,6 +57,10 @@ const StudioAutomation = (() => {
       view: (view) => {
         if (view) StudioView.show({...view});
         return StudioView.current();
+      },
+      drawn: () => {
+        const map = StudioMap.current();
+        return Boolean(map) && StudioTiles.allDrawn(StudioView.visibleTiles(map.cellsPerSide));
       },
       problems: StudioProblems.listed,
       look: (row, column) => StudioGround.look({row, column}),

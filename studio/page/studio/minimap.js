@@ -90,7 +90,7 @@ const StudioMinimap = (() => {
   // is stale and the view's tiles are all drawn (ViewDrawn).
   function draw(view, viewDrawn) {
     const canvas = $('minimap'), map = StudioMap.current();
-    canvas.hidden = !shown();
+    if (canvas.hidden !== !shown()) canvas.hidden = !shown();
     if (canvas.hidden) return;
     if (stale && viewDrawn && !StudioRequests.busy()) ask();
     const context = canvas.getContext('2d');
