@@ -24,6 +24,25 @@ const WorkerTiles = (() => {
   const word = ([r, g, b]) => (r | (g << 8) | (b << 16) | (255 << 24)) >>> 0;
   const kJoiningColour = [0xff, 0x4f, 0xd8];
 
+  // A region's colour as a pixel word, by its area (0 erased), the segment's shade, the stripe, and
+  // what it is to the ground looked at: nothing (-1), outside it, erased in it, joining its parts,
+  // or in part p. Kept for the layers last asked for: a tile of a large map paints thousands of
+  // segments, and each region's colour would otherwise be worked out anew in each.
+  const colourWords = new Map();
+  let colourLayers = '';
+
+  function colourWord(area, shade, stripe, code, several, layers) {
+    const key = (((code + 1) * 5 + area) * 2 + shade) * 2 + stripe;
+    let found = colourWords.get(key);
+    if (found !== undefined) return found;
+    let colour = L.cellColour(false, area, shade, stripe === 1, layers);
+    if (code === WorkerInspect.kOutside) colour = L.dimmed(colour);
+    else if (code === WorkerInspect.kJoining) colour = kJoiningColour;
+    else if (several && code >= WorkerInspect.kFirstPart) colour = L.partColour(code - WorkerInspect.kFirstPart);
+    colourWords.set(key, (found = word(colour)));
+    return found;
+  }
+
   // The colour of each region of segment (i, j) as pixel words, at region * 2 + stripe (stripe 1
   // on area 4's stripes), into Colours: kept areas, erased areas, and where a ground is looked at,
   // its parts in colours of their own where it has several, its joining erased areas marked and
@@ -34,14 +53,9 @@ const WorkerTiles = (() => {
     const several = WorkerInspect.partCount() > 1;
     for (let region = 0; region < count; ++region) {
       const area = region < kept ? region + 1 : 0;
-      const code = codes ? codes[region] : WorkerInspect.kOutside;
-      for (let stripe = 0; stripe < 2; ++stripe) {
-        let colour = L.cellColour(false, area, shade, stripe === 1, layers);
-        if (looking && code === WorkerInspect.kOutside) colour = L.dimmed(colour);
-        else if (looking && code === WorkerInspect.kJoining) colour = kJoiningColour;
-        else if (looking && several && code >= WorkerInspect.kFirstPart) colour = L.partColour(code - WorkerInspect.kFirstPart);
-        colours[region * 2 + stripe] = word(colour);
-      }
+      const code = !looking ? -1 : codes && region < codes.length ? codes[region] : WorkerInspect.kOutside;
+      colours[region * 2] = colourWord(area, shade, 0, code, several, layers);
+      colours[region * 2 + 1] = colourWord(area, shade, 1, code, several, layers);
     }
   }
 
@@ -91,6 +105,11 @@ const WorkerTiles = (() => {
     const words = new Uint32Array(pixels.buffer);
     const colours = new Uint32Array(2 * 2048), blocked = word(L.kBlocked);
     const inside = (i, j) => !within || (i >= within.i0 && i <= within.i1 && j >= within.j0 && j <= within.j1);
+    const shown = `${JSON.stringify(layers)} ${WorkerInspect.partCount() > 1}`;
+    if (shown !== colourLayers) {
+      colourWords.clear();
+      colourLayers = shown;
+    }
     withBuffer(kRegionsBytes + L.kRecordBytes, null, (pointer) => {
       rows.forEach((rowPixels, di) => columns.forEach((columnPixels, dj) => {
         const i = firstI + di, j = firstJ + dj;
