@@ -176,7 +176,10 @@ test('a map dropped on the window opens with its pair; edits mark it, and leavin
   });
   await page.click('#new-map');
   await page.selectOption('#new-size', '256');
+  // The dialog closes before it asks, in a task of its own: the question is waited for.
+  const question = page.waitForEvent('dialog');
   await page.click('#create');
+  await question;
   assert.deepEqual(asked, ['confirm']);
   assert.equal(await page.textContent('#map-facts'), '512 x 512 cells, 8 x 8 segments');
   // Leaving asks while edits are unsaved: the page's handler cancels the leave. (Headless
