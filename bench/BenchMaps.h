@@ -24,7 +24,7 @@ inline const TBenchMap kMaps[] = {
     {"rough16384", 16384, [] { return RoughTerrainMap(8, 1); }},
     {"noise30-4096", 4096, [] { return NoiseMap(6, 30, 1); }},
     {"widemaze4096", 4096, [] { return MazeMap(6, 1, 4); }},
-    {"rooms1024", 1024, [] { return RoomMap(4, 1); }},
+    {"rooms2048", 2048, [] { return RoomMap(5, 1); }},
     {"caves2048", 2048, [] { return CaveMap(5, 1); }},
     {"city2048", 2048, [] { return CityMap(5, 1); }},
     {"islands2048", 2048, [] { return IslandMap(5, 1); }},

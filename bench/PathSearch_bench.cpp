@@ -165,9 +165,9 @@ void BM_FindPathToward(benchmark::State& State) {
   const TOpenMap& Map = Opened(State.range(0));
   const std::uint32_t Side = Map.Regions.Cells().CellsPerSide();
   TRandom Random(13);
-  std::vector<double> Costs;
+  std::vector<double> Costs, FarCosts;
   for (auto _ : State) {
-    while (Costs.size() < kPairs) {
+    while (Costs.size() < kPairs || (FarCosts.size() < kPairs && Costs.size() < 40 * kPairs)) {
       const TCell From = RandomCell(Random, Side), To = RandomCell(Random, Side);
       if (bench::Distance(From, To) < Side / 4 || !Map.Regions.Cells().IsOpen(From) ||
           (Map.Regions.Cells().IsOpen(To) && AreConnected(Map.Regions, From, To))) {
@@ -177,9 +177,12 @@ void BM_FindPathToward(benchmark::State& State) {
       const double Toward = Timed([&] { Path = FindPathToward(Map.Regions, From, To); });
       const double Direct = Timed([&] { FindPath(Map.Regions, From, Path.back()); });
       Costs.push_back(Toward / Direct);
+      // A goal in the water or the rock, far from any cell the start reaches.
+      if (bench::Distance(Path.back(), To) >= kSegmentSide) FarCosts.push_back(Toward / Direct);
     }
   }
   State.counters["toward_over_path_median"] = AtRank(Costs, 0.5);
+  if (!FarCosts.empty()) State.counters["far_toward_over_path_median"] = AtRank(FarCosts, 0.5);
   Label(State, std::to_string(Costs.size()) + " unreachable goals");
 }
 BENCHMARK(BM_FindPathToward)

@@ -24,6 +24,13 @@
  * and varnholt_close must not run while another call uses the map: queries and edits on one map
  * are not concurrent.
  *
+ * Memory. A map holds its cells as the file stores them (about one bit per cell of a segment that
+ * is not all open or all blocked), its regions and waypoint records, and what queries of single
+ * cells work out per segment the first time they ask (a segment's kept areas, about 2 KB):
+ * varnholt_area_of, varnholt_connected and the ends of a path. That cache takes at most 48 MB a
+ * map, beyond which the entries kept longest are dropped; an edit drops those of the segments it
+ * touches and of those beside them. Threads that ask at once share it safely.
+ *
  * The process. The library never prints, never reads the command line or the environment,
  * installs no signal handler and keeps no state beyond the failure of the last call on each
  * thread. While it puts files in place (varnholt_save, varnholt_convert, varnholt_replace_file)
@@ -162,8 +169,9 @@ VARNHOLT_API int varnholt_get_cells(const varnholt_map* map, int32_t row, int32_
                                     int32_t rows, int32_t columns, uint8_t* blocked);
 
 /* The kept area (1 to 4) of the cell within its segment; 0 for a blocked cell or a cell of an
- * erased area; -1 outside the map (varnholt_error() unchanged). Labels the cell's segment: about
- * a microsecond. */
+ * erased area; -1 outside the map (varnholt_error() unchanged). The first call in a segment
+ * labels it, a few microseconds, and the map keeps its areas (see Memory above): a call is then a
+ * lookup of some 30 nanoseconds. */
 VARNHOLT_API int varnholt_area_of(const varnholt_map* map, int32_t row, int32_t column);
 
 /* The area map of segment (segment_row, segment_column): 4096 bytes, cell (r, c) at r * 64 + c,
@@ -228,12 +236,32 @@ VARNHOLT_API int varnholt_survey_map(const varnholt_map* map, varnholt_survey* s
                                      varnholt_split* splits, int64_t capacity, int32_t* lost,
                                      int64_t lost_capacity);
 
+/* The kinds of change that can mend a split. */
+typedef enum varnholt_fix_kind {
+  VARNHOLT_FIX_OPEN = 0, /* cells to open, after which the kept areas join the split's parts */
+  VARNHOLT_FIX_BLOCK = 1 /* cells to block, after which the grid no longer joins the parts through
+                            erased areas, so the map says what the waypoint graph already says */
+} varnholt_fix_kind;
+
+/* Cells whose change mends split number index (in the order varnholt_survey_map lists them), of
+ * the kind asked: VARNHOLT_FIX_OPEN or VARNHOLT_FIX_BLOCK. Row, column pairs, with
+ * varnholt_find_path's count and capacity conventions; 0 when no fix of that kind is found; -1
+ * with VARNHOLT_ERROR_ARGUMENT for an index that names no split ("No such split: INDEX") or an
+ * unknown kind. Applied with varnholt_set_cells, a fix removes that split and makes no new one:
+ * each is tried on a copy of the split's ground before it is offered. To block, the fewest erased
+ * cells that part the parts (a minimum cut between each part and the rest); to open, for erased
+ * areas that touch several parts, the fewest blocked cells that join each to a kept area of its
+ * own segment, the cheapest first until every part is joined. Costs a survey of the map, and an
+ * analysis of the split's ground. */
+VARNHOLT_API int64_t varnholt_split_fix(const varnholt_map* map, int64_t index, int kind,
+                                        int32_t* cells, int64_t capacity);
+
 /* ---- Paths ---- */
 
 /* 1 when the grid connects the two open cells, 0 when it does not; -1 with
  * VARNHOLT_ERROR_ARGUMENT ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a
- * cell outside the map or blocked. Known since the map was analysed: it costs a labelling of the
- * two cells' segments. */
+ * cell outside the map or blocked. Known since the map was analysed: it costs two lookups of the
+ * cells' kept areas (a cell of an erased area labels those of its segment). */
 VARNHOLT_API int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0,
                                     int32_t row1, int32_t column1);
 
@@ -251,8 +279,11 @@ VARNHOLT_API int64_t varnholt_find_path(const varnholt_map* map, int32_t row0, i
 /* As varnholt_find_path, but when the goal is blocked or the grid does not connect it to the start,
  * the path goes to the open cell connected to the start that lies nearest the goal (by the
  * distance between cell centres; of equal ones, the smallest row, then the smallest column): a
- * click on a wall or on an island gets the way as near as the ground allows. Its cost grows with
- * the path and with the ground between that cell and the goal, never with the map. -1 with
+ * click on a wall or on an island gets the way as near as the ground allows. That cell is found
+ * from the segments and regions the map knows, before any cell is looked at: a small component's
+ * own segments, or rings of segments about the goal, skipping those where the start's component
+ * has no region; so the cost grows with the path and with the segments between that cell and the
+ * goal, never with the map. -1 with
  * VARNHOLT_ERROR_ARGUMENT only for a start outside the map or blocked, or a goal outside the map;
  * never 0. */
 VARNHOLT_API int64_t varnholt_find_path_toward(const varnholt_map* map, int32_t row0,
@@ -278,6 +309,56 @@ VARNHOLT_API int64_t varnholt_smooth_path(const varnholt_map* map, const int32_t
  * for tools that measure the paths varnholt_find_path gives, not for an engine's every query. */
 VARNHOLT_API int64_t varnholt_shortest_path_cells(const varnholt_map* map, int32_t row0,
                                                   int32_t column0, int32_t row1, int32_t column1);
+
+/* ---- Fields toward a goal, for many units ---- */
+
+/* A field toward one goal cell of a map, for the units of an engine that all head there. */
+typedef struct varnholt_field varnholt_field;
+
+/* A field toward one open goal cell of the map: for every open cell the grid connects to the goal,
+ * the distance in 4-adjacent steps and the next cell of a shortest path. It is worked out as cells
+ * ask, by a breadth-first search from the goal a layer of steps at a time, which stops once the
+ * cell asked for is reached: the ground nearer the goal than the cell, never more of the map than
+ * that (the whole of the goal's component once a unit is asked for at its far end, or a cell
+ * the grid does not join to the goal, which is answered at once). Its distances are exact, so a unit that follows
+ * varnholt_field_next walks a shortest path. NULL with VARNHOLT_ERROR_ARGUMENT ("Cell outside the
+ * map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a goal outside the map or blocked.
+ *
+ * Every function below answers a cell outside the map or blocked with -1 and
+ * VARNHOLT_ERROR_ARGUMENT. One field may be asked from several threads at once, beside the map's
+ * other queries; what one thread works out is published safely to the others, which wait for it
+ * where they need it.
+ *
+ * A field follows its map: after varnholt_set_cells it answers as a field made afresh on the
+ * edited map would. The edit keeps the distances of the cells nearer the goal than any segment
+ * the edit touched was reached (no path through the edited cells can be shorter), and the search
+ * goes on from there as cells ask. As for queries, the map is not edited while its fields are asked, and a
+ * field is closed before its map.
+ *
+ * Memory: a byte per cell of the segments the search has reached, and eight bytes more for each
+ * cell 254 steps or more farther than the nearest of its segment (a maze's winding corridors);
+ * while the search runs, about 1.5 kilobytes for each segment its current layer lies in. */
+VARNHOLT_API varnholt_field* varnholt_field_create(const varnholt_map* map, int32_t goal_row,
+                                                   int32_t goal_column);
+
+/* The next cell from (row, column) toward the goal in next[0] (row) and next[1] (column): 1 when
+ * there is one, 0 at the goal or where the grid does not connect the cell to the goal, -1 (with a
+ * status) for a cell outside the map or blocked, or next NULL. Of equal next cells, always the
+ * first of up, down, left and right. */
+VARNHOLT_API int varnholt_field_next(varnholt_field* field, int32_t row, int32_t column,
+                                     int32_t next[2]);
+
+/* Steps of a shortest path from (row, column) to the goal; -1 when the grid does not connect them,
+ * or, with a status, for a cell outside the map or blocked. */
+VARNHOLT_API int64_t varnholt_field_distance(varnholt_field* field, int32_t row, int32_t column);
+
+/* The path from (row, column) to the goal along the field, both included, with the conventions of
+ * varnholt_find_path (count of cells, capacity, 0 when not connected, -1 with a status). */
+VARNHOLT_API int64_t varnholt_field_path(varnholt_field* field, int32_t row, int32_t column,
+                                         int32_t* cells, int64_t capacity);
+
+/* Releases the field; NULL is allowed. */
+VARNHOLT_API void varnholt_field_close(varnholt_field* field);
 
 /* ---- Editing ---- */
 

@@ -89,6 +89,43 @@ struct TSurveyResult {
   std::vector<TCell> Lost;
 };
 
+// A field toward a goal of a map (varnholt_field_create), which closes itself; close it before its
+// map. Its members may run on several threads at once.
+class TField {
+ public:
+  // The next cell toward the goal; false at the goal or where the grid does not connect them.
+  // Throws Exception for a cell outside the map or blocked.
+  bool Next(TCell From, TCell& To) const {
+    std::int32_t Cell[2];
+    if (detail::Checked(varnholt_field_next(Field.get(), From.Row, From.Column, Cell)) == 0)
+      return false;
+    To = {Cell[0], Cell[1]};
+    return true;
+  }
+  // Steps of a shortest path to the goal, -1 where the grid does not connect them.
+  std::int64_t Distance(TCell From) const {
+    // -1 is also "not connected": the cell is checked by a call that tells them apart.
+    std::int32_t Cell[2];
+    detail::Checked(varnholt_field_next(Field.get(), From.Row, From.Column, Cell));
+    return varnholt_field_distance(Field.get(), From.Row, From.Column);
+  }
+  // The cells from From to the goal along the field, both included; empty where not connected.
+  std::vector<TCell> Path(TCell From) const {
+    return detail::Cells(
+        detail::Filled<std::int32_t>(256, 2, [&](std::int32_t* Cells, std::int64_t Room) {
+          return varnholt_field_path(Field.get(), From.Row, From.Column, Cells, Room);
+        }));
+  }
+
+ private:
+  friend class TMap;
+  struct TClose {
+    void operator()(varnholt_field* Closed) const { varnholt_field_close(Closed); }
+  };
+  explicit TField(varnholt_field* Made) : Field(Made) {}
+  std::unique_ptr<varnholt_field, TClose> Field;
+};
+
 // A level-0 map analysed in memory. Const members may run on several threads at once; SetCells
 // runs alone.
 class TMap {
@@ -152,6 +189,15 @@ class TMap {
     return Result;
   }
 
+  // varnholt_split_fix: the cells whose change, of Kind, mends split number Index; empty where
+  // none is found.
+  std::vector<TCell> SplitFix(std::int64_t Index, varnholt_fix_kind Kind) const {
+    return detail::Cells(
+        detail::Filled<std::int32_t>(64, 2, [&](std::int32_t* Cells, std::int64_t Room) {
+          return varnholt_split_fix(Map.get(), Index, Kind, Cells, Room);
+        }));
+  }
+
   // Throws Exception for a cell outside the map or blocked.
   bool Connected(TCell From, TCell To) const {
     return detail::Checked(
@@ -188,6 +234,13 @@ class TMap {
   std::int64_t ShortestPathCells(TCell From, TCell To) const {
     return detail::Checked(
         varnholt_shortest_path_cells(Map.get(), From.Row, From.Column, To.Row, To.Column));
+  }
+
+  // varnholt_field_create: a field toward Goal, which must be closed before the map.
+  TField Field(TCell Goal) const {
+    varnholt_field* Made = varnholt_field_create(Map.get(), Goal.Row, Goal.Column);
+    if (Made == nullptr) detail::ThrowLast();
+    return TField(Made);
   }
 
   // varnholt_set_cells; Blocked holds Rows x Columns bytes, row by row.

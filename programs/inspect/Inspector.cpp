@@ -25,7 +25,23 @@ std::string Cells(const std::int32_t (*List)[2], std::int32_t Count) {
   return Text;
 }
 
-std::vector<std::string> SplitLines(const TSurveyResult& Result) {
+// What would mend split number Index: the fewest cells to block, or to open, a few of them named.
+std::string FixText(const TMap& Map, std::size_t Index) {
+  std::string Text;
+  for (const auto& [Kind, Verb] :
+       {std::pair{VARNHOLT_FIX_BLOCK, "block "}, std::pair{VARNHOLT_FIX_OPEN, "open "}}) {
+    const std::vector<TCell> Fix = Map.SplitFix(static_cast<std::int64_t>(Index), Kind);
+    if (Fix.empty()) continue;
+    if (!Text.empty()) Text += "; or ";
+    Text += Verb + Counted(Fix.size(), "cell", "cells") + ": ";
+    for (std::size_t K = 0; K < std::min<std::size_t>(Fix.size(), 3); ++K)
+      Text += (K > 0 ? ", " : "") + Bracketed(Fix[K]);
+    if (Fix.size() > 3) Text += ", ...";
+  }
+  return Text.empty() ? "no fix found" : Text;
+}
+
+std::vector<std::string> SplitLines(const TMap& Map, const TSurveyResult& Result) {
   const std::int64_t SplitCount = Result.Survey.split_components;
   if (SplitCount == 0) {
     return {Row("Splits", "none: the graph connects everything the grid connects")};
@@ -34,12 +50,14 @@ std::vector<std::string> SplitLines(const TSurveyResult& Result) {
       Row("Splits",
           Counted(static_cast<std::uint64_t>(SplitCount), "grid component", "grid components") +
               " in several parts of the graph (cells as row, column):")};
-  for (const TSplit& Split : Result.Splits) {
+  for (std::size_t Index = 0; Index < Result.Splits.size(); ++Index) {
+    const TSplit& Split = Result.Splits[Index];
     std::string Line = std::string("  ") + std::to_string(Split.parts) + " parts, holding " +
                        Cells(Split.part_cells, Split.part_count);
     if (Split.parts > Split.part_count) Line += ", ...";
     Lines.push_back(Line);
     Lines.push_back("    erased areas in it: " + Cells(Split.erased_cells, Split.erased_count));
+    Lines.push_back("    to mend it: " + FixText(Map, Index));
   }
   if (static_cast<std::size_t>(SplitCount) > Result.Splits.size()) {
     Lines.push_back(std::string("  and ") +
@@ -126,7 +144,7 @@ std::vector<std::string> ReportLines(const TMap& Map, const TSurveyResult& Resul
               " without a kept area, " +
               Counted(Count(Census.lost_cells), "open cell", "open cells")),
   };
-  for (std::string& Line : SplitLines(Result)) Lines.push_back(std::move(Line));
+  for (std::string& Line : SplitLines(Map, Result)) Lines.push_back(std::move(Line));
   Lines.insert(Lines.end(), Paths.begin(), Paths.end());
   Lines.push_back(Row("Picture", PictureText(PictureFile, Picture)));
   Lines.push_back(Row("Result", Census.split_components == 0

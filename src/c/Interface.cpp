@@ -44,6 +44,17 @@ std::int64_t Written(const std::string& Text, char* Buffer, std::int64_t Capacit
   return static_cast<std::int64_t>(Text.size());
 }
 
+std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::int64_t Capacity) {
+  const auto Written = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(Capacity, 0, static_cast<std::int64_t>(Path.size())));
+  if (Written > 0) Needed(Cells, "cells");
+  for (std::size_t K = 0; K < Written; ++K) {
+    Cells[2 * K] = Path[K].Row;
+    Cells[2 * K + 1] = Path[K].Column;
+  }
+  return static_cast<std::int64_t>(Path.size());
+}
+
 varnholt_map* Held(TAnalysedMap Map) {
   return new varnholt_map{std::move(Map)};
 }

@@ -53,6 +53,8 @@ const char* NeededPath(const char* Path);
 varnholt_file FileKind(int File, bool Level0Allowed);
 // A text with its terminating zero where it fits; returns its length.
 std::int64_t Written(const std::string& Text, char* Buffer, std::int64_t Capacity);
+// Cells as row, column pairs, as many as Capacity allows; returns how many there are.
+std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::int64_t Capacity);
 // A new varnholt_map holding Map.
 varnholt_map* Held(TAnalysedMap Map);
 

@@ -8,6 +8,7 @@
 #include "c/Interface.h"
 #include "format/MapCheck.h"
 #include "format/Naming.h"
+#include "map/SplitFixes.h"
 #include "map/Survey.h"
 #include "paths/PathSearch.h"
 #include "paths/Smoothing.h"
@@ -71,18 +72,6 @@ class TCountingWriter final : public TWriter {
   std::size_t Capacity;
   std::size_t Size = 0;
 };
-
-// Cells as row, column pairs, as many as Capacity allows; returns how many there are.
-std::int64_t Copied(const std::vector<TCell>& Path, std::int32_t* Cells, std::int64_t Capacity) {
-  const auto Written = static_cast<std::size_t>(
-      std::clamp<std::int64_t>(Capacity, 0, static_cast<std::int64_t>(Path.size())));
-  if (Written > 0) Needed(Cells, "cells");
-  for (std::size_t K = 0; K < Written; ++K) {
-    Cells[2 * K] = Path[K].Row;
-    Cells[2 * K + 1] = Path[K].Column;
-  }
-  return static_cast<std::int64_t>(Path.size());
-}
 
 std::size_t Room(std::int64_t Capacity) {
   return static_cast<std::size_t>(std::max<std::int64_t>(Capacity, 0));
@@ -196,6 +185,21 @@ int varnholt_survey_map(const varnholt_map* map, varnholt_survey* survey, varnho
         return 0;
       },
       -1);
+}
+
+int64_t varnholt_split_fix(const varnholt_map* map, int64_t index, int kind, int32_t* cells,
+                           int64_t capacity) {
+  return Guarded(
+      [&] {
+        if (kind != VARNHOLT_FIX_OPEN && kind != VARNHOLT_FIX_BLOCK)
+          FailArgument("Unknown kind of fix: " + std::to_string(kind));
+        const TRegionMap& Regions = map->Map.Regions;
+        if (index < 0 || index >= SurveyMap(Regions, 0, 0).Counts.split_components)
+          FailArgument("No such split: " + std::to_string(index));
+        const TFixKind Kind = kind == VARNHOLT_FIX_OPEN ? TFixKind::Open : TFixKind::Block;
+        return Copied(SplitFix(Regions, static_cast<std::size_t>(index), Kind), cells, capacity);
+      },
+      int64_t{-1});
 }
 
 int varnholt_connected(const varnholt_map* map, int32_t row0, int32_t column0, int32_t row1,

@@ -161,24 +161,48 @@ void TRenewal::RenewRight() {
   }
 }
 
+// The block of segments a rectangle touches, and their cells once the rectangle is written.
+struct TEdit {
+  TBlock Block;
+  std::vector<TSegmentRows> After;
+};
+
+TEdit EditOf(const TCellStore& Store, TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+             std::span<const std::uint8_t> Blocked) {
+  const auto Row = static_cast<std::uint32_t>(Corner.Row);
+  const auto Column = static_cast<std::uint32_t>(Corner.Column);
+  TEdit Edit{{Row / kSegmentSide, (Row + Rows - 1) / kSegmentSide, Column / kSegmentSide,
+              (Column + Columns - 1) / kSegmentSide},
+             {}};
+  const std::uint32_t N = Store.SegmentsPerSide();
+  Edit.After.reserve(Edit.Block.Count());
+  for (std::uint32_t I = Edit.Block.Top; I <= Edit.Block.Bottom; ++I) {
+    for (std::uint32_t J = Edit.Block.Left; J <= Edit.Block.Last; ++J) {
+      Overwrite(Edit.After.emplace_back(Store.Rows(std::size_t{I} * N + J)), I, J, Corner, Rows,
+                Columns, Blocked);
+    }
+  }
+  return Edit;
+}
+
 }  // namespace
+
+std::vector<std::pair<std::size_t, TWaypointSegment>> RecordsAfter(
+    const TRegionMap& Map, TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+    std::span<const std::uint8_t> Blocked) {
+  std::vector<std::pair<std::size_t, TWaypointSegment>> Records;
+  if (Rows == 0 || Columns == 0) return Records;
+  const TEdit Edit = EditOf(Map.Cells(), Corner, Rows, Columns, Blocked);
+  for (const TRenewed& Segment : TRenewal(Map, Edit.Block, Edit.After).Take())
+    Records.emplace_back(Segment.Segment, Segment.Record);
+  return Records;
+}
 
 void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
                           std::span<const std::uint8_t> Blocked) {
   if (Rows == 0 || Columns == 0) return;
-  const auto Row = static_cast<std::uint32_t>(Corner.Row);
-  const auto Column = static_cast<std::uint32_t>(Corner.Column);
-  const TBlock Block{Row / kSegmentSide, (Row + Rows - 1) / kSegmentSide, Column / kSegmentSide,
-                     (Column + Columns - 1) / kSegmentSide};
+  const auto [Block, After] = EditOf(Store, Corner, Rows, Columns, Blocked);
   const std::uint32_t N = Store.SegmentsPerSide();
-  std::vector<TSegmentRows> After;
-  After.reserve(Block.Count());
-  for (std::uint32_t I = Block.Top; I <= Block.Bottom; ++I) {
-    for (std::uint32_t J = Block.Left; J <= Block.Last; ++J) {
-      Overwrite(After.emplace_back(Store.Rows(std::size_t{I} * N + J)), I, J, Corner, Rows, Columns,
-                Blocked);
-    }
-  }
   std::vector<TRenewed> Renewed = TRenewal(*this, Block, After).Take();
   Store.MakeRoom(After.size());
   Regions.MakeRoom(Renewed.size());
@@ -199,6 +223,7 @@ void TRegionMap::SetCells(TCell Corner, std::uint32_t Rows, std::uint32_t Column
     Regions.Replace(Segment.Segment, std::move(Segment.Regions));
     WaypointRecords.All()[Segment.Segment] = Segment.Record;
   }
+  Followers->Tell(Block.Top, Block.Bottom, Block.Left, Block.Last);
 }
 
 }  // namespace varnholt

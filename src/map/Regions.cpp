@@ -82,22 +82,31 @@ int KeptAreaIn(const TAreaMasks& Masks, int Cell) {
   return -1;
 }
 
+// Segment K's kept areas: kept by the first query that asks for a cell of it.
+std::shared_ptr<const TCachedAreas> AreasOf(const TRegionMap& Map, std::size_t K) {
+  if (auto Found = Map.Cache().Find(TSegmentCache::kAreas, K)) {
+    return std::static_pointer_cast<const TCachedAreas>(Found);
+  }
+  auto Made = std::make_shared<TCachedAreas>();
+  LabelAreaMasks(Map.Cells().Rows(K), Made->Masks);
+  return std::static_pointer_cast<const TCachedAreas>(
+      Map.Cache().Keep(TSegmentCache::kAreas, K, std::move(Made)));
+}
+
 }  // namespace
 
 int AreaOf(const TRegionMap& Map, TCell Cell) {
   if (!Map.Cells().IsInside(Cell) || !Map.Cells().IsOpen(Cell)) return 0;
   const TSegmentCell At = Map.Cells().Locate(Cell);
   {
+    // Engines ask for the area of every unit, every frame: once kept, a look without counting
+    // holders.
     std::unique_lock<std::mutex> Guard;
     if (const TCached* Found = Map.Cache().Peek(TSegmentCache::kAreas, At.Segment, Guard)) {
       return KeptAreaIn(static_cast<const TCachedAreas*>(Found)->Masks, At.Cell) + 1;
     }
   }
-  // Engines ask for the area of every unit, every frame: a segment is labelled once.
-  auto Made = std::make_shared<TCachedAreas>();
-  LabelAreaMasks(Map.Cells().Rows(At.Segment), Made->Masks);
-  Map.Cache().Keep(TSegmentCache::kAreas, At.Segment, Made);
-  return KeptAreaIn(Made->Masks, At.Cell) + 1;
+  return KeptAreaIn(AreasOf(Map, At.Segment)->Masks, At.Cell) + 1;
 }
 
 int SegmentAreas(const TRegionMap& Map, std::size_t K, std::span<std::uint8_t, 4096> Areas) {
@@ -132,14 +141,13 @@ int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t
 
 std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const TSegmentCell At = Map.Cells().Locate(Cell);
-  const TSegmentRows Blocked = Map.Cells().Rows(At.Segment);
-  TAreaMasks Masks;
-  LabelAreaMasks(Blocked, Masks);
-  const int Kept = KeptAreaIn(Masks, At.Cell);
+  const std::shared_ptr<const TCachedAreas> Areas = AreasOf(Map, At.Segment);
+  const int Kept = KeptAreaIn(Areas->Masks, At.Cell);
   if (Kept >= 0) return static_cast<std::uint16_t>(Kept);
+  // A cell of an erased area, which few queries start or end in: labelled as it comes.
   const auto Erased = std::make_unique<TComponents>();
-  Erased->Label(ErasedCells(Blocked, Masks));
-  return static_cast<std::uint16_t>(Masks.Count + Erased->ComponentAt(At.Cell));
+  Erased->Label(ErasedCells(Map.Cells().Rows(At.Segment), Areas->Masks));
+  return static_cast<std::uint16_t>(Areas->Masks.Count + Erased->ComponentAt(At.Cell));
 }
 
 }  // namespace varnholt

@@ -14,6 +14,7 @@
 #include "format/SegUtils.h"
 #include "map/CellStore.h"
 #include "map/Connectivity.h"
+#include "map/EditFollowers.h"
 #include "map/RegionTable.h"
 #include "map/SegmentCache.h"
 #include "map/SegmentRegions.h"
@@ -40,6 +41,10 @@ class TRegionMap {
   }
   // What queries work out per segment on first use, dropped for the segments an edit touches.
   const TSegmentCache& Cache() const { return Cached; }
+  // Work of its own over the map's cells that is to follow its edits; it must stop following
+  // before it goes, and before the map does.
+  void Follow(TEditFollower* Follower) const { Followers->Add(Follower); }
+  void Unfollow(TEditFollower* Follower) const { Followers->Remove(Follower); }
   // What connects, worked out now rather than by the next call that needs it.
   void WorkOutConnectivity() const { Connectivity->Update(Regions, Store.SegmentsPerSide()); }
 
@@ -58,6 +63,7 @@ class TRegionMap {
   TWaypointSegments WaypointRecords;
   std::unique_ptr<TConnectivity> Connectivity;
   TSegmentCache Cached;
+  std::unique_ptr<TEditFollowers> Followers = std::make_unique<TEditFollowers>();
 };
 
 // Builds the regions one segment at a time, in grid order, from the converter's analysis of
@@ -75,6 +81,12 @@ class TRegionBuilder {
   struct TState;
   std::unique_ptr<TState> State;
 };
+
+// The waypoint records an edit of the rectangle would give the segments whose records it changes
+// (those it touches, and those above and to the left of them), the map left as it is.
+std::vector<std::pair<std::size_t, TWaypointSegment>> RecordsAfter(
+    const TRegionMap& Map, TCell Corner, std::uint32_t Rows, std::uint32_t Columns,
+    std::span<const std::uint8_t> Blocked);
 
 // The kept area of the cell, 1 ... 4, or 0 for a blocked cell or a cell of an erased area.
 int AreaOf(const TRegionMap& Map, TCell Cell);

@@ -191,7 +191,55 @@ void FindLost(const TRegionMap& Map, const TGridComponents& Found, std::size_t L
   }
 }
 
+// The waypoint graph of the whole map, and the grid's components as the survey meets them.
+struct TMapGraph {
+  explicit TMapGraph(const TRegionMap& Map) : Graph(Map.Cells().Segments()) {
+    varnholt_survey Ignored{};
+    for (std::size_t K = 0; K < Map.Cells().Segments(); ++K) LinkSegment(Map, K, Graph, Ignored);
+    MeetRegions(Map, Graph, Found);
+  }
+  TWaypointGraph Graph;
+  TGridComponents Found;
+};
+
 }  // namespace
+
+std::size_t GraphPartsOf(const TRegionMap& Map, TCell Cell) {
+  const TMapGraph Whole(Map);
+  const std::uint32_t Component = Whole.Found.Dense.Find(
+      Map.ComponentOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell)));
+  std::vector<std::uint32_t> Roots;
+  for (const auto& [Of, Root] : Whole.Found.Parts) {
+    if (Of == Component) Roots.push_back(Root);
+  }
+  std::sort(Roots.begin(), Roots.end());
+  return static_cast<std::size_t>(std::unique(Roots.begin(), Roots.end()) - Roots.begin());
+}
+
+TSplitRegions SplitRegionsOf(const TRegionMap& Map, std::size_t Index) {
+  TMapGraph Whole(Map);
+  const std::vector<TFoundSplit> Splits = SplitComponents(Whole.Found);
+  TSplitRegions Split;
+  if (Index >= Splits.size()) return Split;
+  const TFoundSplit& Chosen = Splits[Index];
+  std::vector<std::uint32_t> Roots;
+  for (std::size_t Part = Chosen.Begin; Part < Chosen.End; ++Part)
+    Roots.push_back(Whole.Found.Parts[Part].second);
+  Split.Parts.resize(Roots.size());
+  for (std::size_t K = 0; K < Map.Cells().Segments(); ++K) {
+    const TRegionsView Regions = Map.Of(K);
+    for (unsigned Region = 0; Region < Regions.Places.size(); ++Region) {
+      if (Whole.Found.Dense.Find(Map.ComponentOf(K, Region)) != Chosen.Component) continue;
+      if (Region >= static_cast<unsigned>(Regions.Kept)) {
+        Split.Erased.push_back({K, Region});
+        continue;
+      }
+      const auto Root = std::find(Roots.begin(), Roots.end(), Whole.Graph.Root(K, Region));
+      Split.Parts[static_cast<std::size_t>(Root - Roots.begin())].push_back({K, Region});
+    }
+  }
+  return Split;
+}
 
 TMapSurvey SurveyMap(const TRegionMap& Map, std::size_t SplitCount, std::size_t LostCount) {
   const std::size_t Segments = Map.Cells().Segments();

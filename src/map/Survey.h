@@ -28,4 +28,26 @@ struct TMapSurvey {
 // The survey, with at most SplitCount splits and LostCount lost components described.
 TMapSurvey SurveyMap(const TRegionMap& Map, std::size_t SplitCount, std::size_t LostCount);
 
+// A region of the map: its segment and its number there.
+struct TRegionAt {
+  std::size_t Segment;
+  unsigned Region;
+  friend bool operator==(const TRegionAt&, const TRegionAt&) = default;
+};
+
+// The regions of a split: its kept areas, by the parts of the waypoint graph they belong to, and
+// its erased areas.
+struct TSplitRegions {
+  std::vector<std::vector<TRegionAt>> Parts;
+  std::vector<TRegionAt> Erased;
+};
+
+// How many parts the waypoint graph holds the grid component of an open cell in: 1 where it
+// holds it whole, 0 where the component has no kept area, more for a split.
+std::size_t GraphPartsOf(const TRegionMap& Map, TCell Cell);
+
+// The regions of split number Index, in the order SurveyMap lists them; no parts where there is
+// no such split.
+TSplitRegions SplitRegionsOf(const TRegionMap& Map, std::size_t Index);
+
 }  // namespace varnholt

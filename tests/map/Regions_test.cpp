@@ -9,6 +9,7 @@
 #include <varnholt/varnholt.h>
 
 #include "MapGenerator.h"
+#include "TestModel.h"
 #include "TestSupport.h"
 #include "convert/Varnholt.h"
 #include "paths/PathSearch.h"
@@ -256,6 +257,35 @@ TEST(RegionEditTest, WhatConnectsFollowsEditsAcrossBlocks) {
       ASSERT_EQ(AreConnected(Map, A, B), Label(A) == Label(B))
           << CellText(A) << " and " << CellText(B);
     }
+  }
+}
+
+// The area of every cell, as the map answers it, against the plain model's labelling of each
+// segment of the generator's map.
+void ExpectAreasOfModel(const TRegionMap& Map, const TLevel0Map& Model) {
+  const std::uint32_t N = Model.SegmentsPerSide();
+  for (std::uint32_t K = 0; K < N * N; ++K) {
+    TAreaSegment Areas;
+    std::int32_t Count = 0;
+    model::ModelLabelAreas(SegmentOf(Model, K), Areas, Count);
+    for (int Cell = 0; Cell < 64 * 64; ++Cell) {
+      const TCell At = Map.Cells().CellOf(K, Cell);
+      ASSERT_EQ(AreaOf(Map, At), Areas[static_cast<std::size_t>(Cell)]) << CellText(At);
+    }
+  }
+}
+
+// Per-cell answers are kept per segment once asked: every segment asked before each edit, the
+// edit's segments and those about it must be asked afresh, and no other.
+TEST(RegionEditTest, AreasKeptBeforeAnEditFollowIt) {
+  for (TLevel0Map Model : {RoughTerrainMap(2, 51), NoiseMap(2, 30, 52), MazeMap(2, 53)}) {
+    TRegionMap Map = RegionsOf(EncodeLevel0Map(Model));
+    TRandom Random(17);
+    for (int Step = 0; Step < 6; ++Step) {
+      ExpectAreasOfModel(Map, Model);
+      Apply(RandomEdit(Map.Cells().CellsPerSide(), Random), Map, Model);
+    }
+    ExpectAreasOfModel(Map, Model);
   }
 }
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <deque>
 #include <fstream>
 #include <thread>
 
@@ -21,35 +20,6 @@ namespace varnholt::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::size_t IndexOf(TCell Cell, std::uint32_t Side) {
-  return static_cast<std::size_t>(Cell.Row) * Side + static_cast<std::size_t>(Cell.Column);
-}
-
-// The model: steps from Start to every cell by breadth-first search, -1 where it cannot go.
-std::vector<std::int64_t> Distances(const TCellStore& Cells, TCell Start) {
-  const std::uint32_t Side = Cells.CellsPerSide();
-  std::vector<std::int64_t> Steps(std::size_t{Side} * Side, -1);
-  std::deque<TCell> Queue{Start};
-  Steps[IndexOf(Start, Side)] = 0;
-  while (!Queue.empty()) {
-    const TCell Cell = Queue.front();
-    Queue.pop_front();
-    const std::int64_t Here = Steps[IndexOf(Cell, Side)];
-    const TCell Next[] = {{Cell.Row - 1, Cell.Column},
-                          {Cell.Row + 1, Cell.Column},
-                          {Cell.Row, Cell.Column - 1},
-                          {Cell.Row, Cell.Column + 1}};
-    for (const TCell& To : Next) {
-      if (!Cells.IsInside(To) || !Cells.IsOpen(To)) continue;
-      std::int64_t& There = Steps[IndexOf(To, Side)];
-      if (There >= 0) continue;
-      There = Here + 1;
-      Queue.push_back(To);
-    }
-  }
-  return Steps;
-}
 
 // Open cells at random, half of them in erased areas where there are such.
 std::vector<TCell> SomeOpenCells(const TRegionMap& Map, std::size_t Count, std::uint64_t Seed) {
@@ -103,7 +73,7 @@ void CheckPairs(const TRegionMap& Map, const std::vector<TCell>& Cells, double B
   const std::uint32_t Side = Map.Cells().CellsPerSide();
   std::vector<double> Ratios;
   for (std::size_t A = 0; A < Cells.size(); A += 4) {
-    const std::vector<std::int64_t> Steps = Distances(Map.Cells(), Cells[A]);
+    const std::vector<std::int64_t> Steps = GridSteps(Map.Cells(), Cells[A]);
     for (std::size_t B = 0; B < Cells.size(); ++B) {
       const TCell Goal = Cells[B];
       Ratios.push_back(CheckPath(Map, Cells[A], Goal, Steps[IndexOf(Goal, Side)]));
@@ -164,7 +134,7 @@ TEST(PathSearchTest, PathsTowardAnyGoalEndAtTheNearestCellReached) {
     const std::uint32_t Side = Map.Cells().CellsPerSide();
     TRandom Random(3);
     for (const TCell Start : SomeOpenCells(Map, 8, 9)) {
-      const std::vector<std::int64_t> Steps = Distances(Map.Cells(), Start);
+      const std::vector<std::int64_t> Steps = GridSteps(Map.Cells(), Start);
       for (int K = 0; K < 12; ++K) {
         const TCell Goal{static_cast<std::int32_t>(Random.Next() % Side),
                          static_cast<std::int32_t>(Random.Next() % Side)};

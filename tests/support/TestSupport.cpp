@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -113,6 +114,34 @@ void TOtherRunsLock::Release() {
 
 bool TOtherRunsLock::Held() const {
   return Handle != kNoFile;
+}
+
+std::size_t IndexOf(TCell Cell, std::uint32_t Side) {
+  return static_cast<std::size_t>(Cell.Row) * Side + static_cast<std::size_t>(Cell.Column);
+}
+
+std::vector<std::int64_t> GridSteps(const TCellStore& Cells, TCell Start) {
+  const std::uint32_t Side = Cells.CellsPerSide();
+  std::vector<std::int64_t> Steps(std::size_t{Side} * Side, -1);
+  std::deque<TCell> Queue{Start};
+  Steps[IndexOf(Start, Side)] = 0;
+  while (!Queue.empty()) {
+    const TCell Cell = Queue.front();
+    Queue.pop_front();
+    const std::int64_t Here = Steps[IndexOf(Cell, Side)];
+    const TCell Next[] = {{Cell.Row - 1, Cell.Column},
+                          {Cell.Row + 1, Cell.Column},
+                          {Cell.Row, Cell.Column - 1},
+                          {Cell.Row, Cell.Column + 1}};
+    for (const TCell& To : Next) {
+      if (!Cells.IsInside(To) || !Cells.IsOpen(To)) continue;
+      std::int64_t& There = Steps[IndexOf(To, Side)];
+      if (There >= 0) continue;
+      There = Here + 1;
+      Queue.push_back(To);
+    }
+  }
+  return Steps;
 }
 
 TRegionMap RegionsOf(const TBytes& File) {

@@ -82,6 +82,11 @@ class TOtherRunsLock {
   std::intptr_t Handle;
 };
 
+// The model of distances: steps from Start to every cell of the map by breadth-first search, cell
+// (row, column) at IndexOf, -1 where it cannot go.
+std::size_t IndexOf(TCell Cell, std::uint32_t Side);
+std::vector<std::int64_t> GridSteps(const TCellStore& Cells, TCell Start);
+
 // A level-0 map file analysed as the library opens it.
 TRegionMap RegionsOf(const TBytes& File);
 

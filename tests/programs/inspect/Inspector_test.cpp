@@ -89,6 +89,9 @@ TEST(InspectorRunTest, SplitMapNamesTheErasedBridge) {
            "column):",
            "  2 parts, holding (32, 96), (96, 32)",
            "    erased areas in it: (63, 63)",
+           "    to mend it: block 1 cell: (63, 63); or open 71 cells: (27, 28), (27, 29), (27, "
+           "30), "
+           "...",
            "Result            not healthy: some paths run only through erased areas",
        }) {
     EXPECT_TRUE(HasLine(Run.Output, Line)) << Line << "\nin:\n" << Run.Output;

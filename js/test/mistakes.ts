@@ -1,0 +1,11 @@
+// Uses of the package its declarations must refuse: tsc reports an error on each marked line alone.
+import {load} from 'varnholt';
+
+const map = (await load()).create(64);
+map.file('infos'); // refused
+map.findPath(0, 0, 1); // refused
+map.cellsPerSide = 128; // refused
+const path: number[] = map.findPath(0, 0, 1, 1); // refused
+map.setCells(0, 0, 1, 1, [0]); // refused
+map.compare('level0', new Uint8Array(0)); // refused
+console.log(path);
