@@ -7,10 +7,10 @@
 # Both the page and the worker hold the logic and the words.
 set(VarnholtStudioLogic logic.js words.js)
 # The worker: the library's calls first, then the map, its components and the ground looked at,
-# what it draws and the minimap, its edits and fills, paths and survey, and last the table of
-# requests that reaches them all.
+# what it draws and the minimap, its edits, fills and fixes for splits, paths and survey, and last
+# the table of requests that reaches them all.
 set(VarnholtStudioWorker worker/library.js worker/map.js worker/components.js worker/inspect.js worker/tiles.js
-    worker/minimap.js worker/edits.js worker/fill.js worker/paths.js worker/survey.js worker/requests.js)
+    worker/minimap.js worker/edits.js worker/fill.js worker/fixes.js worker/paths.js worker/survey.js worker/requests.js)
 # The page: what the others report through, the sign of work and the requests to the worker, the
 # map and the view, what is drawn and its marks, the layers, survey, lists, problems and ground,
 # the path, tools, edits and the words under the pointer, finding one's way and the minimap, the

@@ -24,9 +24,10 @@
     beginStroke: WorkerEdits.beginStroke, endStroke: WorkerEdits.endStroke, setCells: WorkerEdits.setCells,
     paint: WorkerEdits.paint, fill: WorkerFill.fill, undo: WorkerEdits.undo, redo: WorkerEdits.redo,
     survey: WorkerSurvey.survey, look: WorkerInspect.look, forgetLook: WorkerInspect.forget,
+    splitFixes: WorkerFixes.fixes, applyFix: WorkerFixes.apply,
   };
   // The end of a stroke is one too: the ground looked at is found again as it ends.
-  const kEdits = new Set(['setCells', 'paint', 'fill', 'undo', 'redo', 'endStroke']);
+  const kEdits = new Set(['setCells', 'paint', 'fill', 'applyFix', 'undo', 'redo', 'endStroke']);
 
   // An edit's answer, with all that follows from it for the page that asked.
   function edited(result, shown) {
