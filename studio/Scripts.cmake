@@ -12,12 +12,12 @@ set(VarnholtStudioLogic logic.js words.js)
 set(VarnholtStudioWorker worker/library.js worker/map.js worker/components.js worker/inspect.js worker/tiles.js
     worker/minimap.js worker/edits.js worker/fill.js worker/fixes.js worker/paths.js worker/survey.js worker/requests.js)
 # The page: what the others report through, the sign of work and the requests to the worker, the
-# map and the view, what is drawn and its marks, the layers, survey, lists, problems and ground,
-# the path, tools, edits and the words under the pointer, finding one's way and the minimap, the
-# pointer and keys, the legend and help, opening and saving, automation, and last main.js, which
-# starts them.
+# map and the view, what is drawn and its marks, the layers, survey, lists, problems, fixes for
+# splits and ground, the path, tools, edits and the words under the pointer, finding one's way and
+# the minimap, the pointer and keys, the legend and help, opening and saving, automation, and last
+# main.js, which starts them.
 set(VarnholtStudioPage studio/status.js studio/busy.js studio/requests.js studio/map.js studio/view.js studio/tiles.js
-    studio/overlay.js studio/marks.js studio/layers.js studio/survey.js studio/lists.js studio/problems.js
+    studio/overlay.js studio/marks.js studio/layers.js studio/survey.js studio/lists.js studio/problems.js studio/fixes.js
     studio/ground.js studio/paths.js studio/tools.js studio/edits.js studio/hover.js studio/navigation.js
     studio/minimap.js studio/pointer.js studio/keys.js studio/legend.js studio/help.js studio/newmap.js
     studio/files.js studio/automation.js studio/main.js)

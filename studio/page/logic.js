@@ -115,6 +115,7 @@ const VarnholtLogic = (() => {
   const kMarks = {
     path: '#ff3ec8', corners: '#ffe600', start: '#3cff6e', goal: '#ff5a3c',
     split: '#ff9f1c', lost: '#ff2e2e', chosen: '#00e5ff', joining: '#ff4fd8',
+    fixBlock: '#ffe600', fixOpen: '#7cff00',
   };
 
   // The colour of a cell: Area its kept area (0 none), Blocked, Shade 0 or 1 by its segment,

@@ -3,12 +3,12 @@
 // a split's parts and the erased areas joining them against the library's survey; the ground of
 // a clicked cell against the library's paths, before and after an edit cuts it; the panels saying
 // they are behind while a stroke is under way; the legend, the help, the go-to box, the zoom and
-// the minimap.
+// the minimap; a split's fix applied and undone.
 'use strict';
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const {openStudio, idle, openThroughInput, generated, screenOf, shownAt} = require('./chromium.js');
+const {openStudio, idle, openThroughInput, generated, screenOf, shownAt, level0Of} = require('./chromium.js');
 const L = require('../page/logic.js');
 
 const studio = (page, call, ...args) => page.evaluate(([name, values]) => window.varnholtStudio[name](...values), [call, args]);
@@ -126,6 +126,50 @@ test('the ground of a clicked cell is the library\'s component, and follows an e
   const after = await compare();
   assert.ok((await studio(page, 'ground')).cells < size);
   assert.ok(after <= before, `${after} joined after the wall, ${before} before`);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a split\'s fix is drawn over the map, applied by its button as one edit, and taken back by Ctrl+Z', async () => {
+  const {page, errors} = await openStudio();
+  await openThroughInput(page, generated('Noise1Level0Map.raw', 'noise', '3', '30', '1'));
+  const level0 = await level0Of(page);
+  const {splitComponents} = await studio(page, 'problems');
+  await page.mouse.move(300, 300);
+  await page.keyboard.press('n');
+  await idle(page);
+  const fix = await studio(page, 'fixes');
+  assert.equal(fix.index, 0);
+  assert.ok(fix.block.length > 0, 'no cells to block');
+  assert.equal(await page.textContent('#fix-title'), 'Mend split 1');
+  assert.match(await page.textContent('#fix-block-text'), new RegExp(`^Block ${fix.block.length} erased cells?,`));
+  const isOpen = (cell) => page.evaluate(([r, c]) => window.varnholtStudio.findPath(r, c, r, c).then(() => true, () => false), cell);
+  for (const cell of fix.block) assert.equal(await isOpen(cell), true, `(${cell}) to block is not open`);
+  for (const cell of fix.open) assert.equal(await isOpen(cell), false, `(${cell}) to open is not blocked`);
+  // A click on the words goes to the first cell to block, drawn over the map in the fix's colour.
+  const [first] = fix.block;
+  await page.click('#fix-block-text');
+  await idle(page);
+  const view = await studio(page, 'view'), box = await page.locator('#overlay').boundingBox();
+  assert.deepEqual([view.row + (box.height / 2) * view.scale, view.column + (box.width / 2) * view.scale], first);
+  const overlayAt = await page.evaluate(([r, c]) => {
+    const view = window.varnholtStudio.view(), ratio = window.devicePixelRatio || 1;
+    const x = Math.floor(((c + 0.5 - view.column) / view.scale) * ratio), y = Math.floor(((r + 0.5 - view.row) / view.scale) * ratio);
+    return Array.from(document.querySelector('#overlay').getContext('2d').getImageData(x, y, 1, 1).data);
+  }, first);
+  assert.deepEqual(overlayAt, [0xff, 0xe6, 0x00, 0xff]);
+  // Applied: the cells blocked, the split gone and no other made; one Ctrl+Z takes it all back.
+  await page.click('#fix-block-apply');
+  await page.waitForFunction(() => /^Blocked \d+ cells? to mend split 1$/.test(document.querySelector('#note').textContent));
+  await idle(page);
+  for (const cell of fix.block) assert.equal(await isOpen(cell), false, `(${cell}) not blocked`);
+  assert.equal((await studio(page, 'problems')).splitComponents, splitComponents - 1);
+  assert.match(await page.title(), / \* - Varnholt Studio$/);
+  await page.keyboard.press('Control+z');
+  await idle(page);
+  assert.ok((await level0Of(page)).equals(level0), 'the map is not as it was');
+  assert.equal((await studio(page, 'problems')).splitComponents, splitComponents);
+  assert.deepEqual(await studio(page, 'fixes'), fix);
   assert.deepEqual(errors, []);
   await page.close();
 });

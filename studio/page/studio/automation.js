@@ -2,9 +2,10 @@
 // page as a map maker would: open, create, setCells, findPath, files, undo, redo, idle, view, and
 // what the page shows of the map: drawn() (every tile in view drawn), problems() (every split and
 // unreachable place listed, the one chosen) and ground() (the ground looked at, its parts and
-// joining areas), with look(row, column) to look at one. Idle is the page at rest: no answer owed by the worker, no edit being
-// applied, the survey, the ground and the minimap of the map as it is, and every tile in view
-// drawn; with no map open, the page is at rest at once.
+// joining areas), with look(row, column) to look at one, and fixes() (what mends the split
+// chosen). Idle is the page at rest: no answer owed by the worker, no edit being applied, the
+// survey, the ground, the fix and the minimap of the map as it is, and every tile in view drawn;
+// with no map open, the page is at rest at once.
 'use strict';
 
 const StudioAutomation = (() => {
@@ -12,7 +13,7 @@ const StudioAutomation = (() => {
 
   function atRest() {
     if (StudioRequests.busy() || StudioEdits.applying()) return false;
-    if (!StudioSurvey.settled() || !StudioGround.settled() || !StudioMinimap.settled()) return false;
+    if (!StudioSurvey.settled() || !StudioGround.settled() || !StudioMinimap.settled() || !StudioFixes.settled()) return false;
     const map = StudioMap.current();
     return !map || StudioTiles.allDrawn(StudioView.visibleTiles(map.cellsPerSide));
   }
@@ -65,6 +66,7 @@ const StudioAutomation = (() => {
       problems: StudioProblems.listed,
       look: (row, column) => StudioGround.look({row, column}),
       ground: StudioGround.highlighted,
+      fixes: StudioFixes.shown,
     };
   }
 

@@ -1,10 +1,10 @@
 // Edits of the map's cells as the page asks for them: strokes of the brush, rectangles, fills,
-// cells set through the automation interface, undo and redo; and what follows each answer (tiles
-// and the minimap drawn anew, the ground looked at as the edit left it, the map marked edited, the
-// survey, the path and the words under the pointer asked for again, the Undo and Redo buttons).
-// Each edit goes with the tiles in view, which come back drawn with its answer. A brush's dabs
-// are gathered while one request is out and sent together, so that a fast stroke on a large map
-// never queues more work than the worker can do in a frame or two.
+// fixes for splits, cells set through the automation interface, undo and redo; and what follows
+// each answer (tiles and the minimap drawn anew, the ground looked at as the edit left it, the map
+// marked edited, the survey, the path and the words under the pointer asked for again, the Undo
+// and Redo buttons). Each edit goes with the tiles in view, which come back drawn with its answer.
+// A brush's dabs are gathered while one request is out and sent together, so that a fast stroke
+// on a large map never queues more work than the worker can do in a frame or two.
 'use strict';
 
 const StudioEdits = (() => {
@@ -127,6 +127,11 @@ const StudioEdits = (() => {
     }).catch(report);
   }
 
+  // A fix for a split: Cells (row, column pairs) made blocked or open, a stroke of its own.
+  function applyFix(cells, blocked) {
+    return askEdit('applyFix', {cells, blocked}, [cells.buffer]);
+  }
+
   // Cells set as a stroke of their own, through the automation interface.
   function setCells(row, column, rows, columns, blocked) {
     return askEdit('setCells', {row, column, rows, columns, blocked});
@@ -146,5 +151,5 @@ const StudioEdits = (() => {
     showHistory({canUndo: false, canRedo: false});
   }
 
-  return {attach, applying, beginBrush, brushAlong, endBrush, paintRectangle, fillAt, setCells, undo, redo, forgetHistory};
+  return {attach, applying, beginBrush, brushAlong, endBrush, paintRectangle, fillAt, applyFix, setCells, undo, redo, forgetHistory};
 })();

@@ -26,6 +26,8 @@ const StudioLegend = (() => {
       [{ring: L.kMarks.chosen}, 'The problem chosen, or the cell gone to'],
       [{fill: `linear-gradient(90deg, ${rgb(L.partColour(0))} 33%, ${rgb(L.partColour(1))} 33% 66%, ${rgb(L.partColour(2))} 66%)`}, 'A split looked at: each part in a colour of its own'],
       [{fill: L.kMarks.joining, ring: L.kMarks.joining}, 'Erased areas that join a split\'s parts'],
+      [{fill: L.kMarks.fixBlock}, 'Cells to block that mend the split chosen'],
+      [{fill: L.kMarks.fixOpen}, 'Cells to open that mend the split chosen'],
       [{fill: rgb(L.dimmed(L.kAreas[0][0]))}, 'Ground not joined to the ground looked at, dimmed'],
       [{line: L.kMarks.path}, 'Path found'],
       [{line: L.kMarks.corners, dashed: true}, 'Path smoothed: straight lines between its corners'],

@@ -43,6 +43,7 @@
       });
       StudioMarks.draw(frame.overlayContext, framed, {
         ...StudioProblems.scene(), shown: layers.marks, chosen: StudioNavigation.markedCell(), ...StudioGround.scene(),
+        ...StudioFixes.scene(),
       });
       drawReadouts(visible);
     } else {
@@ -62,6 +63,7 @@
   StudioTools.attach();
   StudioLayers.attach();
   StudioProblems.attach();
+  StudioFixes.attach();
   StudioGround.attach();
   StudioNavigation.attach();
   StudioMinimap.attach();

@@ -1,8 +1,9 @@
 // The marks drawn over the map each frame for the problems and the ground looked at: a ring about
 // each split's parts (orange) and each unreachable place (red), gathered into dots where
 // hundreds are in view; the problem chosen or the cell flown to (cyan); the erased areas that
-// join a split's parts (magenta) and the number of each part at its waypoint. Like the overlay it
-// keeps nothing: the scene brings what it draws.
+// join a split's parts (magenta) and the number of each part at its waypoint; the cells of the fix
+// for the split chosen (yellow to block, green to open). Like the overlay it keeps nothing: the
+// scene brings what it draws.
 'use strict';
 
 const StudioMarks = (() => {
@@ -11,15 +12,19 @@ const StudioMarks = (() => {
 
   const centreOf = (view, row, column) => L.pixelOf(view, row + 0.5, column + 0.5);
 
-  // Scene: {survey (splits, lost as row, column pairs), shown, chosen, ground}. Frame as the
-  // overlay's.
-  function draw(context, {view, width, height, ratio}, {survey, shown, chosen, ground}) {
+  // Scene: {survey (splits, lost as row, column pairs), shown, chosen, ground, fix (block, open
+  // as row, column pairs)}. Frame as the overlay's.
+  function draw(context, {view, width, height, ratio}, {survey, shown, chosen, ground, fix}) {
     if (survey && shown) {
       const splitCells = survey.splits.flatMap((split) => split.partCells.flat());
       drawPlaces(context, view, width, height, ratio, splitCells, L.kMarks.split);
       drawPlaces(context, view, width, height, ratio, survey.lost, L.kMarks.lost);
     }
     if (ground && ground.kind === 'open') drawGround(context, view, ratio, ground);
+    if (fix) {
+      drawCells(context, view, ratio, fix.block, L.kMarks.fixBlock);
+      drawCells(context, view, ratio, fix.open, L.kMarks.fixOpen);
+    }
     if (chosen) ring(context, centreOf(view, chosen[0], chosen[1]), 11 * ratio, L.kMarks.chosen, 3 * ratio);
   }
 
@@ -59,6 +64,23 @@ const StudioMarks = (() => {
       seen.add(x * 100003 + y);
       context.fillRect(x * square + 1, y * square + 1, square - 2, square - 2);
     }
+  }
+
+  // A fix's cells (row, column pairs), each filled in Colour and outlined dark: the cell itself
+  // where it is 5 pixels or more, a square of 5 pixels about its middle where the view is
+  // farther out, so that a fix of a few cells still shows on a whole map.
+  function drawCells(context, view, ratio, cells, colour) {
+    const side = Math.max(5 * ratio, 1 / view.scale);
+    context.fillStyle = colour;
+    context.strokeStyle = 'rgba(0, 0, 0, 0.8)';
+    context.lineWidth = ratio;
+    context.beginPath();
+    for (let k = 0; k < cells.length; k += 2) {
+      const at = centreOf(view, cells[k], cells[k + 1]);
+      context.rect(at.x - side / 2, at.y - side / 2, side, side);
+    }
+    context.fill();
+    context.stroke();
   }
 
   // The ground looked at: rings about the erased areas that join its parts, and where it has

@@ -79,6 +79,7 @@ const StudioProblems = (() => {
     StudioGround.look({row: cell[0], column: cell[1]});
     mark();
     describe();
+    StudioFixes.refresh();
   }
 
   // The next problem (By 1) or the one before (-1), round from the last to the first.
@@ -91,6 +92,12 @@ const StudioProblems = (() => {
   // A new map: nothing chosen.
   function clear() {
     chosen = -1;
+    StudioFixes.refresh();
+  }
+
+  // The split chosen, by its number in the survey's order, or -1 where none is.
+  function chosenSplit() {
+    return chosen >= 0 && chosen < splitCount() ? chosen : -1;
   }
 
   // What the automation interface tells of the problems listed: the survey's counts, every split
@@ -107,5 +114,5 @@ const StudioProblems = (() => {
     return {survey};
   }
 
-  return {attach, step, choose, clear, listed, scene};
+  return {attach, step, choose, clear, chosenSplit, listed, scene};
 })();

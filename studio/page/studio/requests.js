@@ -15,6 +15,7 @@ const StudioRequests = (() => {
     records: 'Reading waypoints', hover: 'Reading the cell', minimap: 'Drawing the minimap', path: 'Finding the path',
     findPath: 'Finding a path', shortest: 'Measuring the shortest path', setCells: 'Analysing the edit', paint: 'Analysing the stroke',
     fill: 'Filling', undo: 'Undoing', redo: 'Redoing', survey: 'Surveying the map', look: 'Finding the ground',
+    splitFixes: 'Finding what mends the split', applyFix: 'Mending the split',
   };
 
   // The worker is the logic and the worker's own scripts, which the page holds as text. Quiet is
