@@ -2,10 +2,11 @@
 // opened through the file input until every tile in view is drawn, and until the survey and the
 // minimap are current too, with the renderer's memory; frames a second while the view pans and
 // zooms about the map's middle; a path query of the automation interface; a 64 x 64 stroke
-// analysed and drawn again; every problem listed and the last reached by Shift+N; a stroke of the
-// 64-cell brush of 20 moves by the mouse (the sign of work, the side panel current again after
-// it, the frames meanwhile); and fills by the mouse of a walled region larger than the view and
-// of the ground at the middle of the map. With --screenshot FILE SAMPLE it also draws the sample
+// analysed and drawn again; every problem listed and the last reached by Shift+N; the first
+// split's fix found, applied by the mouse and undone; a stroke of the 64-cell brush of 20 moves
+// by the mouse (the sign of work, the side panel current again after it, the frames meanwhile);
+// and fills by the mouse of a walled region larger than the view and of the ground at the middle
+// of the map. With --screenshot FILE SAMPLE it also draws the sample
 // map with a path and the ground it crosses looked at, as README shows it.
 //   node bench/studio_bench.js build/varnholt-studio.html MAP... [--screenshot FILE SAMPLE]
 'use strict';
@@ -126,6 +127,38 @@ async function problems(page) {
   await idle(page);
   return `${count(listed.splitComponents)} splits and ${count(listed.lostComponents)} unreachable places, ${all ? 'every one' : 'NOT all'} listed; ` +
     `Shift+N to the last ${last}; N round to the first ${first}`;
+}
+
+// The first split chosen by a click on its entry, from the last problem chosen: the time until
+// what mends it is shown; then Apply, by the mouse, until the map is drawn with it and the panels
+// are current; then Ctrl+Z.
+async function splitFix(page) {
+  const listed = await page.evaluate(() => window.varnholtStudio.problems());
+  if (listed.splitComponents === 0) return 'no split';
+  const box = await page.locator('#overlay').boundingBox();
+  await page.mouse.move(box.x + 20, box.y + 20);
+  await page.keyboard.press('Shift+N');
+  await idle(page);
+  let started = Date.now();
+  await page.click('#splits li:first-child button');
+  await page.waitForFunction(() => { const fix = window.varnholtStudio.fixes(); return fix && fix.index === 0; }, null, {timeout: 120000, polling: 5});
+  const found = Date.now() - started;
+  const fix = await page.evaluate(() => window.varnholtStudio.fixes());
+  const blocked = fix.block.length > 0;
+  if (!blocked && fix.open.length === 0) return `no fix found, in ${found} ms`;
+  await page.evaluate(() => { document.querySelector('#note').textContent = ''; });
+  started = Date.now();
+  await page.click(blocked ? '#fix-block-apply' : '#fix-open-apply');
+  await page.waitForFunction(() => /^(Blocked|Opened)/.test(document.querySelector('#note').textContent) && window.varnholtStudio.drawn(), null, {timeout: 120000, polling: 5});
+  const applied = Date.now() - started;
+  await idle(page);
+  const current = Date.now() - started;
+  const after = await page.evaluate(() => window.varnholtStudio.problems().splitComponents);
+  await page.keyboard.press('Control+z');
+  await page.keyboard.press('Escape');
+  await idle(page);
+  return `found in ${found} ms (${fix.block.length} to block, ${fix.open.length} to open); ${blocked ? 'blocked' : 'opened'} and drawn ` +
+    `${applied} ms after the click, panels current after ${current} ms, splits ${count(listed.splitComponents)} → ${count(after)}`;
 }
 
 // A stroke of the 64-cell brush, 20 moves of the mouse a frame apart, at View: when the page first
@@ -272,6 +305,7 @@ async function screenshot(browser, file, sample) {
       `pan and zoom ${fps.toFixed(0)} frames/s; path query ${query.milliseconds.toFixed(1)} ms (${query.cells} cells); ` +
       `64 x 64 stroke drawn in ${stroke.milliseconds.toFixed(1)} ms (median of 9), in the next frame ${stroke.nextFrame} times of 9`);
     console.log(`  problems: ${listed}`);
+    console.log(`  split fix: ${await splitFix(page)}`);
     console.log(`  brush: ${await brushStroke(page, side)}`);
     console.log(`  fills: ${await fills(page, side)}`);
     await page.close();
