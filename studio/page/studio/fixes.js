@@ -34,13 +34,10 @@ const StudioFixes = (() => {
   }
 
   function find() {
-    const index = StudioProblems.chosenSplit();
-    if (index < 0 || !StudioSurvey.current()) {
-      fix = null;
-      return;
-    }
     // Until the answer, no fix is shown: the last was found for the map before.
     fix = null;
+    const index = StudioProblems.chosenSplit();
+    if (index < 0 || !StudioSurvey.current()) return;
     const generation = StudioMap.currentGeneration(), survey = StudioSurvey.current();
     ++asking;
     StudioRequests.ask('splitFixes', {index}).then((found) => {
