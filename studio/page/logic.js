@@ -1,14 +1,17 @@
 // The studio's own logic, apart from the page and the library: where the view stands and which
-// tiles and segments it shows, what a segment's waypoint record says, the colours of the cells,
-// brushes, fills, what is said of a path, and the history of strokes. The page and its worker
+// tiles and segments it shows, what a segment's waypoint record says, the colours of the cells and
+// marks, brushes, what is said of a path, and the history of strokes. The page and its worker
 // both hold this script; the tests run it under Node.
 'use strict';
 
 const VarnholtLogic = (() => {
   const kSegmentSide = 64;
   const kTilePixels = 256;
-  const kMinLevel = -5;  // 32 screen pixels a cell
+  const kMinLevel = -5;  // tiles hold at most 32 screen pixels a cell
   const kMaxLevel = 8;   // 256 cells a pixel
+  // The view goes nearer than the finest tiles, which are then drawn stretched, unsmoothed: near
+  // enough to read a single cell, its borders drawn.
+  const kMinScale = 1 / 64;
 
   // ---- The view ----
 
@@ -28,7 +31,7 @@ const VarnholtLogic = (() => {
 
   // The view zoomed by Factor (above 1 nearer) about the canvas pixel (x, y), which keeps its cell.
   function zoomAbout(view, x, y, factor) {
-    const scale = Math.min(Math.max(view.scale / factor, 2 ** kMinLevel), 2 ** (kMaxLevel + 1));
+    const scale = Math.min(Math.max(view.scale / factor, kMinScale), 2 ** (kMaxLevel + 1));
     const at = cellAt(view, x, y);
     return {scale, row: at.row - y * scale, column: at.column - x * scale};
   }
@@ -94,8 +97,9 @@ const VarnholtLogic = (() => {
 
   // Kept areas 1 to 4 in four hues, each in two shades by segment, so that the same area number
   // in two neighbouring segments is told apart; area 4, which the info map does not hold,
-  // striped; erased areas in a colour of their own; blocked cells dark.
-  const kBlocked = [38, 41, 48];
+  // striped; erased areas in a colour of their own; blocked cells grey, apart from the dark
+  // outside of the map.
+  const kBlocked = [56, 60, 70];
   const kErased = [226, 106, 106];
   const kOpen = [214, 214, 206];  // open, with the area layer off
   const kAreas = [
@@ -105,6 +109,14 @@ const VarnholtLogic = (() => {
     [[170, 120, 214], [140, 94, 186]],
   ];
   const kArea4Stripe = [250, 250, 250];
+  const kOutside = '#121418';
+  // What the overlay draws, in one place with the cells' colours so that the legend shows the
+  // very colours the map does.
+  const kMarks = {
+    path: '#ff3ec8', corners: '#ffe600', start: '#3cff6e', goal: '#ff5a3c',
+    split: '#ff9f1c', lost: '#ff2e2e', chosen: '#00e5ff', joining: '#ff4fd8',
+    fixBlock: '#ffe600', fixOpen: '#7cff00',
+  };
 
   // The colour of a cell: Area its kept area (0 none), Blocked, Shade 0 or 1 by its segment,
   // Stripe whether it lies on area 4's stripes, and the layers shown.
@@ -114,6 +126,23 @@ const VarnholtLogic = (() => {
     if (area === 0) return layers.erased ? kErased : kOpen;
     if (area === 4 && layers.area4 && stripe) return kArea4Stripe;
     return kAreas[area - 1][shade];
+  }
+
+  // Ground outside the component looked at is dimmed toward the outside's colour, so that the
+  // component stands out and its neighbours are still told apart.
+  function dimmed([r, g, b]) {
+    return [Math.round(r * 0.3 + 18 * 0.7), Math.round(g * 0.3 + 20 * 0.7), Math.round(b * 0.3 + 24 * 0.7)];
+  }
+
+  // Part P of a split, in a hue of its own: turns of the golden angle, so that parts numbered
+  // near each other are far apart in hue, however many parts there are.
+  function partColour(p) {
+    const hue = (p * 137.508 + 200) % 360;
+    const f = (n) => {
+      const k = (n + hue / 30) % 12;
+      return Math.round(255 * (0.6 - 0.35 * Math.max(-1, Math.min(k - 3, 9 - k, 1))));
+    };
+    return [f(0), f(8), f(4)];
   }
 
   function segmentShade(i, j) {
@@ -178,7 +207,7 @@ const VarnholtLogic = (() => {
     return `${points}; links down ${links(record.down)}, right ${links(record.right)}`;
   }
 
-  // ---- Brushes and fills ----
+  // ---- Brushes ----
 
   // The square of Size cells a side about a cell, within the map: {row, column, rows, columns}.
   function brushRect(row, column, size, cellsPerSide) {
@@ -207,45 +236,6 @@ const VarnholtLogic = (() => {
     const top = clamp(Math.min(a.row, b.row)), bottom = clamp(Math.max(a.row, b.row));
     const left = clamp(Math.min(a.column, b.column)), right = clamp(Math.max(a.column, b.column));
     return {row: top, column: left, rows: bottom - top + 1, columns: right - left + 1};
-  }
-
-  // The window a fill from Cell reaches: as far as the view shows on a canvas of Width x Height
-  // pixels, within the map, and at most 4096 x 4096 cells about the cell, so that a fill on a large
-  // map asks for a bounded number of cells. {row, column, rows, columns}, as brushRect.
-  function fillWindow(view, width, height, cell, cellsPerSide) {
-    const clamp = (value) => Math.min(cellsPerSide, Math.max(0, Math.floor(value)));
-    const top = Math.max(clamp(view.row), cell.row - 2048), left = Math.max(clamp(view.column), cell.column - 2048);
-    const bottom = Math.min(clamp(view.row + height * view.scale + 1), cell.row + 2048);
-    const right = Math.min(clamp(view.column + width * view.scale + 1), cell.column + 2048);
-    return {row: top, column: left, rows: bottom - top, columns: right - left};
-  }
-
-  // The cells 4-connected to (row, column) that are as it is, within a window of cells (one byte
-  // each, row by row, 0 open): the window's bytes with those cells set to Blocked, and how many.
-  function floodFill(cells, rows, columns, row, column, blocked) {
-    const result = Uint8Array.from(cells);
-    const start = row * columns + column;
-    const was = cells[start] !== 0;
-    const value = blocked ? 1 : 0;
-    if (was === blocked) return {cells: result, count: 0};
-    const stack = [start];
-    result[start] = value;
-    let count = 1;
-    while (stack.length > 0) {
-      const at = stack.pop();
-      const r = Math.floor(at / columns), c = at % columns;
-      const visit = (inside, next) => {
-        if (!inside || (result[next] !== 0) !== was || result[next] === value) return;
-        result[next] = value;
-        ++count;
-        stack.push(next);
-      };
-      visit(r > 0, at - columns);
-      visit(r + 1 < rows, at + columns);
-      visit(c > 0, at - 1);
-      visit(c + 1 < columns, at + 1);
-    }
-    return {cells: result, count};
   }
 
   // ---- Paths ----
@@ -313,10 +303,11 @@ const VarnholtLogic = (() => {
   }
 
   return {
-    kSegmentSide, kTilePixels, kMinLevel, kMaxLevel, kRecordBytes,
+    kSegmentSide, kTilePixels, kMinLevel, kMaxLevel, kMinScale, kRecordBytes,
+    kBlocked, kErased, kOpen, kAreas, kArea4Stripe, kOutside, kMarks,
     fitView, cellAt, pixelOf, zoomAbout, panBy, levelOf, tileCells, visibleTiles, tileKey, tileTouches, segmentsInView,
-    cellColour, segmentShade, keptAreas, parseRecord, eachRecord, recordText,
-    brushRect, strokeCells, rectBetween, fillWindow, floodFill, pathSummary, shortestSummary, History,
+    cellColour, dimmed, partColour, segmentShade, keptAreas, parseRecord, eachRecord, recordText,
+    brushRect, strokeCells, rectBetween, pathSummary, shortestSummary, History,
   };
 })();
 

@@ -86,7 +86,7 @@ test('a map opens through the file input, and the canvas shows each cell as the 
   for (const {row, column, pixel} of checked) {
     // What the library says of the cell, through the page's hover.
     await page.mouse.move(column * 2 + 1 + (await page.locator('#overlay').boundingBox()).x, row * 2 + 1 + (await page.locator('#overlay').boundingBox()).y);
-    await page.waitForFunction((text) => document.querySelector('#hover').textContent.startsWith(text), `cell (${row}, ${column})`);
+    await page.waitForFunction((text) => document.querySelector('#hover').textContent.startsWith(text), `Row ${row}, column ${column}:`);
     const said = await page.textContent('#hover');
     const kind = said.includes('blocked') ? 'blocked' : said.includes('erased') ? 'erased' : `area ${said.match(/area (\d)/)[1]}`;
     kinds.add(kind);
@@ -114,7 +114,7 @@ test('a bad file shows the library\'s message in the page, and the map open stay
   fs.writeFileSync(bad, 'short');
   const said = spawnSync(program, [bad]).stdout.toString().trim().split(/\r?\n/).pop();
   await openThroughInput(page, bad);
-  assert.equal(await page.textContent('#error'), `Bad1Level0Map.raw: ${said}`);
+  assert.equal(await page.textContent('#error'), `Bad1Level0Map.raw is a text file, not a level-0 map (${said})`);
   assert.equal(await page.textContent('#map-facts'), '512 x 512 cells, 8 x 8 segments');
   await assert.rejects(page.evaluate(() => window.varnholtStudio.open(new Uint8Array([1, 2, 3]))), new RegExp(said));
   await assert.rejects(page.evaluate(() => window.varnholtStudio.findPath(-1, 0, 5, 5)), /Cell outside the map: -1, 0/);
@@ -174,8 +174,12 @@ test('a map dropped on the window opens with its pair; edits mark it, and leavin
     asked.push(dialog.type());
     dialog.dismiss();
   });
+  await page.click('#new-map');
   await page.selectOption('#new-size', '256');
+  // The dialog closes before it asks, in a task of its own: the question is waited for.
+  const question = page.waitForEvent('dialog');
   await page.click('#create');
+  await question;
   assert.deepEqual(asked, ['confirm']);
   assert.equal(await page.textContent('#map-facts'), '512 x 512 cells, 8 x 8 segments');
   // Leaving asks while edits are unsaved: the page's handler cancels the leave. (Headless

@@ -1,6 +1,6 @@
 // The studio's own logic under Node: tiles against a cell-by-cell model of the view, records
-// against bytes made by hand, fills against a plain breadth-first fill, and the history of
-// strokes against a model map that every change is applied to.
+// against bytes made by hand, colours told apart, and the history of strokes against a model map
+// that every change is applied to. (Fills are components.test.js's.)
 'use strict';
 
 const test = require('node:test');
@@ -38,8 +38,10 @@ test('zooming keeps the cell under the pointer, and panning moves the map with i
   const moved = L.panBy(view, 10, -4);
   const there = L.pixelOf(moved, after.row, after.column);
   assert.ok(Math.abs(there.x - 133) < 1e-6 && Math.abs(there.y - 452) < 1e-6);
+  // Nearer than the finest tiles, near enough to read a single cell, and no nearer.
   const far = L.zoomAbout(view, 0, 0, 1e9);
-  assert.equal(far.scale, 2 ** L.kMinLevel);
+  assert.equal(far.scale, L.kMinScale);
+  assert.ok(L.kMinScale < 2 ** L.kMinLevel && 1 / L.kMinScale >= 48);
 });
 
 test('a tile touches exactly the segments its cells lie in', () => {
@@ -77,6 +79,15 @@ test('cells show blocked, areas, area 4 and erased areas apart, and the layers s
   assert.deepEqual(L.cellColour(false, 4, 0, true, {...all, area4: false}), L.cellColour(false, 4, 0, false, all));
   assert.notDeepEqual(L.cellColour(false, 2, 0, false, all), L.cellColour(false, 2, 1, false, all));
   assert.deepEqual(L.cellColour(false, 0, 0, false, {...all, erased: false}), L.cellColour(false, 1, 0, false, {...all, areas: false}));
+  // Ground about the ground looked at is darker; a split's parts in colours apart, and apart
+  // from the next few parts'.
+  for (const colour of [L.kAreas[0][0], L.kErased, L.kOpen]) assert.ok(L.dimmed(colour).every((value, k) => value < colour[k]));
+  const parts = Array.from({length: 12}, (_, p) => L.partColour(p));
+  for (let p = 0; p < parts.length; ++p) {
+    for (let q = p + 1; q < Math.min(parts.length, p + 4); ++q) {
+      assert.ok(parts[p].reduce((sum, value, k) => sum + Math.abs(value - parts[q][k]), 0) > 120, `parts ${p} and ${q}`);
+    }
+  }
 });
 
 test('brushes stay on the map and strokes leave no gaps', () => {
@@ -93,43 +104,6 @@ test('brushes stay on the map and strokes leave no gaps', () => {
     last = cell;
   }
   assert.deepEqual(L.rectBetween({row: 9, column: -3}, {row: 2, column: 70}, 64), {row: 2, column: 0, rows: 8, columns: 64});
-});
-
-// The model of a fill: breadth-first from the cell over cells as it is.
-function modelFill(cells, rows, columns, row, column, blocked) {
-  const result = Uint8Array.from(cells);
-  const was = cells[row * columns + column] !== 0;
-  if (was === blocked) return result;
-  const seen = new Uint8Array(cells.length);
-  const queue = [[row, column]];
-  seen[row * columns + column] = 1;
-  while (queue.length > 0) {
-    const [r, c] = queue.shift();
-    result[r * columns + c] = blocked ? 1 : 0;
-    for (const [nr, nc] of [[r - 1, c], [r + 1, c], [r, c - 1], [r, c + 1]]) {
-      if (nr < 0 || nc < 0 || nr >= rows || nc >= columns || seen[nr * columns + nc]) continue;
-      if ((cells[nr * columns + nc] !== 0) !== was) continue;
-      seen[nr * columns + nc] = 1;
-      queue.push([nr, nc]);
-    }
-  }
-  return result;
-}
-
-test('a fill takes the cells joined to the one clicked, as a breadth-first fill does', () => {
-  let seed = 7;
-  const random = () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
-  for (let round = 0; round < 40; ++round) {
-    const rows = 3 + Math.floor(random() * 30), columns = 3 + Math.floor(random() * 30);
-    const cells = Uint8Array.from({length: rows * columns}, () => (random() < 0.45 ? 1 + Math.floor(random() * 200) : 0));
-    const row = Math.floor(random() * rows), column = Math.floor(random() * columns);
-    const blocked = random() < 0.5;
-    const filled = L.floodFill(cells, rows, columns, row, column, blocked);
-    const expected = modelFill(cells, rows, columns, row, column, blocked);
-    assert.deepEqual(Array.from(filled.cells, (v) => v !== 0), Array.from(expected, (v) => v !== 0));
-    const changed = Array.from(cells).filter((v, k) => (v !== 0) !== (filled.cells[k] !== 0)).length;
-    assert.equal(filled.count, changed);
-  }
 });
 
 test('undo and redo by strokes bring back the cells as they were, in any order of steps', () => {
@@ -208,17 +182,6 @@ test('the segments in view are those of the cells the canvas shows, on the map',
   }
   const past = L.segmentsInView({scale: 1, row: 5000, column: 0}, 100, 100, 8);
   assert.ok(past.top > past.bottom);
-});
-
-test('a fill reaches the cells in view about the cell clicked, on the map, at most 2048 cells each way', () => {
-  const side = 16384;
-  const near = L.fillWindow({scale: 0.5, row: -20, column: 100}, 800, 600, {row: 10, column: 300}, side);
-  assert.deepEqual(near, {row: 0, column: 100, rows: 281, columns: 401});
-  const far = L.fillWindow({scale: 16, row: 0, column: 0}, 1000, 1000, {row: 9000, column: 100}, side);
-  assert.deepEqual(far, {row: 9000 - 2048, column: 0, rows: 4096, columns: 2148});
-  const edge = L.fillWindow({scale: 4, row: 16000, column: 16000}, 500, 500, {row: 16383, column: 16383}, side);
-  assert.equal(edge.row + edge.rows, side);
-  assert.equal(edge.column + edge.columns, side);
 });
 
 test('a block of records reads record by record, and the kept areas are the mask\'s', () => {

@@ -1,26 +1,39 @@
 // The automation interface, window.varnholtStudio, through which tests and benchmarks drive the
-// page as a map maker would: open, create, setCells, findPath, files, undo, redo, idle and view.
-// Idle is the page at rest: no answer owed by the worker, no edit being applied, no frame
-// waiting, and every tile in view drawn.
+// page as a map maker would: open, create, setCells, findPath, files, undo, redo, idle, view, and
+// what the page shows of the map: drawn() (every tile in view drawn), problems() (every split and
+// unreachable place listed, the one chosen) and ground() (the ground looked at, its parts and
+// joining areas), with look(row, column) to look at one, and fixes() (what mends the split
+// chosen). Idle is the page at rest: no answer owed by the worker, no edit being applied, the
+// survey, the ground, the fix and the minimap of the map as it is, and every tile in view drawn;
+// with no map open, the page is at rest at once.
 'use strict';
 
 const StudioAutomation = (() => {
   let idleWaiters = [];
 
-  // Resolves the waiters once nothing is asked of the worker and every tile in view is drawn.
-  function settle() {
-    if (StudioRequests.busy() || StudioEdits.applying() || StudioView.drawing()) return;
+  function atRest() {
+    if (StudioRequests.busy() || StudioEdits.applying()) return false;
+    if (!StudioSurvey.settled() || !StudioGround.settled() || !StudioMinimap.settled() || !StudioFixes.settled()) return false;
     const map = StudioMap.current();
-    const visible = map ? StudioView.visibleTiles(map.cellsPerSide) : [];
-    if (!StudioTiles.allDrawn(visible)) return;
+    return !map || StudioTiles.allDrawn(StudioView.visibleTiles(map.cellsPerSide));
+  }
+
+  // Resolves the waiters once the page is at rest; while any wait, frames go on being drawn, so
+  // that whatever settles last is seen settled.
+  function settle() {
+    if (idleWaiters.length === 0) return;
+    if (!atRest()) {
+      StudioView.redraw();
+      return;
+    }
     const waiters = idleWaiters;
     idleWaiters = [];
     waiters.forEach((resolve) => resolve());
   }
 
-  // A frame of a map was drawn: the page may be at rest now.
+  // A frame was drawn: the page may be at rest now.
   function afterDraw() {
-    if (idleWaiters.length > 0) settle();
+    settle();
   }
 
   function idle() {
@@ -46,6 +59,14 @@ const StudioAutomation = (() => {
         if (view) StudioView.show({...view});
         return StudioView.current();
       },
+      drawn: () => {
+        const map = StudioMap.current();
+        return Boolean(map) && StudioTiles.allDrawn(StudioView.visibleTiles(map.cellsPerSide));
+      },
+      problems: StudioProblems.listed,
+      look: (row, column) => StudioGround.look({row, column}),
+      ground: StudioGround.highlighted,
+      fixes: StudioFixes.shown,
     };
   }
 

@@ -1,10 +1,13 @@
-// Opening, making and saving maps: files from the picker or dropped on the stage, a new map of the
-// size chosen, the three files saved to a folder or downloaded; the questions before unsaved edits
-// are lost; and the fresh start every part makes on a new map.
+// Opening, making and saving maps: files from the picker or dropped on the stage, a new map, the
+// three files saved to a folder or downloaded; the questions before unsaved edits are lost; and
+// the fresh start every part makes on a new map. A file is analysed before anything is asked:
+// one that does not open says plainly why and leaves the map open as it was, unasked.
 'use strict';
 
 const StudioFiles = (() => {
+  const W = VarnholtWords;
   const $ = (id) => document.getElementById(id);
+  const kHeadBytes = 512;  // read to tell what a file that did not open is
 
   function attach() {
     $('open-file').addEventListener('change', (event) => {
@@ -12,10 +15,6 @@ const StudioFiles = (() => {
       event.target.value = '';
     });
     $('open').addEventListener('click', pick);
-    $('create').addEventListener('click', () => {
-      if (StudioMap.isDirty() && !confirm('The map has unsaved edits. Make a new one and lose them?')) return;
-      createMap(Number($('new-size').value), $('new-blocked').value === 'blocked').catch((error) => StudioStatus.showError(error.message));
-    });
     $('save').addEventListener('click', save);
     attachDrop($('stage'));
     window.addEventListener('beforeunload', (event) => {
@@ -25,15 +24,28 @@ const StudioFiles = (() => {
     });
   }
 
+  // A drag over the stage shows over everything on it; the count of enters and leaves follows
+  // the drag across the canvases and marks inside the stage.
   function attachDrop(stage) {
+    let depth = 0;
+    const showing = (on) => { $('drop-zone').hidden = !on; };
+    stage.addEventListener('dragenter', (event) => {
+      event.preventDefault();
+      ++depth;
+      showing(true);
+    });
     stage.addEventListener('dragover', (event) => {
       event.preventDefault();
-      stage.classList.add('dropping');
+      showing(true);
     });
-    stage.addEventListener('dragleave', () => stage.classList.remove('dropping'));
+    stage.addEventListener('dragleave', () => {
+      depth = Math.max(0, depth - 1);
+      if (depth === 0) showing(false);
+    });
     stage.addEventListener('drop', (event) => {
       event.preventDefault();
-      stage.classList.remove('dropping');
+      depth = 0;
+      showing(false);
       openFiles(event.dataTransfer.files);
     });
   }
@@ -43,51 +55,66 @@ const StudioFiles = (() => {
   }
 
   // A map opened or made: every part starts afresh on it.
-  function afterMapChange(map) {
-    StudioMap.show(map);
+  function afterMapChange(map, notes = []) {
+    StudioMap.show(map, notes);
     StudioPaths.clear();
-    StudioPanels.clear();
+    StudioNavigation.clear();
+    StudioProblems.clear();
+    StudioGround.clear();
+    StudioHover.leave();
     StudioTiles.forgetAll();
     StudioView.fit();
-    StudioMap.setDirty(false);
     StudioEdits.forgetHistory();
-    StudioPanels.refreshSurvey();
+    StudioSurvey.clear();
+    StudioMinimap.clear();
     return map;
   }
 
+  const described = (map) => ({name: map.name, cellsPerSide: map.cellsPerSide, segmentsPerSide: map.segmentsPerSide, serial: map.serial});
+
+  // Opens a map from Bytes at once, as the automation interface does.
   function openBytes(bytes, name, extras) {
     StudioStatus.showError('');
     const transfer = [bytes.buffer, ...extras.map((extra) => extra.bytes.buffer)];
-    return StudioRequests.ask('open', {bytes, name, extras}, transfer).then((map) => {
-      $('pair-notes').textContent = map.notes.join('\n');
-      return afterMapChange({name: map.name, cellsPerSide: map.cellsPerSide, segmentsPerSide: map.segmentsPerSide});
-    });
+    return StudioRequests.ask('open', {bytes, name, extras}, transfer).then((map) => afterMapChange(described(map), map.notes));
   }
 
-  // Files from the picker or a drop: the level-0 map, and maybe its info and waypoint maps.
+  // Files from the picker or a drop: the level-0 map, and maybe its info and waypoint maps. The
+  // map is analysed and held apart; only then, if the map shown has unsaved edits, is the user
+  // asked whether to lose them.
   async function openFiles(list) {
     const files = Array.from(list);
     if (files.length === 0) return;
-    if (StudioMap.isDirty() && !confirm('The map has unsaved edits. Open another and lose them?')) return;
     const level0 = files.find((file) => /level0/i.test(file.name)) || files[0];
     const read = async (file) => ({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())});
+    let head = new Uint8Array(0);
     try {
       const main = await read(level0);
+      head = main.bytes.slice(0, kHeadBytes);
       const extras = await Promise.all(files.filter((file) => file !== level0).map(read));
+      StudioStatus.showError('');
       StudioStatus.showNote(`Opening ${main.name}...`);
-      await openBytes(main.bytes, main.name, extras);
+      const transfer = [main.bytes.buffer, ...extras.map((extra) => extra.bytes.buffer)];
+      const map = await StudioRequests.ask('open', {bytes: main.bytes, name: main.name, extras, hold: true}, transfer);
+      if (StudioMap.isDirty() && !confirm('The map has unsaved edits. Open another and lose them?')) {
+        await StudioRequests.ask('drop');
+        StudioStatus.showNote('');
+        return;
+      }
+      afterMapChange(described(await StudioRequests.ask('take')), map.notes);
       StudioStatus.showNote(`Opened ${main.name}`);
     } catch (error) {
       StudioStatus.showNote('');
-      StudioStatus.showError(`${level0.name}: ${error.message}`);
+      StudioStatus.showError(W.fileProblem(level0.name, head, level0.size, error.message));
     }
   }
 
   function createMap(cellsPerSide, blocked) {
     StudioStatus.showError('');
     return StudioRequests.ask('create', {cellsPerSide, blocked}).then((map) => {
-      $('pair-notes').textContent = '';
-      return afterMapChange(map);
+      afterMapChange(map);
+      StudioStatus.showNote(`New map of ${cellsPerSide} x ${cellsPerSide} cells, all ${blocked ? 'blocked' : 'open'}`);
+      return map;
     });
   }
 
@@ -121,11 +148,21 @@ const StudioFiles = (() => {
     }
   }
 
+  // Saves the map under the name typed; says why not where there is no map, or the name cannot be
+  // a file's (the browser would write it under another name than the one told).
   async function save() {
     const map = StudioMap.current();
-    if (!map) return;
+    if (!map) {
+      StudioStatus.showError('Nothing to save: open a map or make a new one first');
+      return;
+    }
+    const problem = StudioMap.nameProblem();
+    if (problem) {
+      StudioStatus.showError(`Not saved: ${problem}`);
+      return;
+    }
     try {
-      const name = StudioMap.typedName() || map.name;
+      const name = StudioMap.typedName();
       const result = await StudioRequests.ask('files', {name});
       const files = [[result.names.level0, result.level0], [result.names.info, result.info], [result.names.waypoint, result.waypoint]];
       if (window.showDirectoryPicker) {
@@ -133,8 +170,10 @@ const StudioFiles = (() => {
       } else {
         download(files);
       }
+      await StudioRequests.ask('rename', {name: result.names.level0});
       StudioMap.rename(result.names.level0);
       StudioMap.setDirty(false);
+      StudioStatus.showError('');
       StudioStatus.showNote(`Saved ${files.map(([fileName]) => fileName).join(', ')}`);
     } catch (error) {
       StudioStatus.showError(`Saving: ${error.message}`);

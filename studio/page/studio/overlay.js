@@ -1,7 +1,8 @@
-// The overlay drawn over the tiles each frame: the segment grid, waypoints and their links, the
-// path and its ends, the splits and unreachable places, and the brush or rectangle under the
-// pointer. It keeps nothing: what it draws comes in the scene main.js gathers from the parts
-// that own it, so that it can be read as drawing alone.
+// The overlay drawn over the tiles each frame: the map's edge, the segment grid and, near enough,
+// the cells' borders, waypoints and their links, the path and its ends, and the brush or
+// rectangle under the pointer with its size. It keeps nothing: what it draws comes in the scene
+// main.js gathers from the parts that own it, so that it can be read as drawing alone. The marks
+// of problems and of the ground looked at are marks.js's.
 'use strict';
 
 const StudioOverlay = (() => {
@@ -9,12 +10,15 @@ const StudioOverlay = (() => {
 
   const centreOf = (view, row, column) => L.pixelOf(view, row + 0.5, column + 0.5);
 
-  // Scene: {segmentsPerSide, layers, record(i, j), wantRecords(range), path, start, goal, survey,
-  // marked, preview, blocking}. Frame: {view, width, height}, in device pixels.
-  function draw(context, {view, width, height}, scene) {
+  // Scene: {segmentsPerSide, layers, record(i, j), wantRecords(range), path, start, goal, preview,
+  // blocking}. Frame: {view, width, height, ratio}, in device pixels.
+  function draw(context, {view, width, height, ratio}, scene) {
     const segmentPixels = L.kSegmentSide / view.scale;
     const range = L.segmentsInView(view, width, height, scene.segmentsPerSide);
-    if (scene.layers.grid && segmentPixels >= 6) drawGrid(context, view, range, width, height);
+    const cells = scene.segmentsPerSide * L.kSegmentSide;
+    if (1 / view.scale >= 12) drawCellGrid(context, view, width, height, cells);
+    if (scene.layers.grid && segmentPixels >= 6) drawGrid(context, view, range, cells);
+    drawEdge(context, view, cells);
     if ((scene.layers.waypoints || scene.layers.links) && segmentPixels >= 12) {
       scene.wantRecords(range);
       if (scene.layers.links) drawLinks(context, view, range, scene.record, segmentPixels);
@@ -22,26 +26,48 @@ const StudioOverlay = (() => {
     }
     drawPath(context, view, scene.path);
     drawEnds(context, view, scene.start, scene.goal);
-    drawMarks(context, view, scene.layers.marks && scene.survey, scene.marked);
-    drawPreview(context, view, scene.preview, scene.blocking);
+    drawPreview(context, view, scene.preview, scene.blocking, ratio);
   }
 
-  function drawGrid(context, view, {top, bottom, left, right}, width, height) {
-    const k = L.kSegmentSide;
-    context.strokeStyle = 'rgba(255, 255, 255, 0.25)';
-    context.lineWidth = 1;
+  // Lines along rows First ... Last and columns, each Step cells, within the map's Cells.
+  function gridLines(context, view, rows, columns, step, cells) {
+    const top = L.pixelOf(view, 0, 0), bottom = L.pixelOf(view, cells, cells);
     context.beginPath();
-    for (let i = top; i <= bottom + 1; ++i) {
-      const y = Math.round(L.pixelOf(view, i * k, 0).y) + 0.5;
-      context.moveTo(0, y);
-      context.lineTo(width, y);
+    for (let r = rows[0]; r <= rows[1]; ++r) {
+      const y = Math.round(L.pixelOf(view, r * step, 0).y) + 0.5;
+      context.moveTo(Math.max(top.x, -1), y);
+      context.lineTo(bottom.x, y);
     }
-    for (let j = left; j <= right + 1; ++j) {
-      const x = Math.round(L.pixelOf(view, 0, j * k).x) + 0.5;
-      context.moveTo(x, 0);
-      context.lineTo(x, height);
+    for (let c = columns[0]; c <= columns[1]; ++c) {
+      const x = Math.round(L.pixelOf(view, 0, c * step).x) + 0.5;
+      context.moveTo(x, Math.max(top.y, -1));
+      context.lineTo(x, bottom.y);
     }
     context.stroke();
+  }
+
+  // The segments' borders, on the map only.
+  function drawGrid(context, view, {top, bottom, left, right}, cells) {
+    context.strokeStyle = 'rgba(255, 255, 255, 0.25)';
+    context.lineWidth = 1;
+    gridLines(context, view, [top, bottom + 1], [left, right + 1], L.kSegmentSide, cells);
+  }
+
+  // Each cell's border, where cells are 12 pixels or more: a cell can be read alone.
+  function drawCellGrid(context, view, width, height, cells) {
+    const first = L.cellAt(view, 0, 0), last = L.cellAt(view, width, height);
+    const clamp = (value) => Math.min(cells, Math.max(0, value));
+    context.strokeStyle = 'rgba(0, 0, 0, 0.3)';
+    context.lineWidth = 1;
+    gridLines(context, view, [clamp(Math.floor(first.row)), clamp(Math.ceil(last.row))], [clamp(Math.floor(first.column)), clamp(Math.ceil(last.column))], 1, cells);
+  }
+
+  // The map's edge, plain against the dark outside however dark its border cells are.
+  function drawEdge(context, view, cells) {
+    const a = L.pixelOf(view, 0, 0), b = L.pixelOf(view, cells, cells);
+    context.strokeStyle = 'rgba(220, 226, 236, 0.8)';
+    context.lineWidth = 1;
+    context.strokeRect(Math.round(a.x) - 0.5, Math.round(a.y) - 0.5, Math.round(b.x) - Math.round(a.x) + 1, Math.round(b.y) - Math.round(a.y) + 1);
   }
 
   // Where kept area Area of segment (i, j) has its waypoint, once the segment's record is here.
@@ -86,6 +112,7 @@ const StudioOverlay = (() => {
           const at = centreOf(view, i * k + area.row, j * k + area.column);
           context.fillStyle = '#ffffff';
           context.strokeStyle = '#111111';
+          context.lineWidth = 1;
           context.beginPath();
           context.arc(at.x, at.y, radius, 0, 2 * Math.PI);
           context.fill();
@@ -109,16 +136,16 @@ const StudioOverlay = (() => {
   function drawPath(context, view, path) {
     if (!path) return;
     context.lineWidth = 2;
-    context.strokeStyle = '#ff3ec8';
+    context.strokeStyle = L.kMarks.path;
     tracePairs(context, view, path.cells);
-    context.strokeStyle = '#ffe600';
+    context.strokeStyle = L.kMarks.corners;
     context.setLineDash([6, 4]);
     tracePairs(context, view, path.corners);
     context.setLineDash([]);
   }
 
   function drawEnds(context, view, start, goal) {
-    for (const [end, colour] of [[start, '#3cff6e'], [goal, '#ff5a3c']]) {
+    for (const [end, colour] of [[start, L.kMarks.start], [goal, L.kMarks.goal]]) {
       if (!end) continue;
       const at = centreOf(view, end.row, end.column);
       context.fillStyle = colour;
@@ -131,31 +158,23 @@ const StudioOverlay = (() => {
     }
   }
 
-  // Rings about the splits' parts and the unreachable places of Survey (where shown), and about
-  // the cell flown to from a list.
-  function drawMarks(context, view, survey, marked) {
-    const ring = (cell, colour) => {
-      const at = centreOf(view, cell[0], cell[1]);
-      context.strokeStyle = colour;
-      context.lineWidth = 2;
-      context.beginPath();
-      context.arc(at.x, at.y, 10, 0, 2 * Math.PI);
-      context.stroke();
-    };
-    if (survey) {
-      for (const split of survey.splits) split.partCells.forEach((cell) => ring(cell, '#ff9f1c'));
-      for (const cell of survey.lost) ring(cell, '#ff2e2e');
-    }
-    if (marked) ring(marked, '#00e5ff');
-  }
-
-  // The brush's square, or the rectangle being drawn, under the pointer.
-  function drawPreview(context, view, preview, blocking) {
+  // The brush's square, or the rectangle being drawn, under the pointer; a rectangle with its size
+  // beside it.
+  function drawPreview(context, view, preview, blocking, ratio) {
     if (!preview) return;
     const at = L.pixelOf(view, preview.row, preview.column);
+    const width = preview.columns / view.scale, height = preview.rows / view.scale;
     context.strokeStyle = blocking ? '#ff4d4d' : '#4dff88';
     context.lineWidth = 1.5;
-    context.strokeRect(at.x, at.y, preview.columns / view.scale, preview.rows / view.scale);
+    context.strokeRect(at.x, at.y, width, height);
+    if (!preview.sized) return;
+    const text = VarnholtWords.rectText(preview);
+    context.font = `${12 * ratio}px system-ui, sans-serif`;
+    const x = at.x + width + 6 * ratio, y = at.y + height + 16 * ratio;
+    context.fillStyle = 'rgba(0, 0, 0, 0.7)';
+    context.fillRect(x - 3 * ratio, y - 13 * ratio, context.measureText(text).width + 6 * ratio, 17 * ratio);
+    context.fillStyle = '#ffffff';
+    context.fillText(text, x, y);
   }
 
   return {draw};

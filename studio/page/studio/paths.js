@@ -1,6 +1,8 @@
 // The path tool's path: its start and goal, the path last found between them and the path panel
 // that tells it. One query at a time: ends moved while one is out are asked for once it is in,
-// the latest only, so that dragging an end never queues a query for every pointer move.
+// the latest only, so that dragging an end never queues a query for every pointer move. After an
+// edit the path between the ends is found again, whether or not the last query found one; an
+// answer about a map no longer shown is let go.
 'use strict';
 
 const StudioPaths = (() => {
@@ -16,7 +18,8 @@ const StudioPaths = (() => {
   // A new map: no ends, no path, nothing said.
   function clear() {
     start = goal = path = null;
-    showFacts('');
+    pathAsked = null;
+    showFacts('Choose Path, then click the start and the goal');
   }
 
   function scene() {
@@ -54,9 +57,9 @@ const StudioPaths = (() => {
     StudioView.redraw();
   }
 
-  // The cells changed: a path shown is found again.
+  // The cells changed: the path between the ends is found again.
   function refresh() {
-    if (path) find();
+    if (start && goal) find();
   }
 
   function find() {
@@ -67,8 +70,10 @@ const StudioPaths = (() => {
       return;
     }
     pathWaiting = true;
-    const wanted = {...goal};
-    StudioRequests.ask('path', query).then((result) => found(result, query, wanted)).catch((error) => {
+    const wanted = {...goal}, generation = StudioMap.currentGeneration();
+    const current = () => generation === StudioMap.currentGeneration();
+    StudioRequests.ask('path', query).then((result) => current() && found(result, query, wanted)).catch((error) => {
+      if (!current()) return;
       path = null;
       showFacts(error.message);
       StudioView.redraw();

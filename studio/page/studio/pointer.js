@@ -1,20 +1,23 @@
 // The pointer on the map: a press, drag and release mean what the tool chosen makes of them (a
-// path's ends, a brush stroke, a rectangle, a fill), or a pan with the middle or right button or
-// with Space held; the wheel zooms; and the words under the pointer come from the worker, one
-// question at a time. The gesture under way is this part's alone.
+// path's ends, the ground looked at, a brush stroke, a rectangle, a fill), or a pan with the
+// middle or right button or with Space held; the wheel zooms. A gesture the browser cancels ends
+// as a release would; the pointer leaving the map takes its brush square and words with it. The
+// gesture under way is this part's alone.
 'use strict';
 
 const StudioPointer = (() => {
   const L = VarnholtLogic;
   const $ = (id) => document.getElementById(id);
-  const pointer = {down: false, button: 0, x: 0, y: 0, startX: 0, startY: 0, moved: false, action: null, last: null, space: false};
-  let hoverWaiting = false, hoverWanted = null;
+  const kDragPixels = 4;  // a press that moves less is a click
+  const pointer = {down: false, x: 0, y: 0, startX: 0, startY: 0, moved: false, action: null, last: null, space: false, end: null};
 
   function attach() {
     const overlay = $('overlay');
     overlay.addEventListener('pointerdown', pressed);
     overlay.addEventListener('pointermove', moved);
     overlay.addEventListener('pointerup', released);
+    overlay.addEventListener('pointercancel', cancelled);
+    overlay.addEventListener('pointerleave', left);
     overlay.addEventListener('contextmenu', (event) => event.preventDefault());
     overlay.addEventListener('wheel', wheeled, {passive: false});
   }
@@ -26,16 +29,20 @@ const StudioPointer = (() => {
 
   function pressed(event) {
     const map = StudioMap.current();
-    if (!map) return;
+    if (!map || pointer.down) return;
     $('overlay').setPointerCapture(event.pointerId);
-    Object.assign(pointer, {down: true, button: event.button, x: event.clientX, y: event.clientY, startX: event.clientX, startY: event.clientY, moved: false});
+    Object.assign(pointer, {down: true, x: event.clientX, y: event.clientY, startX: event.clientX, startY: event.clientY, moved: false, end: null});
     const cell = StudioView.cellUnder(event);
     const tool = StudioTools.current();
     if (event.button === 1 || event.button === 2 || pointer.space) {
       pointer.action = 'pan';
     } else if (tool === 'path') {
+      // On an end's mark a drag moves that end, a click still begins a new path there.
       const {x, y} = StudioView.pointAt(event);
-      pointer.action = StudioPaths.endNear(StudioView.current(), x, y) || 'click-or-pan';
+      pointer.end = StudioPaths.endNear(StudioView.current(), x, y);
+      pointer.action = 'click-or-pan';
+    } else if (tool === 'inspect') {
+      pointer.action = 'click-or-pan';
     } else if (tool === 'brush') {
       pointer.action = 'brush';
       pointer.last = cell;
@@ -43,7 +50,7 @@ const StudioPointer = (() => {
     } else if (tool === 'rectangle') {
       pointer.action = 'rectangle';
       pointer.last = cell;
-      StudioTools.setPreview(L.rectBetween(cell, cell, map.cellsPerSide));
+      StudioTools.setPreview(L.rectBetween(cell, cell, map.cellsPerSide), true);
     } else if (tool === 'fill') {
       pointer.action = 'fill';
     }
@@ -54,18 +61,17 @@ const StudioPointer = (() => {
     const map = StudioMap.current();
     if (!map) return;
     const cell = StudioView.cellUnder(event);
-    hoverAt(cell);
+    StudioHover.at(cell);
     if (!pointer.down) {
       const brushing = StudioTools.current() === 'brush';
       StudioTools.setPreview(brushing ? StudioTools.brushAt(cell, map.cellsPerSide) : null);
-      if (brushing) StudioView.redraw();
       return;
     }
     const dx = event.clientX - pointer.x, dy = event.clientY - pointer.y;
     pointer.x = event.clientX;
     pointer.y = event.clientY;
-    pointer.moved = pointer.moved || Math.hypot(event.clientX - pointer.startX, event.clientY - pointer.startY) > 4;
-    if (pointer.action === 'click-or-pan' && pointer.moved) pointer.action = 'pan';
+    pointer.moved = pointer.moved || Math.hypot(event.clientX - pointer.startX, event.clientY - pointer.startY) > kDragPixels;
+    if (pointer.action === 'click-or-pan' && pointer.moved) pointer.action = pointer.end || 'pan';
     dragged(cell, dx, dy, map.cellsPerSide);
   }
 
@@ -80,8 +86,9 @@ const StudioPointer = (() => {
       pointer.last = cell;
       StudioTools.setPreview(StudioTools.brushAt(cell, cellsPerSide));
     } else if (pointer.action === 'rectangle') {
-      StudioTools.setPreview(L.rectBetween(pointer.last, cell, cellsPerSide));
-      StudioView.redraw();
+      const rect = L.rectBetween(pointer.last, cell, cellsPerSide);
+      StudioTools.setPreview(rect, true);
+      StudioStatus.showNote(`Rectangle ${VarnholtWords.rectText(rect)}`);
     }
   }
 
@@ -89,19 +96,36 @@ const StudioPointer = (() => {
     if (!pointer.down) return;
     pointer.down = false;
     const cell = StudioView.cellUnder(event);
-    if (pointer.action === 'click-or-pan' && StudioMap.inside(cell)) {
-      StudioPaths.click(cell);
+    const inside = StudioMap.inside(cell);
+    if (pointer.action === 'click-or-pan' && inside) {
+      if (StudioTools.current() === 'inspect') StudioGround.look(cell); else StudioPaths.click(cell);
     } else if (pointer.action === 'brush') {
       StudioEdits.endBrush();
     } else if (pointer.action === 'rectangle') {
       const rect = StudioTools.shownPreview();
       StudioTools.setPreview(null);
-      StudioEdits.paintRectangle(rect);
-    } else if (pointer.action === 'fill' && StudioMap.inside(cell)) {
-      const {width, height} = StudioView.size();
-      StudioEdits.fillAt(cell, L.fillWindow(StudioView.current(), width, height, cell, StudioMap.current().cellsPerSide));
+      StudioEdits.paintRectangle(rect && {row: rect.row, column: rect.column, rows: rect.rows, columns: rect.columns});
+    } else if (pointer.action === 'fill' && inside) {
+      StudioEdits.fillAt(cell);
     }
     pointer.action = null;
+  }
+
+  // The browser took the pointer away (a touch turned into a scroll, a window switch): a stroke
+  // ends with what it painted, a rectangle or a click is let go.
+  function cancelled() {
+    if (!pointer.down) return;
+    pointer.down = false;
+    if (pointer.action === 'brush') StudioEdits.endBrush();
+    if (pointer.action === 'rectangle') StudioTools.setPreview(null);
+    pointer.action = null;
+  }
+
+  // Off the map: nothing is under the pointer any more.
+  function left() {
+    if (pointer.down) return;
+    StudioHover.leave();
+    StudioTools.setPreview(null);
   }
 
   function wheeled(event) {
@@ -109,29 +133,6 @@ const StudioPointer = (() => {
     event.preventDefault();
     const {x, y} = StudioView.pointAt(event);
     StudioView.zoomAt(x, y, Math.pow(1.0015, -event.deltaY * (event.deltaMode === 1 ? 40 : 1)));
-  }
-
-  // The words on the cell under the pointer; while a question is out, only the latest cell waits.
-  function hoverAt(cell) {
-    if (!StudioMap.inside(cell)) {
-      $('hover').textContent = '';
-      return;
-    }
-    if (hoverWaiting) {
-      hoverWanted = cell;
-      return;
-    }
-    hoverWaiting = true;
-    StudioRequests.ask('hover', cell).then(({text}) => { $('hover').textContent = text; })
-      .catch(() => {})
-      .finally(() => {
-        hoverWaiting = false;
-        if (hoverWanted) {
-          const next = hoverWanted;
-          hoverWanted = null;
-          hoverAt(next);
-        }
-      });
   }
 
   return {attach, holdPan};

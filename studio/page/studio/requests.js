@@ -1,6 +1,7 @@
-// Messages to the worker, which holds the map: each request is answered by a promise. The rest of
-// the page sees only ask() and whether an answer is still owed, never the worker itself or how
-// its answers are matched to their requests.
+// Messages to the worker, which holds the map: each request is answered by a promise, and any
+// answer more than 100 ms in coming shows as work under way. The rest of the page sees only ask()
+// and whether an answer is still owed, never the worker itself or how its answers are matched to
+// their requests.
 'use strict';
 
 const StudioRequests = (() => {
@@ -8,6 +9,14 @@ const StudioRequests = (() => {
   let nextRequest = 1;
   let worker = null;
   let onQuiet = () => {};
+  // What each request does, in the words the sign of work shows.
+  const kLabels = {
+    open: 'Analysing the map', take: 'Opening', create: 'Making the map', files: 'Writing the files', tile: 'Drawing the map',
+    records: 'Reading waypoints', hover: 'Reading the cell', minimap: 'Drawing the minimap', path: 'Finding the path',
+    findPath: 'Finding a path', shortest: 'Measuring the shortest path', setCells: 'Analysing the edit', paint: 'Analysing the stroke',
+    fill: 'Filling', undo: 'Undoing', redo: 'Redoing', survey: 'Surveying the map', look: 'Finding the ground',
+    splitFixes: 'Finding what mends the split', applyFix: 'Mending the split',
+  };
 
   // The worker is the logic and the worker's own scripts, which the page holds as text. Quiet is
   // called whenever the last answer owed comes in.
@@ -22,7 +31,8 @@ const StudioRequests = (() => {
   function ask(operation, argument, transfer = []) {
     return new Promise((resolve, reject) => {
       const id = nextRequest++;
-      pending.set(id, {resolve, reject});
+      const token = StudioBusy.begin(kLabels[operation] || 'Working');
+      pending.set(id, {resolve, reject, token});
       worker.postMessage({id, operation, argument}, transfer);
     });
   }
@@ -31,6 +41,7 @@ const StudioRequests = (() => {
     const {id, ok, result, error} = event.data;
     const waiting = pending.get(id);
     pending.delete(id);
+    StudioBusy.done(waiting.token);
     if (ok) waiting.resolve(result); else waiting.reject(new Error(error));
     if (pending.size === 0) onQuiet();
   }

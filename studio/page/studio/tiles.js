@@ -11,7 +11,9 @@ const StudioTiles = (() => {
   const tiles = new Map();    // key → {bitmap, epoch} or {loading: true, epoch}
   const records = new Map();  // "i,j" → parsed waypoint record
   let recordsLoading = false;
+  let recordsChanged = 0;  // edits since: records asked before one may be the map as it was
   let tilesInFlight = 0;
+  let tileRequests = 0;
 
   function generation() {
     return epoch;
@@ -24,9 +26,11 @@ const StudioTiles = (() => {
     records.clear();
   }
 
-  // Layers that change the tiles' colours: every tile is drawn anew, the old ones shown meanwhile.
-  function layersChanged() {
+  // Layers, or the ground looked at, changed the tiles' colours: every tile is drawn anew, the old
+  // ones shown meanwhile.
+  function repaintAll() {
     ++epoch;
+    StudioView.redraw();
   }
 
   function bitmapOf(pixels) {
@@ -67,14 +71,16 @@ const StudioTiles = (() => {
       const key = L.tileKey(tile);
       const cached = tiles.get(key);
       if (cached && cached.epoch === epoch && (cached.bitmap || cached.loading)) continue;
-      const wanted = epoch;
-      tiles.set(key, {loading: true, epoch: wanted, bitmap: cached && cached.bitmap});
+      // An answer is taken only by the request that asked for it: one asked before an edit and
+      // answered after it would show the map as it was.
+      const wanted = epoch, asked = ++tileRequests;
+      tiles.set(key, {loading: asked, epoch: wanted, bitmap: cached && cached.bitmap});
       ++tilesInFlight;
       StudioRequests.ask('tile', {level: tile.level, tx: tile.tx, ty: tile.ty, layers})
         .then((result) => bitmapOf(result.pixels))
         .then((bitmap) => {
           const now = tiles.get(key);
-          if (now && now.epoch === wanted && now.loading) tiles.set(key, {bitmap, epoch: wanted});
+          if (now && now.epoch === wanted && now.loading === asked) tiles.set(key, {bitmap, epoch: wanted});
         })
         .catch((error) => StudioStatus.showError(error.message))
         .finally(() => {
@@ -113,6 +119,7 @@ const StudioTiles = (() => {
         tiles.set(key, {bitmap: tile.bitmap, epoch: -1});
       }
     }
+    ++recordsChanged;
     for (let i = Math.max(0, range.i0 - 1); i <= range.i1; ++i) {
       for (let j = Math.max(0, range.j0 - 1); j <= range.j1; ++j) records.delete(`${i},${j}`);
     }
@@ -150,10 +157,10 @@ const StudioTiles = (() => {
     }
     if (!missing) return;
     recordsLoading = true;
-    const wanted = epoch;
+    const wanted = epoch, changed = recordsChanged;
     StudioRequests.ask('records', {i0: top, i1: bottom, j0: left, j1: right})
       .then((answer) => {
-        if (wanted === epoch) storeRecords({i0: top, i1: bottom, j0: left, j1: right, bytes: answer.bytes});
+        if (wanted === epoch && changed === recordsChanged) storeRecords({i0: top, i1: bottom, j0: left, j1: right, bytes: answer.bytes});
       })
       .catch((error) => StudioStatus.showError(error.message))
       .finally(() => {
@@ -162,5 +169,5 @@ const StudioTiles = (() => {
       });
   }
 
-  return {generation, forgetAll, layersChanged, draw, allDrawn, invalidate, bitmapsOf, keepEdited, record, wantRecords};
+  return {generation, forgetAll, repaintAll, draw, allDrawn, invalidate, bitmapsOf, keepEdited, record, wantRecords};
 })();

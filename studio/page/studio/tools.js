@@ -1,6 +1,6 @@
-// The tool chosen (path, brush, rectangle or fill), what it paints (blocked or open cells), the
-// brush's size, and the square or rectangle it shows under the pointer; with the header's
-// buttons that set them. Painting itself is edits.js's; this part only says how.
+// The tool chosen (path, inspect, brush, rectangle or fill), what it paints (blocked or open
+// cells), the brush's size, and the square or rectangle it shows under the pointer; with the
+// header's buttons that set them. Painting itself is edits.js's; this part only says how.
 'use strict';
 
 const StudioTools = (() => {
@@ -15,10 +15,25 @@ const StudioTools = (() => {
     for (const button of document.querySelectorAll('[data-tool]')) button.addEventListener('click', () => choose(button.dataset.tool));
     $('paint-blocked').addEventListener('change', () => setBlocking(true));
     $('paint-open').addEventListener('change', () => setBlocking(false));
-    $('brush-size').addEventListener('input', (event) => {
-      brush = Number(event.target.value);
-      $('brush-size-value').textContent = String(brush);
-    });
+    $('brush-size').addEventListener('input', (event) => setBrushSize(Number(event.target.value)));
+  }
+
+  // The brush Size cells a side, 1 to 64; the square under the pointer follows.
+  function setBrushSize(size) {
+    brush = Math.max(1, Math.min(64, Math.round(size)));
+    $('brush-size').value = String(brush);
+    $('brush-size-value').textContent = String(brush);
+    if (preview && !preview.sized && tool === 'brush') {
+      const middle = {row: preview.row + Math.floor((preview.rows - 1) / 2), column: preview.column + Math.floor((preview.columns - 1) / 2)};
+      const map = StudioMap.current();
+      if (map) preview = brushAt(middle, map.cellsPerSide);
+      StudioView.redraw();
+    }
+  }
+
+  // A size a step larger (By 1) or smaller (-1): by about a quarter of it, at least a cell.
+  function stepBrush(by) {
+    setBrushSize(by > 0 ? brush + Math.max(1, Math.floor(brush / 4)) : brush - Math.max(1, Math.floor(brush / 5)));
   }
 
   function choose(next) {
@@ -32,6 +47,7 @@ const StudioTools = (() => {
     blocking = value;
     $('paint-blocked').checked = value;
     $('paint-open').checked = !value;
+    StudioView.redraw();
   }
 
   function current() {
@@ -55,10 +71,11 @@ const StudioTools = (() => {
     return preview;
   }
 
-  // Shown from the next frame drawn; the caller asks for one where none is coming.
-  function setPreview(rect) {
-    preview = rect;
+  // Shown from the next frame drawn, a rectangle (Sized) with its size beside it.
+  function setPreview(rect, sized = false) {
+    preview = rect && {...rect, sized};
+    StudioView.redraw();
   }
 
-  return {attach, choose, setBlocking, current, isBlocking, brushSize, brushAt, shownPreview, setPreview};
+  return {attach, choose, setBlocking, current, isBlocking, brushSize, setBrushSize, stepBrush, brushAt, shownPreview, setPreview};
 })();

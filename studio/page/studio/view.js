@@ -11,6 +11,9 @@ const StudioView = (() => {
   let frameWanted = false;
   let drawFrame = () => {};
   let mapCanvas = null, overlay = null, mapContext = null, overlayContext = null;
+  // The stage's size in CSS pixels, as last laid out: read here rather than from the page, as a
+  // read after the page changed lays it all out again, in the middle of a frame.
+  let stageSize = {width: 1, height: 1};
 
   // DrawFrame({mapContext, overlayContext, view, width, height}) draws on cleared canvases, the
   // view and sizes in device pixels.
@@ -21,7 +24,8 @@ const StudioView = (() => {
     mapContext = mapCanvas.getContext('2d');
     overlayContext = overlay.getContext('2d');
     $('fit').addEventListener('click', fit);
-    window.addEventListener('resize', resize);
+    // The stage, not the window: it changes too when the header wraps or the error line shows.
+    new ResizeObserver(resize).observe($('stage'));
     resize();
   }
 
@@ -48,11 +52,12 @@ const StudioView = (() => {
   function resize() {
     const stage = $('stage');
     const ratio = window.devicePixelRatio || 1;
+    stageSize = {width: Math.max(1, stage.clientWidth), height: Math.max(1, stage.clientHeight)};
     for (const canvas of [mapCanvas, overlay]) {
-      canvas.width = Math.max(1, Math.floor(stage.clientWidth * ratio));
-      canvas.height = Math.max(1, Math.floor(stage.clientHeight * ratio));
-      canvas.style.width = `${stage.clientWidth}px`;
-      canvas.style.height = `${stage.clientHeight}px`;
+      canvas.width = Math.max(1, Math.floor(stageSize.width * ratio));
+      canvas.height = Math.max(1, Math.floor(stageSize.height * ratio));
+      canvas.style.width = `${stageSize.width}px`;
+      canvas.style.height = `${stageSize.height}px`;
     }
     redraw();
   }
@@ -77,19 +82,20 @@ const StudioView = (() => {
     redraw();
   }
 
-  // The whole map, in the middle of the stage.
+  // The whole map, in the middle of the stage, a margin about it so that its edge shows.
   function fit() {
     const map = StudioMap.current();
     if (!map) return;
-    const stage = $('stage');
-    show(L.fitView(map.cellsPerSide, stage.clientWidth, stage.clientHeight));
+    const margin = 12;
+    const fitted = L.fitView(map.cellsPerSide, Math.max(1, stageSize.width - 2 * margin), Math.max(1, stageSize.height - 2 * margin));
+    show({scale: fitted.scale, row: fitted.row - margin * fitted.scale, column: fitted.column - margin * fitted.scale});
   }
 
-  // The cell in the middle of the stage, at a quarter of a cell a pixel or nearer.
-  function centreOn(cell) {
-    const stage = $('stage');
-    const scale = Math.min(view.scale, 0.25);
-    show({scale, row: cell[0] - (stage.clientHeight / 2) * scale, column: cell[1] - (stage.clientWidth / 2) * scale});
+  // The cell in the middle of the stage, at Scale cells a pixel, or at a quarter of a cell a
+  // pixel or nearer.
+  function centreOn(cell, wanted = Math.min(view.scale, 0.25)) {
+    const scale = Math.max(L.kMinScale, wanted);
+    show({scale, row: cell[0] - (stageSize.height / 2) * scale, column: cell[1] - (stageSize.width / 2) * scale});
   }
 
   function panBy(dx, dy) {
@@ -102,7 +108,7 @@ const StudioView = (() => {
   }
 
   function zoomMiddle(factor) {
-    zoomAt(overlay.clientWidth / 2, overlay.clientHeight / 2, factor);
+    zoomAt(stageSize.width / 2, stageSize.height / 2, factor);
   }
 
   // The pointer's place on the overlay, in CSS pixels.
@@ -119,7 +125,7 @@ const StudioView = (() => {
 
   // The overlay's size in CSS pixels.
   function size() {
-    return {width: overlay.clientWidth, height: overlay.clientHeight};
+    return {...stageSize};
   }
 
   return {start, redraw, drawing, device, visibleTiles, current, show, fit, centreOn, panBy, zoomAt, zoomMiddle, pointAt, cellUnder, size};

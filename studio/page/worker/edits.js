@@ -1,6 +1,6 @@
-// Edits of the map's cells and their history: rectangles of cells set, fills, strokes that gather
-// them, and undo and redo by strokes. Each answer says which segments it touched, for the page to
-// draw anew. The history is the worker's, beside the map, so that an undo is one request.
+// Edits of the map's cells and their history: rectangles of cells set or painted, strokes that
+// gather them, and undo and redo by strokes. Each answer says which segments it touched, for the
+// page to draw anew. The history is the worker's, beside the map, so that an undo is one request.
 'use strict';
 
 const WorkerEdits = (() => {
@@ -47,33 +47,40 @@ const WorkerEdits = (() => {
     return {canUndo: history.canUndo(), canRedo: history.canRedo()};
   }
 
+  // Changes made (each {row, column, rows, columns, before, after}), as part of the stroke being
+  // painted or as a stroke of their own; what the answer says of them.
+  function record(changes) {
+    const ranges = changes.map((change) => touched(change.row, change.column, change.rows, change.columns));
+    if (stroke) {
+      stroke.push(...changes);
+      return {touched: ranges};
+    }
+    history.record(changes);
+    return {touched: ranges, canUndo: history.canUndo(), canRedo: history.canRedo()};
+  }
+
+  // Sets a rectangle of cells to Cells (one byte each, 0 open); the change made.
+  function change(row, column, rows, columns, cells) {
+    const before = getCells(row, column, rows, columns);
+    putCells(row, column, rows, columns, cells);
+    return {row, column, rows, columns, before, after: Uint8Array.from(cells, (value) => (value !== 0 ? 1 : 0))};
+  }
+
   // Sets a rectangle of cells (one byte each, 0 open), as part of the stroke being painted or as a
-  // stroke of its own.
+  // stroke of their own.
   function setCells({row, column, rows, columns, blocked}) {
     WorkerMap.handle();
     if (!(blocked instanceof Uint8Array) || blocked.length !== rows * columns) {
       throw new Error(`Expected ${rows} x ${columns} bytes of cells`);
     }
-    const before = getCells(row, column, rows, columns);
-    putCells(row, column, rows, columns, blocked);
-    const after = Uint8Array.from(blocked, (value) => (value !== 0 ? 1 : 0));
-    const change = {row, column, rows, columns, before, after};
-    if (stroke) {
-      stroke.push(change);
-      return {touched: touched(row, column, rows, columns)};
-    }
-    history.record([change]);
-    return {touched: touched(row, column, rows, columns), canUndo: history.canUndo(), canRedo: history.canRedo()};
+    return record([change(row, column, rows, columns, blocked)]);
   }
 
-  // Fills the cells 4-connected to (row, column) that are as it is, within the window given.
-  function fill({row, column, blocked, window}) {
+  // Paints rectangles ({row, column, rows, columns}) all blocked or all open: the brush's dabs
+  // since the last were painted, gathered by the page into one request.
+  function paint({rects, blocked}) {
     WorkerMap.handle();
-    const cells = getCells(window.row, window.column, window.rows, window.columns);
-    const filled = L.floodFill(cells, window.rows, window.columns, row - window.row, column - window.column, blocked);
-    if (filled.count === 0) return {touched: null, count: 0};
-    const result = setCells({...window, blocked: filled.cells});
-    return {...result, count: filled.count};
+    return record(rects.map(({row, column, rows, columns}) => change(row, column, rows, columns, new Uint8Array(rows * columns).fill(blocked ? 1 : 0))));
   }
 
   function replay(changes) {
@@ -95,5 +102,9 @@ const WorkerEdits = (() => {
     return replay(history.redo());
   }
 
-  return {forget, beginStroke, endStroke, setCells, fill, undo, redo};
+  function inStroke() {
+    return stroke !== null;
+  }
+
+  return {forget, inStroke, getCells, putCells, record, beginStroke, endStroke, setCells, paint, undo, redo};
 })();

@@ -1,25 +1,46 @@
 // The worker's requests: each names an operation of the parts before, answered in order once the
-// library has started. An edit's answer carries the tiles it changed. Every other part is reached
-// from this table alone, so that it says all the worker does.
+// library has started. An edit's answer carries the ground looked at as the edit left it, the
+// tiles and the minimap it changed. Every other part is reached from this table alone, so that it
+// says all the worker does.
 'use strict';
 
 (() => {
-  // A map opened or made anew starts without a history of strokes.
+  // A map opened or made anew starts without a history of strokes, a ground looked at or a minimap.
   const replacing = (make) => (argument) => {
     const described = make(argument);
-    WorkerEdits.forget();
+    if (!argument.hold) {
+      WorkerEdits.forget();
+      WorkerInspect.forget();
+      WorkerMinimap.forget();
+    }
     return described;
   };
 
   const kOperations = {
-    open: replacing(WorkerMap.open), create: replacing(WorkerMap.create), files: WorkerMap.files,
-    tile: WorkerTiles.tile, records: WorkerTiles.records, hover: WorkerTiles.hover,
+    open: replacing(WorkerMap.open), take: replacing(WorkerMap.take), drop: WorkerMap.drop, create: replacing(WorkerMap.create),
+    files: WorkerMap.files, rename: WorkerMap.rename,
+    tile: WorkerTiles.tile, records: WorkerTiles.records, hover: WorkerTiles.hover, minimap: WorkerMinimap.minimap,
     path: WorkerPaths.path, findPath: WorkerPaths.findPath, shortest: WorkerPaths.shortest,
     beginStroke: WorkerEdits.beginStroke, endStroke: WorkerEdits.endStroke, setCells: WorkerEdits.setCells,
-    fill: WorkerEdits.fill, undo: WorkerEdits.undo, redo: WorkerEdits.redo,
-    survey: WorkerSurvey.survey,
+    paint: WorkerEdits.paint, fill: WorkerFill.fill, undo: WorkerEdits.undo, redo: WorkerEdits.redo,
+    survey: WorkerSurvey.survey, look: WorkerInspect.look, forgetLook: WorkerInspect.forget,
+    splitFixes: WorkerFixes.fixes, applyFix: WorkerFixes.apply,
   };
-  const kEdits = new Set(['setCells', 'fill', 'undo', 'redo']);
+  // The end of a stroke is one too: the ground looked at is found again as it ends.
+  const kEdits = new Set(['setCells', 'paint', 'fill', 'applyFix', 'undo', 'redo', 'endStroke']);
+
+  // An edit's answer, with all that follows from it for the page that asked.
+  function edited(result, shown) {
+    const looked = WorkerInspect.afterEdit(result, WorkerEdits.inStroke());
+    return WorkerMinimap.withMinimap(WorkerTiles.withTiles(looked, shown), shown);
+  }
+
+  // An edit meant for a map that another has since replaced changes neither.
+  function checkSerial(operation, argument) {
+    if ((kEdits.has(operation) || operation === 'beginStroke') && argument && argument.serial !== undefined && argument.serial !== WorkerMap.currentSerial()) {
+      throw new Error('The map was replaced before this edit reached it');
+    }
+  }
 
   const started = WorkerLibrary.start();
 
@@ -28,7 +49,8 @@
     started.then(() => {
       const handler = kOperations[operation];
       if (!handler) throw new Error(`Unknown request: ${operation}`);
-      const result = kEdits.has(operation) ? WorkerTiles.withTiles(handler(argument || {}), argument && argument.shown) : handler(argument || {});
+      checkSerial(operation, argument);
+      const result = kEdits.has(operation) ? edited(handler(argument || {}), argument && argument.shown) : handler(argument || {});
       const transfer = (result && result.transfer) || [];
       if (result && result.transfer) delete result.transfer;
       self.postMessage({id, ok: true, result}, transfer);

@@ -45,7 +45,7 @@ const WorkerSurvey = (() => {
 
   // The survey of the map the worker holds, with at most SplitCapacity splits and LostCapacity
   // lost cells.
-  function survey({splitCapacity, lostCapacity}) {
+  function surveyWith(splitCapacity, lostCapacity) {
     const map = WorkerMap.handle();
     const {checked, withBuffer} = WorkerLibrary;
     return withBuffer(kSurveyBytes + kSplitBytes * splitCapacity + kCellBytes * lostCapacity, null, (pointer) => {
@@ -55,6 +55,20 @@ const WorkerSurvey = (() => {
       checked(core._varnholt_survey_map(map, at.survey, at.splits, BigInt(splitCapacity), at.lost, BigInt(lostCapacity)));
       return read(core.HEAPU8.buffer, at);
     });
+  }
+
+  // The survey with every split and every lost component's first cell, however many: asked with
+  // room for as many as the last survey found and more, and again with room for all where that
+  // was too little. The lost cells go as row, column pairs in one array.
+  let room = {splits: 64, lost: 4096};
+  function survey() {
+    let found = surveyWith(room.splits, room.lost);
+    if (found.splitComponents > room.splits || found.lostComponents > room.lost) {
+      room = {splits: found.splitComponents + 64, lost: found.lostComponents + 4096};
+      found = surveyWith(room.splits, room.lost);
+    }
+    const lost = Int32Array.from(found.lost.flat());
+    return {...found, lost, transfer: [lost.buffer]};
   }
 
   return {read, survey};

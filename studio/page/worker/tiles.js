@@ -1,6 +1,6 @@
-// What the page draws, as the worker makes it: the pixels of a tile, the waypoint records of a
-// block of segments, the words under the pointer, and the tiles and records an edit changed, sent
-// back with the edit's answer. Held together because all of them read a segment's regions and
+// What the page draws, as the worker makes it: the pixels of a tile (with the ground looked at
+// standing out), the waypoint records of a block of segments, the words under the pointer, and
+// the tiles and records an edit changed, sent back with the edit's answer. Held together because all of them read a segment's regions and
 // record out of the library the same way.
 'use strict';
 
@@ -15,20 +15,47 @@ const WorkerTiles = (() => {
   function segmentRegions(i, j, pointer) {
     const core = WorkerLibrary.core, map = WorkerMap.handle();
     const recordPointer = pointer + kRegionsBytes;
-    checked(core._varnholt_segment_regions(map, i, j, pointer));
+    const count = checked(core._varnholt_segment_regions(map, i, j, pointer));
     checked(core._varnholt_segment_record(map, i, j, recordPointer));
     const record = core.HEAPU8.subarray(recordPointer, recordPointer + L.kRecordBytes);
-    return {regions: new Uint16Array(core.HEAPU8.buffer, pointer, 4096), kept: L.keptAreas(record), record};
+    return {regions: new Uint16Array(core.HEAPU8.buffer, pointer, 4096), count, kept: L.keptAreas(record), record};
   }
 
-  // The colours of a segment's cells as pixel words, at kind * 2 + stripe: kind 0 erased, 1 to 4 the
-  // kept areas, 5 blocked; stripe 1 on area 4's stripes.
-  function fillPalette(palette, shade, layers) {
-    for (let kind = 0; kind <= 5; ++kind) {
-      for (let stripe = 0; stripe < 2; ++stripe) {
-        const [r, g, b] = L.cellColour(kind === 5, kind === 5 ? 0 : kind, shade, stripe === 1, layers);
-        palette[kind * 2 + stripe] = (r | (g << 8) | (b << 16) | (255 << 24)) >>> 0;
-      }
+  const word = ([r, g, b]) => (r | (g << 8) | (b << 16) | (255 << 24)) >>> 0;
+  const kJoiningColour = [0xff, 0x4f, 0xd8];
+
+  // A region's colour as a pixel word, by its area (0 erased), the segment's shade, the stripe, and
+  // what it is to the ground looked at: nothing (-1), outside it, erased in it, joining its parts,
+  // or in part p. Kept for the layers last asked for: a tile of a large map paints thousands of
+  // segments, and each region's colour would otherwise be worked out anew in each.
+  const colourWords = new Map();
+  let colourLayers = '';
+
+  function colourWord(area, shade, stripe, code, several, layers) {
+    const key = (((code + 1) * 5 + area) * 2 + shade) * 2 + stripe;
+    let found = colourWords.get(key);
+    if (found !== undefined) return found;
+    let colour = L.cellColour(false, area, shade, stripe === 1, layers);
+    if (code === WorkerInspect.kOutside) colour = L.dimmed(colour);
+    else if (code === WorkerInspect.kJoining) colour = kJoiningColour;
+    else if (several && code >= WorkerInspect.kFirstPart) colour = L.partColour(code - WorkerInspect.kFirstPart);
+    colourWords.set(key, (found = word(colour)));
+    return found;
+  }
+
+  // The colour of each region of segment (i, j) as pixel words, at region * 2 + stripe (stripe 1
+  // on area 4's stripes), into Colours: kept areas, erased areas, and where a ground is looked at,
+  // its parts in colours of their own where it has several, its joining erased areas marked and
+  // all about it dimmed.
+  function regionColours(colours, i, j, {count, kept}, layers) {
+    const shade = L.segmentShade(i, j);
+    const looking = WorkerInspect.active(), codes = looking ? WorkerInspect.codesOf(i * WorkerMap.segmentsPerSide() + j) : null;
+    const several = WorkerInspect.partCount() > 1;
+    for (let region = 0; region < count; ++region) {
+      const area = region < kept ? region + 1 : 0;
+      const code = !looking ? -1 : codes && region < codes.length ? codes[region] : WorkerInspect.kOutside;
+      colours[region * 2] = colourWord(area, shade, 0, code, several, layers);
+      colours[region * 2 + 1] = colourWord(area, shade, 1, code, several, layers);
     }
   }
 
@@ -53,39 +80,50 @@ const WorkerTiles = (() => {
 
   // Paints one segment's pixels of a tile into Words, a word a pixel; Diagonal counts the tile's
   // place along area 4's stripes.
-  function paintSegment(words, palette, rows, columns, {regions, kept}, diagonal) {
+  function paintSegment(words, colours, blocked, rows, columns, regions, diagonal) {
     const size = L.kTilePixels, k = L.kSegmentSide;
     const xs = columns.pixels, cs = columns.cells;
     for (let a = 0; a < rows.pixels.length; ++a) {
       const y = rows.pixels[a], line = rows.cells[a] * k, out = y * size;
       for (let b = 0; b < xs.length; ++b) {
         const region = regions[line + cs[b]];
-        const kind = region === kNoRegion ? 5 : region < kept ? region + 1 : 0;
-        const stripe = ((diagonal + y + xs[b]) & 3) === 0 ? 1 : 0;
-        words[out + xs[b]] = palette[kind * 2 + stripe];
+        words[out + xs[b]] = region === kNoRegion ? blocked : colours[region * 2 + (((diagonal + y + xs[b]) & 3) === 0 ? 1 : 0)];
       }
     }
   }
 
-  // The pixels of a tile, RGBA: at level L each pixel samples the cell in the middle of its 2^L x
-  // 2^L cells, or below level 0 each cell fills 2^-L x 2^-L pixels.
-  function tile({level, tx, ty, layers}) {
+  // Paints the tile (Level, Tx, Ty) into Pixels (RGBA), only its segments within Within (segment
+  // rows i0 ... i1 by columns j0 ... j1) where given: at level L each pixel samples the cell in
+  // the middle of its 2^L x 2^L cells, or below level 0 each cell fills 2^-L x 2^-L pixels.
+  function paintTile({level, tx, ty, layers}, pixels, within) {
     WorkerMap.handle();
     const size = L.kTilePixels, cells = L.tileCells(level), k = L.kSegmentSide;
-    const pixels = new Uint8ClampedArray(size * size * 4);
     const row0 = ty * cells, column0 = tx * cells;
     const firstI = Math.floor(row0 / k), firstJ = Math.floor(column0 / k);
     const rows = pixelsBySegment(level, row0), columns = pixelsBySegment(level, column0);
     // The page's platforms are little-endian, so a pixel's RGBA bytes are one word R | G << 8 | ...
     const words = new Uint32Array(pixels.buffer);
-    const palette = new Uint32Array(12);
+    const colours = new Uint32Array(2 * 2048), blocked = word(L.kBlocked);
+    const inside = (i, j) => !within || (i >= within.i0 && i <= within.i1 && j >= within.j0 && j <= within.j1);
+    const shown = `${JSON.stringify(layers)} ${WorkerInspect.partCount() > 1}`;
+    if (shown !== colourLayers) {
+      colourWords.clear();
+      colourLayers = shown;
+    }
     withBuffer(kRegionsBytes + L.kRecordBytes, null, (pointer) => {
       rows.forEach((rowPixels, di) => columns.forEach((columnPixels, dj) => {
-        const segment = segmentRegions(firstI + di, firstJ + dj, pointer);
-        fillPalette(palette, L.segmentShade(firstI + di, firstJ + dj), layers);
-        paintSegment(words, palette, rowPixels, columnPixels, segment, tx * size + ty * size);
+        const i = firstI + di, j = firstJ + dj;
+        if (!inside(i, j)) return;
+        const segment = segmentRegions(i, j, pointer);
+        regionColours(colours, i, j, segment, layers);
+        paintSegment(words, colours, blocked, rowPixels, columnPixels, segment.regions, tx * size + ty * size);
       }));
     });
+    return pixels;
+  }
+
+  function tile(wanted) {
+    const pixels = paintTile(wanted, new Uint8ClampedArray(L.kTilePixels * L.kTilePixels * 4), null);
     return {pixels, transfer: [pixels.buffer]};
   }
 
@@ -114,10 +152,9 @@ const WorkerTiles = (() => {
     return withBuffer(kRegionsBytes + L.kRecordBytes, null, (pointer) => {
       const {regions, kept, record} = segmentRegions(i, j, pointer);
       const region = regions[(row % k) * k + (column % k)];
-      const what = region === kNoRegion ? 'blocked'
-        : region < kept ? `open, area ${region + 1}, region ${region}`
-        : `open, erased area (region ${region})`;
-      return {text: `cell (${row}, ${column}) ${what}; segment (${i}, ${j}): ${L.recordText(L.parseRecord(record))}`};
+      const parsed = L.parseRecord(record);
+      const text = VarnholtWords.cellText({row, column, i, j, blocked: region === kNoRegion, area: region < kept ? region + 1 : 0, record: parsed});
+      return {text, record: `Segment ${i}, ${j} in the waypoint map: ${L.recordText(parsed)}`};
     });
   }
 
@@ -166,5 +203,5 @@ const WorkerTiles = (() => {
     return result;
   }
 
-  return {tile, records, hover, withTiles};
+  return {paintTile, tile, records, hover, withTiles};
 })();
