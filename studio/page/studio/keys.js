@@ -68,7 +68,8 @@ const StudioKeys = (() => {
   }
 
   function pressed(event) {
-    if (event.target instanceof Element && event.target.closest('dialog')) return;
+    // A dialog's keys are its own while it is open; focus may linger on a closed one's button.
+    if (event.target instanceof Element && event.target.closest('dialog[open]')) return;
     const name = nameOf(event);
     // Space and Enter on a button, box or summary work it, as the keyboard's user expects.
     if ((name === 'Space' || name === 'Enter') && event.target instanceof Element && event.target.closest('button, summary, a, input, select')) return;
