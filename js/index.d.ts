@@ -90,6 +90,43 @@ export interface VarnholtSurvey {
   lost: Array<[number, number]>; /* the first cell of each of the first lost components */
 }
 
+/* The kinds of change that can mend a split: cells to open, after which the kept areas join the
+ * split's parts, or cells to block, after which the grid no longer joins the parts through erased
+ * areas, so the map says what the waypoint graph already says. */
+export type VarnholtFixKind = 'open' | 'block';
+
+/* A field toward one open goal cell of a map, for the units of an engine that all head there: for
+ * every open cell the grid connects to the goal, the distance in 4-adjacent steps and the next cell
+ * of a shortest path. It is worked out as cells ask, by a breadth-first search from the goal that
+ * stops once the cell asked for is reached. A field follows its map: after setCells it answers as
+ * a field made afresh on the edited map would. It lives in the WebAssembly's memory until close()
+ * or its map's close(); every method of a closed field throws a VarnholtError
+ * (VARNHOLT_ERROR_ARGUMENT, "The field is closed"). Each method throws VARNHOLT_ERROR_ARGUMENT
+ * ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a cell outside the map or
+ * blocked. */
+export interface VarnholtField {
+  readonly goalRow: number;
+  readonly goalColumn: number;
+  /* Whether close() was called, on the field or on its map. */
+  readonly closed: boolean;
+
+  /* The next cell from (row, column) toward the goal, [row, column]; null at the goal or where the
+   * grid does not connect the cell to the goal. Of equal next cells, always the first of up, down,
+   * left and right. */
+  next(row: number, column: number): Int32Array | null;
+
+  /* Steps of a shortest path from (row, column) to the goal; -1 when the grid does not connect
+   * them. */
+  distance(row: number, column: number): number;
+
+  /* The path from (row, column) to the goal along the field, both included, as row, column pairs;
+   * empty when the grid does not connect them. */
+  path(row: number, column: number): Int32Array;
+
+  /* Frees the field's memory; a second call does nothing. */
+  close(): void;
+}
+
 /* A level-0 map, analysed and held in the WebAssembly's memory until close(). Every method of a
  * closed map throws a VarnholtError (VARNHOLT_ERROR_ARGUMENT, "The map is closed"). */
 export interface VarnholtMap {
@@ -135,6 +172,19 @@ export interface VarnholtMap {
    * (16 each unless given; splitComponents and lostComponents tell how many there are). Costs in
    * proportion to the map's regions, a small part of an opening. */
   survey(room?: {splits?: number; lost?: number}): VarnholtSurvey;
+
+  /* Cells whose change mends split number index (in the order survey() lists them), of the kind
+   * asked, as row, column pairs; empty when no fix of that kind is found. Applied with setCells
+   * (0 to open, 1 to block), a fix removes that split and makes no new one. To block, the fewest
+   * erased cells that part the parts; to open, the fewest blocked cells that join each part to a
+   * kept area. Costs a survey of the map and an analysis of the split's ground. Throws
+   * VARNHOLT_ERROR_ARGUMENT ("No such split: INDEX") for an index that names no split. */
+  splitFix(index: number, kind: VarnholtFixKind): Int32Array;
+
+  /* A field toward the open goal cell (goalRow, goalColumn); see VarnholtField. Closing the map
+   * closes its fields. Throws VARNHOLT_ERROR_ARGUMENT, as connected, for a goal outside the map or
+   * blocked. */
+  field(goalRow: number, goalColumn: number): VarnholtField;
 
   /* Whether the grid connects the two open cells. Throws VARNHOLT_ERROR_ARGUMENT ("Cell outside
    * the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a cell outside the map or blocked. */
@@ -183,7 +233,7 @@ export interface VarnholtMap {
    * Costs an analysis of the whole map for the info map. */
   compare(kind: 'info' | 'waypoint', bytes: Uint8Array | ArrayBufferView | ArrayBuffer): string;
 
-  /* Frees the map's memory; a second call does nothing. */
+  /* Frees the map's memory and that of its fields; a second call does nothing. */
   close(): void;
 }
 
