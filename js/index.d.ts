@@ -233,6 +233,11 @@ export interface VarnholtMap {
    * Costs an analysis of the whole map for the info map. */
   compare(kind: 'info' | 'waypoint', bytes: Uint8Array | ArrayBufferView | ArrayBuffer): string;
 
+  /* The map as the text of a Moving AI map: "type octile", its side as height and width, "map",
+   * then a row of '.' (open) and '@' (blocked) for each row of cells, every line ended by "\n";
+   * importMovingAi of it gives the map's cells again. */
+  exportMovingAi(): string;
+
   /* Frees the map's memory and that of its fields; a second call does nothing. */
   close(): void;
 }
@@ -250,6 +255,41 @@ export interface Varnholt {
    * cellsPerSide is 64 times a power of two (64, 128, ... 16384, ...); any other throws
    * VARNHOLT_ERROR_SIZE, "Invalid map size!". Its header is the one varnholt-genmap writes. */
   create(cellsPerSide: number, blocked?: boolean): VarnholtMap;
+
+  /* Maps from other tools. A source of rows x columns cells goes on a new map whose side is the
+   * smallest of 64, 128, 256, ... cells that holds it, its first row and column at cell (0, 0),
+   * every cell beyond it blocked; its level-0 file is the one varnholt-import writes of the same
+   * source. A source without a cell, or more than 65536 cells high or wide, throws
+   * VARNHOLT_ERROR_SIZE ("Empty source: ROWS x COLUMNS cells", "Source too large: ROWS x COLUMNS
+   * cells, at most 65536 a side"). */
+
+  /* A map of rows x columns cells, row by row, 0 open and any other value blocked. */
+  importCells(rows: number, columns: number, blocked: Uint8Array | ArrayBufferView | ArrayBuffer): VarnholtMap;
+
+  /* A map of a picture of width x height pixels, four bytes each (red, green, blue, alpha), as a
+   * canvas's ImageData holds them. A pixel is open when it is opaque, alpha >= 128, and light: its
+   * Rec. 709 luma in integers, 2126 red + 7152 green + 722 blue, is at least threshold percent of
+   * white's (50 unless given); with darkOpen, the pixels at least threshold percent dark are open
+   * instead. Throws VARNHOLT_ERROR_ARGUMENT for a threshold outside 0 to 100 or data of another
+   * length. */
+  importPixels(image: {data: Uint8Array | Uint8ClampedArray | ArrayBufferView | ArrayBuffer; width: number; height: number},
+               options?: {threshold?: number; darkOpen?: boolean}): VarnholtMap;
+
+  /* A map of the tile layers of a Tiled map, each rows x columns global tile ids row by row (a
+   * finite map's layer data as its JSON holds it, decoded): a cell is blocked where the tile of
+   * any layer collides. firstGids are the tilesets' first gids, ascending from 1; colliding lists
+   * [tileset index, local tile id] of the tiles whose boolean property "collides" is true. The top
+   * four bits of a gid (flips and rotations) are ignored. Throws VARNHOLT_ERROR_ARGUMENT ("First
+   * gids not ascending from 1: tileset K at GID", "No such tile: tileset K, tile ID"). */
+  importTiled(source: {rows: number; columns: number; layers: Array<Uint32Array | number[]>;
+                       firstGids: Uint32Array | number[]; colliding: Array<[number, number]>}): VarnholtMap;
+
+  /* A map of the text of a Moving AI map ("type octile", "height H", "width W", "map", then H
+   * rows of W characters, '.', 'G' and 'S' open and every other one blocked), as a string or its
+   * bytes. Throws VARNHOLT_ERROR_READ with the line at fault ("line 2: 'height N' expected, found
+   * 'width 4'", "line 7: 3 characters, the width is 4"), VARNHOLT_ERROR_SIZE for a height or
+   * width beyond 65536. */
+  importMovingAi(text: string | Uint8Array | ArrayBufferView | ArrayBuffer): VarnholtMap;
 
   /* The name of one of the three files of the level-0 map named level0Name as the varnholt
    * program names them: the map's own for 'level0', and those named after its file name up to its

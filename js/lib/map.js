@@ -168,6 +168,17 @@ export class VarnholtMap {
     return first.bytes ?? write(first.size).bytes;
   }
 
+  // The map as the text of a Moving AI map, asked for its size first: the text is all ASCII.
+  exportMovingAi() {
+    const handle = this.#open();
+    const heap = this.#heap;
+    const size = heap.checked(heap.core._varnholt_export_moving_ai(handle, 0, 0n));
+    return heap.lend(size, null, (text) => {
+      heap.checked(heap.core._varnholt_export_moving_ai(handle, text, BigInt(size)));
+      return new TextDecoder().decode(heap.bytesAt(text, size));
+    });
+  }
+
   // '' when bytes are exactly the info or waypoint map the library makes of this map; otherwise
   // the first difference in words.
   compare(kind, bytes) {

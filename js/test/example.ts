@@ -28,6 +28,12 @@ const next: Int32Array | null = field.next(10, 10);
 const toGoal: [number, Int32Array] = [field.distance(10, 10), field.path(10, 10)];
 field.close();
 const fixes: Int32Array[] = survey.splitComponents > 0 ? (['open', 'block'] as VarnholtFixKind[]).map((kind) => map.splitFix(0, kind)) : [];
+// Maps from other tools, and back.
+const text: string = map.exportMovingAi();
+const imported: VarnholtMap[] = [varnholt.importMovingAi(text), varnholt.importCells(2, 3, new Uint8Array(6)),
+  varnholt.importPixels({data: new Uint8ClampedArray(4 * 6), width: 3, height: 2}, {threshold: 40, darkOpen: true}),
+  varnholt.importTiled({rows: 1, columns: 2, layers: [[1, 2], new Uint32Array(2)], firstGids: [1], colliding: [[0, 1]]})];
+imported.forEach((other) => other.close());
 console.log(next, toGoal, fixes, field.closed, field.goalRow + field.goalColumn);
 try {
   map.findPath(-1, 0, 0, 0);

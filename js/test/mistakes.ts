@@ -11,4 +11,6 @@ map.compare('level0', new Uint8Array(0)); // refused
 map.splitFix(0, 'mend'); // refused
 const distance: number | null = map.field(0, 0).next(1, 1); // refused
 map.field(0, 0).goalRow = 1; // refused
+(await load()).importPixels({data: new Uint8Array(4), width: 1}); // refused
+(await load()).importMovingAi(['type octile']); // refused
 console.log(path, distance);
