@@ -28,7 +28,7 @@ export class VarnholtField {
 
   // varnholt_field_next into a lent pair of int32s: 1 with the next cell, 0 at the goal or where
   // the grid does not connect the cell, checked for failure.
-  #next(row, column) {
+  next(row, column) {
     const handle = this.#open();
     const heap = this.#heap;
     const [r, c] = [int32(row, 'row'), int32(column, 'column')];
@@ -38,16 +38,13 @@ export class VarnholtField {
     });
   }
 
-  next(row, column) {
-    return this.#next(row, column);
-  }
-
   // The library answers both "not connected" and a failure with -1, and a success leaves the
-  // last status as it was; next() tells them apart, answering at once for a cell already reached.
+  // last status as it was: next() tells them apart, answering a cell not connected with null at
+  // once and throwing for a cell outside the map or blocked.
   distance(row, column) {
     const handle = this.#open();
     const steps = Number(this.#heap.core._varnholt_field_distance(handle, int32(row, 'row'), int32(column, 'column')));
-    if (steps < 0) this.#next(row, column);
+    if (steps < 0) this.next(row, column);
     return steps;
   }
 
