@@ -26,16 +26,11 @@ export class VarnholtField {
     return this.#handle;
   }
 
-  // varnholt_field_next into a lent pair of int32s: 1 with the next cell, 0 at the goal or where
-  // the grid does not connect the cell, checked for failure.
   next(row, column) {
     const handle = this.#open();
-    const heap = this.#heap;
+    const core = this.#heap.core;
     const [r, c] = [int32(row, 'row'), int32(column, 'column')];
-    return heap.lend(8, null, (next) => {
-      const found = heap.checked(heap.core._varnholt_field_next(handle, r, c, next));
-      return found === 1 ? heap.int32sAt(next, 2) : null;
-    });
+    return this.#heap.pair((next) => core._varnholt_field_next(handle, r, c, next));
   }
 
   // The library answers both "not connected" and a failure with -1, and a success leaves the
