@@ -2,7 +2,7 @@
 // functions that open, make and name maps.
 import createVarnholtCore from '../dist/varnholt-core.js';
 import {argumentError, lastFailure} from './errors.js';
-import {bytesOf, cellsOfRectangle, int32} from './arguments.js';
+import {bytesOf, cellsOfRectangle, int32, wordsOf} from './arguments.js';
 import {fileOf} from './files.js';
 import {Heap} from './heap.js';
 import {VarnholtMap} from './map.js';
@@ -58,22 +58,25 @@ class Varnholt {
   // tile of any layer collides, so every layer marks the same buffer.
   importTiled({rows, columns, layers, firstGids, colliding}) {
     const count = int32(rows, 'rows') * int32(columns, 'columns');
-    if (!Array.isArray(layers) || layers.some((layer) => layer?.length !== count)) {
-      throw argumentError(`layers is not an array of layers of ${rows} x ${columns} tile ids`);
+    if (!Array.isArray(layers)) throw argumentError('layers is not an array of layers of tile ids');
+    const gidsOf = layers.map((layer, k) => wordsOf(layer, `layer ${k}`));
+    if (gidsOf.some((gids) => gids.length !== count)) throw argumentError(`A layer is not ${rows} x ${columns} tile ids`);
+    const first = wordsOf(firstGids, 'firstGids');
+    if (!Array.isArray(colliding) || !colliding.every((pair) => Array.isArray(pair) && pair.length === 2)) {
+      throw argumentError('colliding is not an array of [tileset, tile] pairs');
     }
-    if (!Array.isArray(colliding)) throw argumentError('colliding is not an array of [tileset, tile] pairs');
+    const tiles = wordsOf(colliding.flat(), 'colliding');
     const heap = this.#heap;
     const core = heap.core;
     const lendWords = (words, use) => heap.lend(4 * words.length, null, (pointer) => {
       core.HEAPU32.set(words, pointer / 4);
       return use(pointer);
     });
-    const tiles = Uint32Array.from(colliding.flat());
     const room = Math.max(count, 0);
-    return lendWords(firstGids, (first) => lendWords(tiles, (collides) => heap.lend(room, new Uint8Array(room), (blocked) => {
-      for (const layer of layers) {
-        lendWords(layer, (gids) => heap.checked(core._varnholt_import_tiled(gids, BigInt(count), first,
-          int32(firstGids.length, 'tilesets'), collides, BigInt(tiles.length / 2), blocked)));
+    return lendWords(first, (firstAt) => lendWords(tiles, (tilesAt) => heap.lend(room, new Uint8Array(room), (blocked) => {
+      for (const gids of gidsOf) {
+        lendWords(gids, (gidsAt) => heap.checked(core._varnholt_import_tiled(gidsAt, BigInt(count), firstAt, first.length,
+          tilesAt, BigInt(tiles.length / 2), blocked)));
       }
       return this.#held(core._varnholt_import_cells(rows, columns, blocked) >>> 0);
     })));

@@ -132,7 +132,12 @@ test('Tiled layers block the cells whose tile collides in any layer, as varnholt
     assert.deepEqual(map.file('level0'), programImport('level.tmj', JSON.stringify(source)));
   }
   map.close();
-  assertFails(() => varnholt.importTiled({rows: 1, columns: 1, layers: [[1]], firstGids: [1], colliding: [[1, 0]]}), 'No such tile: tileset 1, tile 0', 'VARNHOLT_ERROR_ARGUMENT');
+  const tiledFails = (source, message) => assertFails(() => varnholt.importTiled({rows: 1, columns: 1, layers: [[1]], firstGids: [1], colliding: [], ...source}), message, 'VARNHOLT_ERROR_ARGUMENT');
+  tiledFails({colliding: [[1, 0]]}, 'No such tile: tileset 1, tile 0');
+  tiledFails({firstGids: [1, 1]}, 'First gids not ascending from 1: tileset 1 at 1');
+  tiledFails({layers: [[1, 1]]}, 'A layer is not 1 x 1 tile ids');
+  tiledFails({layers: [[-1]]}, 'layer 0 is not a Uint32Array or an array of unsigned 32-bit integers');
+  tiledFails({colliding: [[0]]}, 'colliding is not an array of [tileset, tile] pairs');
 });
 
 test('cells given make the map a plain placement says', () => {
