@@ -34,7 +34,9 @@ const imported: VarnholtMap[] = [varnholt.importMovingAi(text), varnholt.importC
   varnholt.importPixels({data: new Uint8ClampedArray(4 * 6), width: 3, height: 2}, {threshold: 40, darkOpen: true}),
   varnholt.importTiled({rows: 1, columns: 2, layers: [[1, 2], new Uint32Array(2)], firstGids: [1], colliding: [[0, 1]]})];
 imported.forEach((other) => other.close());
-console.log(next, toGoal, fixes, field.closed, field.goalRow + field.goalColumn);
+// A canvas's pixels as the browser gives them.
+const fromCanvas = (image: ImageData): VarnholtMap => varnholt.importPixels(image);
+console.log(fromCanvas, next, toGoal, fixes, field.closed, field.goalRow + field.goalColumn);
 try {
   map.findPath(-1, 0, 0, 0);
 } catch (failure) {
