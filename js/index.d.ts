@@ -44,7 +44,7 @@ export type VarnholtStatus =
   | 'VARNHOLT_ERROR_STALE_PAIR' /* bytes compared that are cut short or not such a map at all */
   | 'VARNHOLT_ERROR_ARGUMENT' /* a cell, segment or rectangle outside the map, a blocked cell, a
                                  value that is not a 32-bit integer or not bytes, an unknown file
-                                 kind, a map used after close() */
+                                 kind, a map or field used after close() */
   | 'VARNHOLT_ERROR_INTERNAL'; /* a fault of the library itself: to be reported */
 
 /* A failure of the library: message in its words, status by name. */
