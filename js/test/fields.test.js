@@ -74,7 +74,7 @@ test('fields refuse blocked and outside cells, and close with their map', () => 
   assertFails(() => map.field(5, 5), 'The map is closed', 'VARNHOLT_ERROR_ARGUMENT');
 });
 
-test('each fix for a split, applied, removes that split and makes no new one', () => {
+test('each fix for a split, applied, removes that split and makes no new one', (t) => {
   const kinds = {open: 0, block: 0};
   for (const words of [['noise', 2, 40, 3], ['noise', 3, 45, 7], ['caves', 3, 5], ['maze', 2, 3, 5]]) {
     const map = varnholt.analyse(generatedMap(words[0], ...words).bytes);
@@ -100,5 +100,6 @@ test('each fix for a split, applied, removes that split and makes no new one', (
     assertFails(() => map.splitFix(0, 'mend'), "Unknown fix kind: mend; 'open' or 'block'", 'VARNHOLT_ERROR_ARGUMENT');
     map.close();
   }
+  t.diagnostic(`fixes applied: ${kinds.open} to open, ${kinds.block} to block`);
   assert.ok(kinds.open > 0 && kinds.block > 0, JSON.stringify(kinds));
 });
