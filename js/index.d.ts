@@ -44,7 +44,7 @@ export type VarnholtStatus =
   | 'VARNHOLT_ERROR_STALE_PAIR' /* bytes compared that are cut short or not such a map at all */
   | 'VARNHOLT_ERROR_ARGUMENT' /* a cell, segment or rectangle outside the map, a blocked cell, a
                                  value that is not a 32-bit integer or not bytes, an unknown file
-                                 kind, a map used after close() */
+                                 kind, a map or field used after close() */
   | 'VARNHOLT_ERROR_INTERNAL'; /* a fault of the library itself: to be reported */
 
 /* A failure of the library: message in its words, status by name. */
@@ -88,6 +88,43 @@ export interface VarnholtSurvey {
   splits: VarnholtSplit[]; /* the first split components, in the order of the segments and cells
                               they begin in */
   lost: Array<[number, number]>; /* the first cell of each of the first lost components */
+}
+
+/* The kinds of change that can mend a split: cells to open, after which the kept areas join the
+ * split's parts, or cells to block, after which the grid no longer joins the parts through erased
+ * areas, so the map says what the waypoint graph already says. */
+export type VarnholtFixKind = 'open' | 'block';
+
+/* A field toward one open goal cell of a map, for the units of an engine that all head there: for
+ * every open cell the grid connects to the goal, the distance in 4-adjacent steps and the next cell
+ * of a shortest path. It is worked out as cells ask, by a breadth-first search from the goal that
+ * stops once the cell asked for is reached. A field follows its map: after setCells it answers as
+ * a field made afresh on the edited map would. It lives in the WebAssembly's memory until close()
+ * or its map's close(); every method of a closed field throws a VarnholtError
+ * (VARNHOLT_ERROR_ARGUMENT, "The field is closed"). Each method throws VARNHOLT_ERROR_ARGUMENT
+ * ("Cell outside the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a cell outside the map or
+ * blocked. */
+export interface VarnholtField {
+  readonly goalRow: number;
+  readonly goalColumn: number;
+  /* Whether close() was called, on the field or on its map. */
+  readonly closed: boolean;
+
+  /* The next cell from (row, column) toward the goal, [row, column]; null at the goal or where the
+   * grid does not connect the cell to the goal. Of equal next cells, always the first of up, down,
+   * left and right. */
+  next(row: number, column: number): Int32Array | null;
+
+  /* Steps of a shortest path from (row, column) to the goal; -1 when the grid does not connect
+   * them. */
+  distance(row: number, column: number): number;
+
+  /* The path from (row, column) to the goal along the field, both included, as row, column pairs;
+   * empty when the grid does not connect them. */
+  path(row: number, column: number): Int32Array;
+
+  /* Frees the field's memory; a second call does nothing. */
+  close(): void;
 }
 
 /* A level-0 map, analysed and held in the WebAssembly's memory until close(). Every method of a
@@ -136,6 +173,19 @@ export interface VarnholtMap {
    * proportion to the map's regions, a small part of an opening. */
   survey(room?: {splits?: number; lost?: number}): VarnholtSurvey;
 
+  /* Cells whose change mends split number index (in the order survey() lists them), of the kind
+   * asked, as row, column pairs; empty when no fix of that kind is found. Applied with setCells
+   * (0 to open, 1 to block), a fix removes that split and makes no new one. To block, the fewest
+   * erased cells that part the parts; to open, the fewest blocked cells that join each part to a
+   * kept area. Costs a survey of the map and an analysis of the split's ground. Throws
+   * VARNHOLT_ERROR_ARGUMENT ("No such split: INDEX") for an index that names no split. */
+  splitFix(index: number, kind: VarnholtFixKind): Int32Array;
+
+  /* A field toward the open goal cell (goalRow, goalColumn); see VarnholtField. Closing the map
+   * closes its fields. Throws VARNHOLT_ERROR_ARGUMENT, as connected, for a goal outside the map or
+   * blocked. */
+  field(goalRow: number, goalColumn: number): VarnholtField;
+
   /* Whether the grid connects the two open cells. Throws VARNHOLT_ERROR_ARGUMENT ("Cell outside
    * the map: ROW, COLUMN", "Cell blocked: ROW, COLUMN") for a cell outside the map or blocked. */
   connected(row0: number, column0: number, row1: number, column1: number): boolean;
@@ -183,7 +233,12 @@ export interface VarnholtMap {
    * Costs an analysis of the whole map for the info map. */
   compare(kind: 'info' | 'waypoint', bytes: Uint8Array | ArrayBufferView | ArrayBuffer): string;
 
-  /* Frees the map's memory; a second call does nothing. */
+  /* The map as the text of a Moving AI map: "type octile", its side as height and width, "map",
+   * then a row of '.' (open) and '@' (blocked) for each row of cells, every line ended by "\n";
+   * importMovingAi of it gives the map's cells again. */
+  exportMovingAi(): string;
+
+  /* Frees the map's memory and that of its fields; a second call does nothing. */
   close(): void;
 }
 
@@ -200,6 +255,41 @@ export interface Varnholt {
    * cellsPerSide is 64 times a power of two (64, 128, ... 16384, ...); any other throws
    * VARNHOLT_ERROR_SIZE, "Invalid map size!". Its header is the one varnholt-genmap writes. */
   create(cellsPerSide: number, blocked?: boolean): VarnholtMap;
+
+  /* Maps from other tools. A source of rows x columns cells goes on a new map whose side is the
+   * smallest of 64, 128, 256, ... cells that holds it, its first row and column at cell (0, 0),
+   * every cell beyond it blocked; its level-0 file is the one varnholt-import writes of the same
+   * source. A source without a cell, or more than 65536 cells high or wide, throws
+   * VARNHOLT_ERROR_SIZE ("Empty source: ROWS x COLUMNS cells", "Source too large: ROWS x COLUMNS
+   * cells, at most 65536 a side"). */
+
+  /* A map of rows x columns cells, row by row, 0 open and any other value blocked. */
+  importCells(rows: number, columns: number, blocked: Uint8Array | ArrayBufferView | ArrayBuffer): VarnholtMap;
+
+  /* A map of a picture of width x height pixels, four bytes each (red, green, blue, alpha), as a
+   * canvas's ImageData holds them. A pixel is open when it is opaque, alpha >= 128, and light: its
+   * Rec. 709 luma in integers, 2126 red + 7152 green + 722 blue, is at least threshold percent of
+   * white's (50 unless given); with darkOpen, the pixels at least threshold percent dark are open
+   * instead. Throws VARNHOLT_ERROR_ARGUMENT for a threshold outside 0 to 100 or data of another
+   * length. */
+  importPixels(image: {data: Uint8Array | Uint8ClampedArray | ArrayBufferView | ArrayBuffer; width: number; height: number},
+               options?: {threshold?: number; darkOpen?: boolean}): VarnholtMap;
+
+  /* A map of the tile layers of a Tiled map, each rows x columns global tile ids row by row (a
+   * finite map's layer data as its JSON holds it, decoded): a cell is blocked where the tile of
+   * any layer collides. firstGids are the tilesets' first gids, ascending from 1; colliding lists
+   * [tileset index, local tile id] of the tiles whose boolean property "collides" is true. The top
+   * four bits of a gid (flips and rotations) are ignored. Throws VARNHOLT_ERROR_ARGUMENT ("First
+   * gids not ascending from 1: tileset K at GID", "No such tile: tileset K, tile ID"). */
+  importTiled(source: {rows: number; columns: number; layers: Array<Uint32Array | number[]>;
+                       firstGids: Uint32Array | number[]; colliding: Array<[number, number]>}): VarnholtMap;
+
+  /* A map of the text of a Moving AI map ("type octile", "height H", "width W", "map", then H
+   * rows of W characters, '.', 'G' and 'S' open and every other one blocked), as a string or its
+   * bytes. Throws VARNHOLT_ERROR_READ with the line at fault ("line 2: 'height N' expected, found
+   * 'width 4'", "line 7: 3 characters, the width is 4"), VARNHOLT_ERROR_SIZE for a height or
+   * width beyond 65536. */
+  importMovingAi(text: string | Uint8Array | ArrayBufferView | ArrayBuffer): VarnholtMap;
 
   /* The name of one of the three files of the level-0 map named level0Name as the varnholt
    * program names them: the map's own for 'level0', and those named after its file name up to its

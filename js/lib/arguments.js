@@ -34,3 +34,13 @@ export function pathCells(cells) {
   if (cells.length % 2 !== 0) throw argumentError(`A path of row, column pairs has an even length, not ${cells.length}`);
   return cells;
 }
+
+// Unsigned 32-bit words, such as Tiled's global tile ids with their flip bits: a Uint32Array as it
+// is, or an array of such integers, which a Uint32Array would otherwise wrap or make 0 in silence.
+export function wordsOf(values, name) {
+  if (values instanceof Uint32Array) return values;
+  if (Array.isArray(values) && values.every((value) => Number.isInteger(value) && value >= 0 && value <= 0xffffffff)) {
+    return Uint32Array.from(values);
+  }
+  throw argumentError(`${name} is not a Uint32Array or an array of unsigned 32-bit integers`);
+}

@@ -14,6 +14,7 @@ export class Heap {
     this.core = core;
     this.pathRoom = 0;  // cells the path buffer holds, allocated when first needed
     this.pathBuffer = 0;
+    this.pairBuffer = 0;  // one row, column pair, allocated when first needed
   }
 
   // A number the library returned: -1 (as a number or a 64-bit BigInt) is its failure.
@@ -59,6 +60,13 @@ export class Heap {
       this.checked(query(this.pathBuffer, BigInt(this.pathRoom)));
     }
     return this.int32sAt(this.pathBuffer, 2 * count);
+  }
+
+  // Runs query(pointer) for at most one cell written as a row, column pair, which returns 1 when it
+  // wrote one: the cell, or null. The room is kept, as a unit's every step asks for one.
+  pair(query) {
+    if (this.pairBuffer === 0) this.pairBuffer = this.allocate(8);
+    return this.checked(query(this.pairBuffer)) === 1 ? this.int32sAt(this.pairBuffer, 2) : null;
   }
 
   growPathBuffer(cells) {

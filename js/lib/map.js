@@ -1,16 +1,20 @@
 // A map the library holds: its cells, what each segment holds, paths, edits, the survey and the
 // three files as bytes. The map lives in the library's memory until close(); every answer is
 // copied out, so that nothing handed back changes or dangles after later calls.
-import {argumentError} from './errors.js';
+import {argumentError, lastFailure} from './errors.js';
 import {bytesOf, cellsOfRectangle, int32, pathCells} from './arguments.js';
 import {fileOf} from './files.js';
 import {surveyMap} from './survey.js';
+import {VarnholtField} from './field.js';
 
 const kSegmentCells = 4096;
+// varnholt_fix_kind by the names the package gives them.
+const kFixKinds = {open: 0, block: 1};
 
 export class VarnholtMap {
   #heap;
   #handle;  // the varnholt_map*, 0 once closed
+  #fields = new Set();  // the open fields toward goals on this map, closed before it
 
   constructor(heap, handle) {
     this.#heap = heap;
@@ -35,9 +39,23 @@ export class VarnholtMap {
     return this.#heap.checked(this.#heap.core[name](handle, ...numbers));
   }
 
+  // The map's fields go first: the C interface takes no field whose map is closed, and a field
+  // left open would read freed memory.
   close() {
+    for (const field of this.#fields) field.close();
     if (this.#handle !== 0) this.#heap.core._varnholt_close(this.#handle);
     this.#handle = 0;
+  }
+
+  field(goalRow, goalColumn) {
+    const handle = this.#open();
+    const heap = this.#heap;
+    const [row, column] = [int32(goalRow, 'goalRow'), int32(goalColumn, 'goalColumn')];
+    const field = heap.core._varnholt_field_create(handle, row, column) >>> 0;
+    if (field === 0) throw lastFailure(heap.core);
+    const opened = new VarnholtField(heap, field, (closed) => this.#fields.delete(closed), row, column);
+    this.#fields.add(opened);
+    return opened;
   }
 
   getCells(row, column, rows, columns) {
@@ -92,6 +110,15 @@ export class VarnholtMap {
     return surveyMap(this.#heap, handle, splits, lost);
   }
 
+  // Cells whose change mends split number index of the survey, as row, column pairs.
+  splitFix(index, kind) {
+    const handle = this.#open();
+    if (!Number.isSafeInteger(index)) throw argumentError(`index is not an integer: ${index}`);
+    if (!Object.hasOwn(kFixKinds, kind)) throw argumentError(`Unknown fix kind: ${String(kind)}; 'open' or 'block'`);
+    const heap = this.#heap;
+    return heap.pairs((cells, capacity) => heap.core._varnholt_split_fix(handle, BigInt(index), kFixKinds[kind], cells, capacity));
+  }
+
   connected(row0, column0, row1, column1) {
     return this.#call('_varnholt_connected', ...ends(row0, column0, row1, column1)) === 1;
   }
@@ -139,6 +166,17 @@ export class VarnholtMap {
     });
     const first = write(header + perSegment * this.segmentsPerSide ** 2);
     return first.bytes ?? write(first.size).bytes;
+  }
+
+  // The map as the text of a Moving AI map, asked for its size first: the text is all ASCII.
+  exportMovingAi() {
+    const handle = this.#open();
+    const heap = this.#heap;
+    const size = heap.checked(heap.core._varnholt_export_moving_ai(handle, 0, 0n));
+    return heap.lend(size, null, (text) => {
+      heap.checked(heap.core._varnholt_export_moving_ai(handle, text, BigInt(size)));
+      return new TextDecoder().decode(heap.bytesAt(text, size));
+    });
   }
 
   // '' when bytes are exactly the info or waypoint map the library makes of this map; otherwise

@@ -8,4 +8,9 @@ map.cellsPerSide = 128; // refused
 const path: number[] = map.findPath(0, 0, 1, 1); // refused
 map.setCells(0, 0, 1, 1, [0]); // refused
 map.compare('level0', new Uint8Array(0)); // refused
-console.log(path);
+map.splitFix(0, 'mend'); // refused
+const distance: number | null = map.field(0, 0).next(1, 1); // refused
+map.field(0, 0).goalRow = 1; // refused
+(await load()).importPixels({data: new Uint8Array(4), width: 1}); // refused
+(await load()).importMovingAi(['type octile']); // refused
+console.log(path, distance);
