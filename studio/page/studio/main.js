@@ -58,6 +58,7 @@
   StudioPointer.attach();
   StudioKeys.attach();
   StudioFiles.attach();
+  StudioExports.attach();
   StudioNewMap.attach();
   StudioEdits.attach();
   StudioTools.attach();
