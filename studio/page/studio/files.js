@@ -59,6 +59,7 @@ const StudioFiles = (() => {
   function afterMapChange(map, notes = []) {
     StudioMap.show(map, notes);
     StudioPaths.clear();
+    StudioField.clear();
     StudioNavigation.clear();
     StudioProblems.clear();
     StudioGround.clear();

@@ -16,6 +16,7 @@ const StudioRequests = (() => {
     findPath: 'Finding a path', shortest: 'Measuring the shortest path', setCells: 'Analysing the edit', paint: 'Analysing the stroke',
     fill: 'Filling', undo: 'Undoing', redo: 'Redoing', survey: 'Surveying the map', look: 'Finding the ground',
     splitFixes: 'Finding what mends the split', applyFix: 'Mending the split',
+    fieldGoal: 'Setting the goal', fieldView: 'Measuring the distances to the goal', fieldDistance: 'Measuring a distance',
     exportMap: 'Writing the Moving AI map', exportPng: 'Writing the picture',
   };
 

@@ -29,8 +29,15 @@ const WorkerMap = (() => {
     return cellsPerSide / 64;
   }
 
+  // What must let go of the map before it is closed (a field), told here.
+  const closing = [];
+  function whenClosing(release) {
+    closing.push(release);
+  }
+
   function replace(next, name) {
     const core = WorkerLibrary.core;
+    closing.forEach((release) => release());
     if (map !== 0) core._varnholt_close(map);
     map = next;
     mapName = name;
@@ -153,5 +160,5 @@ const WorkerMap = (() => {
     return {name};
   }
 
-  return {handle, side, segmentsPerSide, currentSerial, regionsAt, open, adopt, take, drop, create, files, rename};
+  return {handle, side, segmentsPerSide, currentSerial, regionsAt, whenClosing, open, adopt, take, drop, create, files, rename};
 })();

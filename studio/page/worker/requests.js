@@ -25,6 +25,7 @@
     paint: WorkerEdits.paint, fill: WorkerFill.fill, undo: WorkerEdits.undo, redo: WorkerEdits.redo,
     survey: WorkerSurvey.survey, look: WorkerInspect.look, forgetLook: WorkerInspect.forget,
     splitFixes: WorkerFixes.fixes, applyFix: WorkerFixes.apply,
+    fieldGoal: WorkerField.setGoal, fieldView: WorkerField.view, fieldDistance: WorkerField.distance, forgetField: WorkerField.forget,
   };
   // The end of a stroke is one too: the ground looked at is found again as it ends.
   const kEdits = new Set(['setCells', 'paint', 'fill', 'applyFix', 'undo', 'redo', 'endStroke']);
