@@ -56,9 +56,22 @@ const VarnholtPng = (() => {
     return out;
   }
 
-  // A 1-bit grey picture of Width x Height from its zlib stream, in IDAT chunks of at most 8192
-  // bytes as libpng writes them.
-  function greyPicture(width, height, zlib) {
+  // The zlib header libpng writes before Size bytes of rows: it asks for the smallest window that
+  // holds them with deflate's 262 bytes of lookahead, which the header names, at the default level.
+  // Deflate's stream itself is the same with any window that holds the data.
+  function zlibHeader(size) {
+    let windowBits = 15;
+    while (windowBits > 9 && size + 262 <= 1 << (windowBits - 1)) --windowBits;
+    const method = ((windowBits - 8) << 4) | 8;
+    const flags = 0x80 + (31 - ((method * 256 + 0x80) % 31)) % 31;
+    return [method, flags];
+  }
+
+  // A 1-bit grey picture of Width x Height from its zlib stream, the header made libpng's, in IDAT
+  // chunks of at most 8192 bytes as libpng writes them.
+  function greyPicture(width, height, deflated) {
+    const zlib = Uint8Array.from(deflated);
+    zlib.set(zlibHeader(height * (1 + Math.ceil(width / 8))), 0);
     const header = new Uint8Array(13);
     const view = new DataView(header.buffer);
     view.setUint32(0, width);
@@ -85,7 +98,7 @@ const VarnholtPng = (() => {
     return found;
   }
 
-  return {crc32, problem, greyPicture, chunks};
+  return {crc32, problem, zlibHeader, greyPicture, chunks};
 })();
 
 if (typeof module === 'object') module.exports = VarnholtPng;

@@ -91,4 +91,6 @@ test('a PNG file is whole only with every chunk complete and its checksum right;
   const long = P.greyPicture(1, 1, new Uint8Array(20000));
   assert.deepEqual(P.chunks(long).map((c) => c.data.length), [13, 8192, 8192, 3616, 0]);
   assert.equal(P.crc32(bytes('IEND')), 0xae426082);
+  // The zlib headers varnholt-import's pictures of 64, 128, 256 and 512 cells a side begin with.
+  assert.deepEqual([576, 2176, 8448, 33280].map(P.zlibHeader), [[0x28, 0x91], [0x48, 0x89], [0x68, 0x81], [0x78, 0x9c]]);
 });
