@@ -5,7 +5,7 @@
 # Assemble.cmake, which joins them.
 
 # Both the page and the worker hold the logic, the words, and what tells a file and reads PNG's chunks.
-set(VarnholtStudioLogic logic.js words.js sources.js png.js)
+set(VarnholtStudioLogic logic.js words.js tmx.js sources.js png.js)
 # The worker: the library's calls first, then the map, imports and exports, its components and the ground looked at,
 # what it draws and the minimap, its edits, fills and fixes for splits, paths, the field toward a goal and survey, and last
 # the table of requests that reaches them all.

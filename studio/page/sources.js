@@ -1,11 +1,13 @@
-// What a file opened is, and a Tiled JSON map read into what the library's Tiled rule takes: the
-// tilesets' first gids and colliding tiles, and each tile layer's rectangles with their gids. Pure,
+// What a file opened is, and a Tiled map (JSON, or XML as tmx.js reads it) read into what the
+// library's Tiled rule takes: the tilesets' first gids and colliding tiles, and each tile layer's
+// rectangles with their gids. Pure,
 // so that the page (which words a failure) and the worker (which imports) tell a file alike, and
 // the tests read it under Node. Failures name the file and the layer, chunk or tileset at fault,
 // as varnholt-import names them, so that the studio and the program say the same of one file.
 'use strict';
 
 const VarnholtSources = (() => {
+  const Tmx = typeof VarnholtTmx === 'undefined' ? require('./tmx.js') : VarnholtTmx;
   const kMaxOffset = 2 ** 30;     // sizes beyond any map; the library refuses them as too large
   const kMaxGid = 0x0fffffff;     // below Tiled's flip bits
 
@@ -82,7 +84,9 @@ const VarnholtSources = (() => {
     return value;
   }
 
+  // A JSON document, or the JSON form of Tiled's XML.
   function parse(bytes, where) {
+    if (firstByte(bytes) === 0x3c) return Tmx.document(bytes, where);
     try {
       return JSON.parse(new TextDecoder('utf-8', {fatal: false}).decode(bytes));
     } catch (error) {
@@ -149,10 +153,12 @@ const VarnholtSources = (() => {
     return {x: left, y: top, width: right - left, height: bottom - top};
   }
 
-  // A Tiled JSON map (Bytes, named Path), with the files opened beside it: {firstGids, colliding,
+  // A Tiled map (Bytes, named Path), with the files opened beside it: {firstGids, colliding,
   // extent, pieces}, each piece placed within the extent, its data still as stored.
   function readTiled(bytes, path, beside = []) {
     const document = parse(bytes, path);
+    // The tilesets first, as varnholt-import reads them before the map's layers.
+    const sets = tilesets(document, path, beside);
     if (text(document, 'type', path, 'map') !== 'map') fail(path, `a Tiled ${text(document, 'type', path, '')}, not a map`);
     const infinite = field(document, 'infinite', path) === true;
     const fixed = infinite ? null : extent(document, path, false, []);
@@ -163,7 +169,7 @@ const VarnholtSources = (() => {
         fail(p.where, `${p.width} x ${p.height} tiles at ${p.x}, ${p.y} reach outside the map's ${bounds.width} x ${bounds.height}`);
       }
     }
-    return {...tilesets(document, path, beside), extent: bounds, pieces: found};
+    return {...sets, extent: bounds, pieces: found};
   }
 
   // ---- A piece's gids ----

@@ -1,5 +1,5 @@
-// Imports and exports in Chromium against varnholt-import: a Moving AI map, a PNG picture and a
-// Tiled JSON map with an external tileset, each dropped on the page, open as the very level-0 map
+// Imports and exports in Chromium against varnholt-import: a Moving AI map, PNG pictures and Tiled
+// maps in JSON and XML with external tilesets, each dropped on the page, open as the very level-0 map
 // the program makes of the file; files cut short or malformed say so in one line and keep the map;
 // the Export buttons download what varnholt-import --export writes of the map as it stands.
 'use strict';
@@ -105,14 +105,61 @@ function testTiled() {
   return {map: Buffer.from(JSON.stringify(map)), tileset: Buffer.from(JSON.stringify(tileset))};
 }
 
-test('a Moving AI map, a PNG picture and a Tiled JSON map dropped on the page open as the level-0 map varnholt-import makes of each', async () => {
+// The same in Tiled's XML, the walls gzipped, a layer of <tile> elements more, and the tileset a
+// .tsx file; an infinite map's chunks besides.
+function testTmx() {
+  const width = 70, height = 45;
+  const ground = [], walls = [], tiles = [];
+  for (let k = 0; k < width * height; ++k) {
+    ground.push([0, 1, 2, 3][(k * 5 + Math.floor(k / width)) % 4]);
+    walls.push(k % 9 === 0 ? 20 : k % 17 === 0 ? 21 : 0);
+    tiles.push(k % 23 === 0 ? '<tile gid="2"/>' : '<tile/>');
+  }
+  const csv = (gids) => gids.map((gid, k) => (k % width === width - 1 ? `${gid},\n` : `${gid},`)).join('').replace(/,\n$/, '\n');
+  const map = `<?xml version="1.0" encoding="UTF-8"?>
+<map version="1.10" orientation="orthogonal" renderorder="right-down" width="${width}" height="${height}" tilewidth="16" tileheight="16" infinite="0">
+ <tileset firstgid="1" name="ground" tilewidth="16" tileheight="16" tilecount="4" columns="4">
+  <image source="ground.png" width="64" height="16"/>
+  <tile id="1"><properties><property name="collides" type="bool" value="true"/></properties></tile>
+ </tileset>
+ <tileset firstgid="20" source="walls.tsx"/>
+ <layer id="1" name="Ground" width="${width}" height="${height}">
+  <data encoding="csv">
+${csv(ground)}</data>
+ </layer>
+ <group id="2" name="Upper">
+  <layer id="3" name="Walls" width="${width}" height="${height}">
+   <data encoding="base64" compression="gzip">
+    ${zlib.gzipSync(Buffer.from(Uint32Array.from(walls).buffer)).toString('base64')}
+   </data>
+  </layer>
+  <layer id="4" name="Marks" width="${width}" height="${height}"><data>${tiles.join('')}</data></layer>
+ </group>
+ <objectgroup id="5" name="Spawns"><object id="1" x="32" y="48"/></objectgroup>
+</map>
+`;
+  const tileset = '<?xml version="1.0" encoding="UTF-8"?>\n<tileset version="1.10" name="walls" tilewidth="16" tileheight="16" tilecount="2" columns="2">\n <tile id="0">\n  <properties>\n   <property name="collides" type="bool" value="true"/>\n  </properties>\n </tile>\n</tileset>\n';
+  const chunks = [];
+  for (const [x, y] of [[-16, 0], [0, 0], [16, 16], [-16, 32]]) {
+    const gids = Array.from({length: 256}, (_, k) => ((k * 7 + x + y) % 5 === 0 ? 2 : 1));
+    chunks.push(`<chunk x="${x}" y="${y}" width="16" height="16">${gids.join(',')}</chunk>`);
+  }
+  const infinite = `<?xml version="1.0"?><map orientation="orthogonal" width="30" height="30" tilewidth="16" tileheight="16" infinite="1">
+ <tileset firstgid="1" name="ground"><tile id="1"><properties><property name="collides" type="bool" value="true"/></properties></tile></tileset>
+ <layer id="1" name="Ground" width="30" height="30"><data encoding="csv">${chunks.join('\n')}</data></layer>
+</map>`;
+  return {map: Buffer.from(map), tileset: Buffer.from(tileset), infinite: Buffer.from(infinite)};
+}
+
+test('a Moving AI map, a PNG picture and Tiled maps in JSON and XML dropped on the page open as the level-0 map varnholt-import makes of each', async () => {
   const folder = fs.mkdtempSync(path.join(scratch, 'import-'));
   const write = (name, bytes) => {
     fs.writeFileSync(path.join(folder, name), bytes);
     return path.join(folder, name);
   };
-  const tiled = testTiled();
+  const tiled = testTiled(), tmx = testTmx();
   write('walls.tsj', tiled.tileset);
+  write('walls.tsx', tmx.tileset);
   // And a picture as varnholt-import exports one, 1-bit grey, of a map varnholt-genmap makes.
   const caves = generated('Caves1Level0Map.raw', 'caves', '2', '5');
   const exported = path.join(folder, 'caves.png');
@@ -122,6 +169,8 @@ test('a Moving AI map, a PNG picture and a Tiled JSON map dropped on the page op
     ['picture.png', testPicture(), 'picture1Level0Map.raw', '128 x 128 cells'],
     ['caves.png', fs.readFileSync(exported), 'caves1Level0Map.raw', '256 x 256 cells'],
     ['keep.tmj', tiled.map, 'keep1Level0Map.raw', '128 x 128 cells'],
+    ['tower.tmx', tmx.map, 'tower1Level0Map.raw', '128 x 128 cells'],
+    ['wilds.tmx', tmx.infinite, 'wilds1Level0Map.raw', '64 x 64 cells'],
   ];
   const {page, errors} = await openStudio();
   // An import is no level-0 file yet: opening the next asks before it is lost.
@@ -132,7 +181,8 @@ test('a Moving AI map, a PNG picture and a Tiled JSON map dropped on the page op
   });
   for (const [name, bytes, level0Name, size] of sources) {
     const expected = imported(write(name, bytes));
-    await drop(page, name.endsWith('.tmj') ? [['walls.tsj', tiled.tileset], [name, bytes]] : [[name, bytes]]);
+    const tilesets = {'.tmj': [['walls.tsj', tiled.tileset]], '.tmx': [['walls.tsx', tmx.tileset]]}[path.extname(name)] || [];
+    await drop(page, [...tilesets, [name, bytes]]);
     assert.equal(await page.isHidden('#error'), true, `${name}: ${await page.textContent('#error')}`);
     assert.equal(await page.textContent('#note'), `Opened ${name} as ${level0Name}`);
     assert.ok((await page.textContent('#map-facts')).startsWith(size), name);
@@ -161,7 +211,7 @@ test('a picture cut short, a .map with a wrong row, a Tiled map without its tile
     ['flipped.png', Buffer.concat([whole.subarray(0, 45), Buffer.from([whole[45] ^ 0x10]), whole.subarray(46)]), /^flipped\.png: not a whole PNG image: its IDAT chunk at byte 33 is damaged/],
     ['rows.map', wrongRow, /^rows\.map: line 6: 3 characters, the width is 4$/],
     ['keep.tmj', testTiled().map, /^keep\.tmj, tileset 'walls\.tsj': walls\.tsj was not opened with the map/],
-    ['old.tmx', Buffer.from('<?xml version="1.0"?><map/>'), /^old\.tmx: Tiled's XML maps \(\.tmx\) are not read here/],
+    ['broken.tmx', Buffer.from('<?xml version="1.0"?>\n<map width="3" height="2">\n<layer name="W">\n</map>\n'), /^broken\.tmx, line 4: <\/map> where <\/layer> is due$/],
   ];
   for (const [name, bytes, message] of cases) {
     await drop(page, [[name, bytes]]);

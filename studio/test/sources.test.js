@@ -94,3 +94,53 @@ test('a PNG file is whole only with every chunk complete and its checksum right;
   // The zlib headers varnholt-import's pictures of 64, 128, 256 and 512 cells a side begin with.
   assert.deepEqual([576, 2176, 8448, 33280].map(P.zlibHeader), [[0x28, 0x91], [0x48, 0x89], [0x68, 0x81], [0x78, 0x9c]]);
 });
+
+test('Tiled\'s XML reads as its JSON: tilesets in the map and beside it, CSV, <tile> elements, base64 and chunks; faults name the line', async () => {
+  const T = require('../page/tmx.js');
+  const tsx = bytes('<?xml version="1.0" encoding="UTF-8"?>\n<tileset name="walls">\n <tile id="2"><properties><property name="collides" type="bool" value="true"/></properties></tile>\n</tileset>\n');
+  const packed = zlib.deflateSync(Buffer.from(Uint32Array.from([0, 12, 0, 0, 0, 0]).buffer)).toString('base64');
+  const tmx = `<?xml version="1.0" encoding="UTF-8"?>
+<!-- drawn in Tiled &amp; saved as XML -->
+<map version="1.10" orientation="orthogonal" width="3" height="2" tilewidth="16" tileheight="16" infinite="0">
+ <tileset firstgid="1" name="ground"><tile id="0"><properties><property name="collides" type="bool" value="true"/></properties></tile></tileset>
+ <tileset firstgid="10" source="sets/walls.tsx"/>
+ <layer id="1" name="Ground &lt;1&gt; &amp; &#233;" width="3" height="2">
+  <data encoding="csv">
+1,0,2,
+12,0,1
+</data>
+ </layer>
+ <group name="Upper">
+  <layer name="Packed" width="3" height="2"><data encoding="base64" compression="zlib">
+   ${packed}
+  </data></layer>
+  <layer name="Tiles" width="3" height="2"><data><tile gid="3"/><tile/><tile/><tile/><tile/><tile gid="1"/></data></layer>
+ </group>
+ <objectgroup name="Things"><object id="1" x="3" y="4"/></objectgroup>
+</map>`;
+  const read = S.readTiled(bytes(tmx), 'arena.tmx', [{name: 'walls.tsx', bytes: tsx}]);
+  assert.deepEqual(read.firstGids, [1, 10]);
+  assert.deepEqual(read.colliding, [0, 0, 1, 2]);
+  assert.deepEqual(read.extent, {x: 0, y: 0, width: 3, height: 2});
+  assert.deepEqual(read.pieces.map((p) => p.where), ["arena.tmx, layer 'Ground <1> & é'", "arena.tmx, layer 'Packed'", "arena.tmx, layer 'Tiles'"]);
+  const gids = [];
+  for (const piece of read.pieces) gids.push(Array.from(await S.pieceGids(piece, inflate)));
+  assert.deepEqual(gids, [[1, 0, 2, 12, 0, 1], [0, 12, 0, 0, 0, 0], [3, 0, 0, 0, 0, 1]]);
+
+  const chunked = '<map infinite="1"><layer name="L"><data encoding="csv"><chunk x="-16" y="0" width="2" height="1">5,6</chunk><chunk x="0" y="16" width="1" height="1">7</chunk></data></layer></map>';
+  const spread = S.readTiled(bytes(chunked), 'i.tmx');
+  assert.deepEqual(spread.extent, {x: -16, y: 0, width: 17, height: 17});
+  assert.deepEqual(Array.from(await S.pieceGids(spread.pieces[0], inflate)), [5, 6]);
+
+  const fails = (text, message) => assert.throws(() => S.readTiled(bytes(text), 'a.tmx', [{name: 'walls.tsx', bytes: tsx}]), {message});
+  fails('<map width="3" height="2"><layer name="W" width="3" height="2"><data encoding="csv">1,2,x</data></layer></map>', "a.tmx, layer 'W': tile 3 of the CSV data is not a gid");
+  fails('<map width="3" height="2"><layer name="W" width="3" height="2"><data encoding="csv">1,2;3</data></layer></map>', "a.tmx, layer 'W': the CSV data holds ';' after tile 2");
+  fails('<map width="3" height="2"><layer name="W" width="3" height="2"><data encoding="csv">1,2</data></layer></map>', "a.tmx, layer 'W': the CSV data holds 2 tiles, 6 expected");
+  fails('<map width="3"\n height="two"></map>', "a.tmx, line 1: 'height' is not a number: 'two'");
+  fails('<map>\n<layer>\n</map>', 'a.tmx, line 3: </map> where </layer> is due');
+  fails('<map>\n<layer/>', 'a.tmx, line 2: <map> is not closed');
+  fails('<map><tileset firstgid="1" source="gone.tsx"/></map>', "a.tmx, tileset 'gone.tsx': gone.tsx was not opened with the map: open or drop it with the map");
+  fails('<world/>', 'a.tmx: neither a Tiled map nor a tileset: its root is <world>');
+  assert.equal(T.parseXml('<a x="1 &lt; 2" y=\'&#65;&#x42;\'><![CDATA[<raw>]]></a>', 'p').attributes.y, 'AB');
+  assert.equal(T.parseXml('<a><![CDATA[<raw>]]></a>', 'p').text, '<raw>');
+});

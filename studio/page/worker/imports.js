@@ -1,4 +1,4 @@
-// Maps from other tools' files: a Moving AI map, a PNG picture, a Tiled JSON map with the tilesets
+// Maps from other tools' files: a Moving AI map, a PNG picture, a Tiled map (JSON or XML) with the tilesets
 // opened beside it. Each is decoded here, in the worker, and handed to the library's import rules
 // (varnholt_import_*), so that the map opened is the level-0 map varnholt-import makes of the same
 // file. A level-0 map goes on to WorkerMap.open. A failure names the file and what is wrong with
@@ -102,7 +102,7 @@ const WorkerImports = (() => {
     return fromCells(height, width, blocked, name);
   }
 
-  const kImporters = {movingai: movingAi, png: picture, tiled};
+  const kImporters = {movingai: movingAi, png: picture, tiled, tmx: tiled};
 
   // Opens any map the studio reads: {bytes, name, extras, hold} as WorkerMap.open takes them. An
   // import is named as a level-0 map after its source and says what it came from.
@@ -110,7 +110,6 @@ const WorkerImports = (() => {
     const {bytes, name = '', extras = [], hold} = argument;
     const kind = S.kindOf(bytes.subarray(0, 512), name);
     if (kind === 'level0') return WorkerMap.open(argument);
-    if (kind === 'tmx') throw new Error(`${name}: Tiled's XML maps (.tmx) are not read here: save the map as JSON (.tmj) in Tiled, or use varnholt-import`);
     const next = await kImporters[kind](bytes, name, extras);
     return {...WorkerMap.adopt(next, S.level0Name(name), [], hold), imported: kind};
   }
