@@ -26,8 +26,9 @@ const WorkerImports = (() => {
     return next;
   }
 
-  // The picture's pixels as decoded: 8 bits a sample, neither premultiplied nor colour managed, as
-  // the library's pixel rule reads them.
+  // The picture's pixels as decoded: 8 bits a sample, not colour managed, as the library's pixel
+  // rule reads them. The canvas stores them premultiplied, so a partly transparent pixel's colour
+  // may come back rounded (README tells it); opaque and fully transparent pixels are exact.
   async function decoded(bytes, name) {
     const problem = VarnholtPng.problem(bytes);
     if (problem) throw new Error(`${name}: not a whole PNG image: ${problem}`);
