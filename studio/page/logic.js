@@ -118,6 +118,16 @@ const VarnholtLogic = (() => {
     fixBlock: '#ffe600', fixOpen: '#7cff00',
   };
 
+  // The field toward a goal as a heat map: the goal's neighbourhood hot, the farthest cell in view
+  // cool, the colours between read along these stops; drawn translucent over the cells.
+  const kHeat = [[255, 40, 20], [255, 200, 0], [60, 210, 110], [40, 110, 255], [150, 60, 230]];
+  const kHeatAlpha = 0.65;
+  function heatColour(distance, most) {
+    const at = most <= 0 ? 0 : Math.min(1, distance / most) * (kHeat.length - 1);
+    const k = Math.min(kHeat.length - 2, Math.floor(at)), t = at - k;
+    return kHeat[k].map((value, c) => Math.round(value + (kHeat[k + 1][c] - value) * t));
+  }
+
   // The colour of a cell: Area its kept area (0 none), Blocked, Shade 0 or 1 by its segment,
   // Stripe whether it lies on area 4's stripes, and the layers shown.
   function cellColour(blocked, area, shade, stripe, layers) {
@@ -304,7 +314,7 @@ const VarnholtLogic = (() => {
 
   return {
     kSegmentSide, kTilePixels, kMinLevel, kMaxLevel, kMinScale, kRecordBytes,
-    kBlocked, kErased, kOpen, kAreas, kArea4Stripe, kOutside, kMarks,
+    kBlocked, kErased, kOpen, kAreas, kArea4Stripe, kOutside, kMarks, kHeat, kHeatAlpha, heatColour,
     fitView, cellAt, pixelOf, zoomAbout, panBy, levelOf, tileCells, visibleTiles, tileKey, tileTouches, segmentsInView,
     cellColour, dimmed, partColour, segmentShade, keptAreas, parseRecord, eachRecord, recordText,
     brushRect, strokeCells, rectBetween, pathSummary, shortestSummary, History,

@@ -12,7 +12,7 @@ const {chromium} = require('../node_modules/playwright-core');
 
 const env = {
   studio: process.env.VARNHOLT_STUDIO, program: process.env.VARNHOLT_PROGRAM,
-  genmap: process.env.VARNHOLT_GENMAP, sample: process.env.VARNHOLT_SAMPLE,
+  genmap: process.env.VARNHOLT_GENMAP, sample: process.env.VARNHOLT_SAMPLE, importer: process.env.VARNHOLT_IMPORT,
 };
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'varnholt-studio-'));
 let browser = null;

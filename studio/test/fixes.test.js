@@ -170,12 +170,16 @@ test('a file that does not open says what it is, asks nothing, and keeps the map
     dialog.dismiss();
   });
   const png = path.join(scratch, 'Shot.png'), text = path.join(scratch, 'Notes1Level0Map.raw'), cut = path.join(scratch, 'Cut1Level0Map.raw');
-  fs.writeFileSync(png, await page.screenshot({clip: {x: 0, y: 0, width: 40, height: 40}}));
+  // A whole picture now opens as a map (imports.test.js); one cut short says so.
+  const shot = await page.screenshot({clip: {x: 0, y: 0, width: 40, height: 40}});
+  fs.writeFileSync(png, shot.subarray(0, shot.length - 20));
   fs.writeFileSync(text, 'Forest map notes:\nrow 10, column 20 blocked\n');
   fs.writeFileSync(cut, fs.readFileSync(env.sample).subarray(0, 1000));
   // What the varnholt program says of each, the last line of its run.
   const programSays = (file) => spawnSync(env.program, [file]).stdout.toString().trim().split(/\r?\n/).pop();
-  for (const [file, words] of [[png, 'is a PNG image, not a level-0 map'], [text, 'is a text file, not a level-0 map'],
+  await openThroughInput(page, png);
+  assert.match(await page.textContent('#error'), /^Shot\.png: not a whole PNG image: it is cut short at byte \d+/);
+  for (const [file, words] of [[text, 'is a text file, not a level-0 map'],
     [cut, 'ends before the map it begins does, after 1,000 bytes: it is cut short, or no level-0 map']]) {
     await openThroughInput(page, file);
     assert.equal(await page.textContent('#error'), `${path.basename(file)} ${words} (${programSays(file)})`);

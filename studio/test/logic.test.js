@@ -213,3 +213,13 @@ test('a path is told by its steps, corners and smoothed length, and where it end
   assert.equal(L.shortestSummary(6, {steps: 4, milliseconds: 12.5}), '; the shortest 4 steps (1.500), exact search 13 ms');
   assert.equal(L.shortestSummary(0, {steps: 0, milliseconds: 0.2}), '; the shortest 0 steps (1.000), exact search 0 ms');
 });
+
+test('the field\'s heat map runs from the first stop at the goal to the last at the farthest cell, through every stop between', () => {
+  assert.deepEqual(L.heatColour(0, 40), L.kHeat[0]);
+  assert.deepEqual(L.heatColour(40, 40), L.kHeat[L.kHeat.length - 1]);
+  assert.deepEqual(L.heatColour(10, 40), L.kHeat[1]);
+  assert.deepEqual(L.heatColour(5, 40), L.kHeat[0].map((value, c) => Math.round((value + L.kHeat[1][c]) / 2)));
+  // A goal with nothing else in view, and a cell beyond the farthest asked, keep to the ends.
+  assert.deepEqual(L.heatColour(0, 0), L.kHeat[0]);
+  assert.deepEqual(L.heatColour(50, 40), L.kHeat[L.kHeat.length - 1]);
+});

@@ -3,7 +3,8 @@
 // what the page shows of the map: drawn() (every tile in view drawn), problems() (every split and
 // unreachable place listed, the one chosen) and ground() (the ground looked at, its parts and
 // joining areas), with look(row, column) to look at one, and fixes() (what mends the split
-// chosen). Idle is the page at rest: no answer owed by the worker, no edit being applied, the
+// chosen), and field(row, column) (a cell's distance to the field's goal, and what is drawn for
+// it). Idle is the page at rest: no answer owed by the worker, no edit being applied, the
 // survey, the ground, the fix and the minimap of the map as it is, and every tile in view drawn;
 // with no map open, the page is at rest at once.
 'use strict';
@@ -13,7 +14,7 @@ const StudioAutomation = (() => {
 
   function atRest() {
     if (StudioRequests.busy() || StudioEdits.applying()) return false;
-    if (!StudioSurvey.settled() || !StudioGround.settled() || !StudioMinimap.settled() || !StudioFixes.settled()) return false;
+    if (!StudioSurvey.settled() || !StudioGround.settled() || !StudioMinimap.settled() || !StudioFixes.settled() || !StudioField.settled()) return false;
     const map = StudioMap.current();
     return !map || StudioTiles.allDrawn(StudioView.visibleTiles(map.cellsPerSide));
   }
@@ -67,6 +68,7 @@ const StudioAutomation = (() => {
       look: (row, column) => StudioGround.look({row, column}),
       ground: StudioGround.highlighted,
       fixes: StudioFixes.shown,
+      field: (row, column) => StudioRequests.ask('fieldDistance', {row, column}).then(({distance}) => ({distance, shown: StudioField.shownAt(row, column)})),
     };
   }
 

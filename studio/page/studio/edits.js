@@ -40,6 +40,7 @@ const StudioEdits = (() => {
       const fresh = await StudioTiles.bitmapsOf(result.tiles || []);
       if (generation !== StudioMap.currentGeneration()) return result;
       afterEdit(result);
+      StudioField.edited();
       StudioTiles.keepEdited(fresh, result.records, asked);
       StudioMinimap.edited(result.minimap);
       StudioGround.edited(result);

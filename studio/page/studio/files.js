@@ -1,4 +1,5 @@
-// Opening, making and saving maps: files from the picker or dropped on the stage, a new map, the
+// Opening, making and saving maps: files from the picker or dropped on the stage (a level-0 map,
+// or a Moving AI map, PNG picture or Tiled JSON map that the worker imports), a new map, the
 // three files saved to a folder or downloaded; the questions before unsaved edits are lost; and
 // the fresh start every part makes on a new map. A file is analysed before anything is asked:
 // one that does not open says plainly why and leaves the map open as it was, unasked.
@@ -58,6 +59,7 @@ const StudioFiles = (() => {
   function afterMapChange(map, notes = []) {
     StudioMap.show(map, notes);
     StudioPaths.clear();
+    StudioField.clear();
     StudioNavigation.clear();
     StudioProblems.clear();
     StudioGround.clear();
@@ -85,7 +87,7 @@ const StudioFiles = (() => {
   async function openFiles(list) {
     const files = Array.from(list);
     if (files.length === 0) return;
-    const level0 = files.find((file) => /level0/i.test(file.name)) || files[0];
+    const level0 = files[VarnholtSources.mainFile(files.map((file) => file.name))];
     const read = async (file) => ({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())});
     let head = new Uint8Array(0);
     try {
@@ -102,10 +104,14 @@ const StudioFiles = (() => {
         return;
       }
       afterMapChange(described(await StudioRequests.ask('take')), map.notes);
-      StudioStatus.showNote(`Opened ${main.name}`);
+      // An import is no level-0 file yet: leaving before it is saved asks first.
+      if (map.imported) StudioMap.setDirty(true);
+      StudioStatus.showNote(map.imported ? `Opened ${main.name} as ${map.name}` : `Opened ${main.name}`);
     } catch (error) {
       StudioStatus.showNote('');
-      StudioStatus.showError(W.fileProblem(level0.name, head, level0.size, error.message));
+      // A source of another tool's is worded where it was read, naming what is wrong with it.
+      const imported = VarnholtSources.kindOf(head, level0.name) !== 'level0';
+      StudioStatus.showError(imported ? error.message : W.fileProblem(level0.name, head, level0.size, error.message));
     }
   }
 

@@ -11,6 +11,7 @@ const StudioKeys = (() => {
     ['File', 'Ctrl+O', 'Open a map, with its info and waypoint maps if you like', () => StudioFiles.pick()],
     ['File', 'Ctrl+S', 'Save the three maps under the name in the bar', () => StudioFiles.save()],
     ['Tools', 'P', 'Path: click the start, then the goal; drag an end to move it', () => StudioTools.choose('path')],
+    ['Tools', 'D', 'Field: click a goal; each cell in view shows its distance to it, and near enough its next step', () => StudioTools.choose('field')],
     ['Tools', 'I', 'Inspect: click ground to see all that is joined to it', () => StudioTools.choose('inspect')],
     ['Tools', 'B', 'Brush', () => StudioTools.choose('brush')],
     ['Tools', 'R', 'Rectangle: drag it out, its size beside it', () => StudioTools.choose('rectangle')],

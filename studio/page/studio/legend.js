@@ -31,6 +31,9 @@ const StudioLegend = (() => {
       [{fill: rgb(L.dimmed(L.kAreas[0][0]))}, 'Ground not joined to the ground looked at, dimmed'],
       [{line: L.kMarks.path}, 'Path found'],
       [{line: L.kMarks.corners, dashed: true}, 'Path smoothed: straight lines between its corners'],
+      [{fill: `linear-gradient(90deg, ${L.kHeat.map(rgb).join(', ')})`}, 'Field: steps to the goal, hot beside it to cool at the farthest cell in view; blocked cells and those not joined to it uncoloured'],
+      [{line: '#000000'}, 'Field, zoomed in: each cell\'s next step toward the goal (an arrow)'],
+      [{ring: L.kMarks.goal}, 'Field goal'],
       [{fill: L.kMarks.start, dot: true}, 'Path start'],
       [{fill: L.kMarks.goal, dot: true}, 'Path goal'],
     ];

@@ -41,6 +41,7 @@
         record: StudioTiles.record, wantRecords: StudioTiles.wantRecords,
         ...StudioPaths.scene(), preview: StudioTools.shownPreview(), blocking: StudioTools.isBlocking(),
       });
+      StudioField.draw(frame.overlayContext, framed);
       StudioMarks.draw(frame.overlayContext, framed, {
         ...StudioProblems.scene(), shown: layers.marks, chosen: StudioNavigation.markedCell(), ...StudioGround.scene(),
         ...StudioFixes.scene(),
@@ -58,6 +59,7 @@
   StudioPointer.attach();
   StudioKeys.attach();
   StudioFiles.attach();
+  StudioExports.attach();
   StudioNewMap.attach();
   StudioEdits.attach();
   StudioTools.attach();

@@ -41,7 +41,7 @@ const StudioPointer = (() => {
       const {x, y} = StudioView.pointAt(event);
       pointer.end = StudioPaths.endNear(StudioView.current(), x, y);
       pointer.action = 'click-or-pan';
-    } else if (tool === 'inspect') {
+    } else if (tool === 'inspect' || tool === 'field') {
       pointer.action = 'click-or-pan';
     } else if (tool === 'brush') {
       pointer.action = 'brush';
@@ -98,7 +98,8 @@ const StudioPointer = (() => {
     const cell = StudioView.cellUnder(event);
     const inside = StudioMap.inside(cell);
     if (pointer.action === 'click-or-pan' && inside) {
-      if (StudioTools.current() === 'inspect') StudioGround.look(cell); else StudioPaths.click(cell);
+      const tool = StudioTools.current();
+      if (tool === 'inspect') StudioGround.look(cell); else if (tool === 'field') StudioField.setGoal(cell); else StudioPaths.click(cell);
     } else if (pointer.action === 'brush') {
       StudioEdits.endBrush();
     } else if (pointer.action === 'rectangle') {

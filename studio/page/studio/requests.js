@@ -11,11 +11,13 @@ const StudioRequests = (() => {
   let onQuiet = () => {};
   // What each request does, in the words the sign of work shows.
   const kLabels = {
-    open: 'Analysing the map', take: 'Opening', create: 'Making the map', files: 'Writing the files', tile: 'Drawing the map',
+    open: 'Reading and analysing the map', take: 'Opening', create: 'Making the map', files: 'Writing the files', tile: 'Drawing the map',
     records: 'Reading waypoints', hover: 'Reading the cell', minimap: 'Drawing the minimap', path: 'Finding the path',
     findPath: 'Finding a path', shortest: 'Measuring the shortest path', setCells: 'Analysing the edit', paint: 'Analysing the stroke',
     fill: 'Filling', undo: 'Undoing', redo: 'Redoing', survey: 'Surveying the map', look: 'Finding the ground',
     splitFixes: 'Finding what mends the split', applyFix: 'Mending the split',
+    fieldGoal: 'Setting the goal', fieldView: 'Measuring the distances to the goal', fieldDistance: 'Measuring a distance',
+    exportMap: 'Writing the Moving AI map', exportPng: 'Writing the picture',
   };
 
   // The worker is the logic and the worker's own scripts, which the page holds as text. Quiet is

@@ -29,8 +29,15 @@ const WorkerMap = (() => {
     return cellsPerSide / 64;
   }
 
+  // What must let go of the map before it is closed (a field), told here.
+  const closing = [];
+  function whenClosing(release) {
+    closing.push(release);
+  }
+
   function replace(next, name) {
     const core = WorkerLibrary.core;
+    closing.forEach((release) => release());
     if (map !== 0) core._varnholt_close(map);
     map = next;
     mapName = name;
@@ -72,13 +79,18 @@ const WorkerMap = (() => {
   function open({bytes, name, extras, hold}) {
     const next = withBuffer(bytes.length, bytes, (pointer) => WorkerLibrary.core._varnholt_analyse_memory(pointer, bytes.length));
     if (next === 0) throw failure();
-    const opened = {...describe(next, name || mapName), notes: (extras || []).map((extra) => comparePair(next, name || mapName, extra))};
+    return adopt(next, name || mapName, (extras || []).map((extra) => comparePair(next, name || mapName, extra)), hold);
+  }
+
+  // A map made elsewhere (an import) becomes the one open, or is held as open() holds one.
+  function adopt(next, name, notes, hold) {
+    const opened = {...describe(next, name), notes};
     drop();
     if (hold) {
-      held = {handle: next, name: name || mapName};
+      held = {handle: next, name};
       return opened;
     }
-    return {...replace(next, opened.name), notes: opened.notes};
+    return {...replace(next, name), notes};
   }
 
   // The map held becomes the one open.
@@ -148,5 +160,5 @@ const WorkerMap = (() => {
     return {name};
   }
 
-  return {handle, side, segmentsPerSide, currentSerial, regionsAt, open, take, drop, create, files, rename};
+  return {handle, side, segmentsPerSide, currentSerial, regionsAt, whenClosing, open, adopt, take, drop, create, files, rename};
 })();

@@ -6,25 +6,26 @@
 
 (() => {
   // A map opened or made anew starts without a history of strokes, a ground looked at or a minimap.
-  const replacing = (make) => (argument) => {
-    const described = make(argument);
+  // An import may wait on the browser's decoding, so what follows waits for the map made.
+  const replacing = (make) => (argument) => Promise.resolve(make(argument)).then((described) => {
     if (!argument.hold) {
       WorkerEdits.forget();
       WorkerInspect.forget();
       WorkerMinimap.forget();
     }
     return described;
-  };
+  });
 
   const kOperations = {
-    open: replacing(WorkerMap.open), take: replacing(WorkerMap.take), drop: WorkerMap.drop, create: replacing(WorkerMap.create),
-    files: WorkerMap.files, rename: WorkerMap.rename,
+    open: replacing(WorkerImports.open), take: replacing(WorkerMap.take), drop: WorkerMap.drop, create: replacing(WorkerMap.create),
+    files: WorkerMap.files, rename: WorkerMap.rename, exportMap: WorkerExports.movingAi, exportPng: WorkerExports.png,
     tile: WorkerTiles.tile, records: WorkerTiles.records, hover: WorkerTiles.hover, minimap: WorkerMinimap.minimap,
     path: WorkerPaths.path, findPath: WorkerPaths.findPath, shortest: WorkerPaths.shortest,
     beginStroke: WorkerEdits.beginStroke, endStroke: WorkerEdits.endStroke, setCells: WorkerEdits.setCells,
     paint: WorkerEdits.paint, fill: WorkerFill.fill, undo: WorkerEdits.undo, redo: WorkerEdits.redo,
     survey: WorkerSurvey.survey, look: WorkerInspect.look, forgetLook: WorkerInspect.forget,
     splitFixes: WorkerFixes.fixes, applyFix: WorkerFixes.apply,
+    fieldGoal: WorkerField.setGoal, fieldView: WorkerField.view, fieldDistance: WorkerField.distance, forgetField: WorkerField.forget,
   };
   // The end of a stroke is one too: the ground looked at is found again as it ends.
   const kEdits = new Set(['setCells', 'paint', 'fill', 'applyFix', 'undo', 'redo', 'endStroke']);
@@ -50,7 +51,8 @@
       const handler = kOperations[operation];
       if (!handler) throw new Error(`Unknown request: ${operation}`);
       checkSerial(operation, argument);
-      const result = kEdits.has(operation) ? edited(handler(argument || {}), argument && argument.shown) : handler(argument || {});
+      return kEdits.has(operation) ? edited(handler(argument || {}), argument && argument.shown) : handler(argument || {});
+    }).then((result) => {
       const transfer = (result && result.transfer) || [];
       if (result && result.transfer) delete result.transfer;
       self.postMessage({id, ok: true, result}, transfer);
