@@ -1,7 +1,7 @@
 // PNG's chunks, read and written: whether a file holds whole chunks with their checksums (a
-// browser decodes a picture cut short as far as it goes, which would import a map half blocked
-// without a word), and the chunks of a picture written out. Pure, for the page, the worker and
-// the tests in Node alike.
+// picture cut short would otherwise import a map half blocked without a word), a picture decoded
+// to the very RGBA samples varnholt-import reads of it, and the chunks of a picture written out.
+// Pure, for the page, the worker and the tests in Node alike.
 'use strict';
 
 const VarnholtPng = (() => {
@@ -98,7 +98,124 @@ const VarnholtPng = (() => {
     return found;
   }
 
-  return {crc32, problem, zlibHeader, greyPicture, chunks};
+
+  // The picture's header: {width, height, depth, colour, interlace}, checked as libpng checks it.
+  function header(bytes) {
+    if (bytes.length < 33 || typeAt(bytes, 12) !== 'IHDR' || word(bytes, 8) !== 13) throw new Error('its IHDR chunk is missing or not 13 bytes long');
+    const [width, height, depth, colour, compression, filter, interlace] = [word(bytes, 16), word(bytes, 20), ...bytes.subarray(24, 29)];
+    const depths = {0: [1, 2, 4, 8, 16], 2: [8, 16], 3: [1, 2, 4, 8], 4: [8, 16], 6: [8, 16]}[colour];
+    if (!depths) throw new Error(`its colour type ${colour} is none PNG knows`);
+    if (!depths.includes(depth)) throw new Error(`a bit depth of ${depth} is none its colour type ${colour} takes`);
+    if (width === 0 || height === 0 || width > 0x7fffffff || height > 0x7fffffff) throw new Error(`its size of ${width} x ${height} pixels is none PNG takes`);
+    if (compression !== 0 || filter !== 0 || interlace > 1) throw new Error('its compression, filter or interlace method is unknown');
+    return {width, height, depth, colour, interlace};
+  }
+
+  const kChannels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4};
+  // Adam7's passes: the first column and row of each, and its steps across and down.
+  const kPasses = [[0, 0, 8, 8], [4, 0, 8, 8], [0, 4, 4, 8], [2, 0, 4, 4], [0, 2, 2, 4], [1, 0, 2, 2], [0, 1, 1, 2]];
+
+  // Undoes the filter of each of Height rows of RowBytes bytes, in place in Data from At, each row
+  // after its filter's byte; Step is the bytes a pixel takes (one at least). Returns the rows.
+  function unfiltered(data, at, height, rowBytes, step) {
+    const rows = new Uint8Array(height * rowBytes);
+    for (let y = 0; y < height; ++y, at += rowBytes + 1) {
+      const type = data[at];
+      if (type > 4) throw new Error(`row ${y} has filter type ${type}, which PNG does not know`);
+      const row = y * rowBytes;
+      for (let k = 0; k < rowBytes; ++k) {
+        const a = k >= step ? rows[row + k - step] : 0;
+        const b = y > 0 ? rows[row - rowBytes + k] : 0;
+        const c = k >= step && y > 0 ? rows[row - rowBytes + k - step] : 0;
+        let predicted = 0;
+        if (type === 1) predicted = a;
+        else if (type === 2) predicted = b;
+        else if (type === 3) predicted = (a + b) >> 1;
+        else if (type === 4) {
+          const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+          predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        }
+        rows[row + k] = (data[at + 1 + k] + predicted) & 255;
+      }
+    }
+    return rows;
+  }
+
+  // Bytes, a whole PNG file, as varnholt-import hands its pixels to the library: 8-bit RGBA, row by
+  // row; low grey depths scaled to 0-255, 16 bits by their high byte, grey as three equal samples,
+  // palette indices by their entries (black past the palette's end), tRNS as alpha (the colour key
+  // compared in full), opaque alpha otherwise, and no gamma. Inflate(zlib bytes) unpacks the IDAT
+  // data. Returns {width, height, rgba}.
+  async function decode(bytes, inflate) {
+    const {width, height, depth, colour, interlace} = header(bytes);
+    const channels = kChannels[colour];
+    let palette = null, transparency = null;
+    const idat = [];
+    for (const {type, data} of chunks(bytes)) {
+      if (type === 'PLTE' && colour === 3) {
+        if (data.length % 3 !== 0 || data.length === 0 || data.length > 768) throw new Error(`its palette of ${data.length} bytes is no whole number of colours from 1 to 256`);
+        palette = data;
+      } else if (type === 'tRNS' && !transparency) {
+        // As libpng, one of the wrong length for the colour type is passed over.
+        const fits = colour === 0 ? data.length === 2 : colour === 2 ? data.length === 6 : colour === 3 && palette && data.length > 0 && data.length <= palette.length / 3;
+        if (fits) transparency = data;
+      } else if (type === 'IDAT') {
+        idat.push(data);
+      } else if (idat.length > 0) {
+        break;  // the picture's data is the first run of IDAT chunks
+      }
+    }
+    if (colour === 3 && !palette) throw new Error('its palette (PLTE) is missing');
+    if (idat.length === 0) throw new Error('it holds no picture data (IDAT)');
+    const joined = new Uint8Array(idat.reduce((sum, data) => sum + data.length, 0));
+    idat.reduce((at, data) => (joined.set(data, at), at + data.length), 0);
+    const data = await inflate(joined);
+
+    const bits = channels * depth;
+    const step = Math.max(1, bits >> 3);
+    const rgba = new Uint8Array(width * height * 4);
+    const scale = [0, 255, 85, 0, 17][depth] || 1;
+    const mask = depth === 16 ? 0xffff : (1 << depth) - 1;
+    const key = transparency && colour !== 3 ? Array.from({length: transparency.length / 2}, (_, k) => ((transparency[2 * k] << 8) | transparency[2 * k + 1]) & mask) : null;
+    // Sample Index of a row, whole.
+    const sample = (row, at, index) => {
+      if (depth === 16) return (row[at + 2 * index] << 8) | row[at + 2 * index + 1];
+      if (depth === 8) return row[at + index];
+      const bit = index * depth;
+      return (row[at + (bit >> 3)] >> (8 - depth - (bit & 7))) & mask;
+    };
+    const eight = (value) => (depth === 16 ? value >> 8 : depth === 8 ? value : value * scale);
+    let at = 0;
+    for (const [x0, y0, dx, dy] of interlace ? kPasses : [[0, 0, 1, 1]]) {
+      const columns = Math.ceil(Math.max(0, width - x0) / dx), rows = Math.ceil(Math.max(0, height - y0) / dy);
+      if (columns === 0 || rows === 0) continue;
+      const rowBytes = Math.ceil(columns * bits / 8);
+      if (at + rows * (rowBytes + 1) > data.length) throw new Error('its picture data ends before its last row');
+      const pass = unfiltered(data, at, rows, rowBytes, step);
+      at += rows * (rowBytes + 1);
+      for (let y = 0; y < rows; ++y) {
+        for (let x = 0; x < columns; ++x) {
+          const out = 4 * ((y0 + y * dy) * width + x0 + x * dx);
+          const values = [];
+          for (let c = 0; c < channels; ++c) values.push(sample(pass, y * rowBytes, x * channels + c));
+          let pixel;
+          if (colour === 3) {
+            const i = values[0];
+            pixel = 3 * i < palette.length ? [...palette.subarray(3 * i, 3 * i + 3)] : [0, 0, 0];
+            pixel.push(transparency && i < transparency.length ? transparency[i] : 255);
+          } else {
+            const opaque = key && values.every((value, c) => value === key[c]) ? 0 : 255;
+            const v = values.map(eight);
+            pixel = [[v[0], v[0], v[0], opaque], null, [v[0], v[1], v[2], opaque], null, [v[0], v[0], v[0], v[1]], null, v][colour];
+          }
+          rgba.set(pixel, out);
+        }
+      }
+    }
+    return {width, height, rgba};
+  }
+
+  return {crc32, problem, zlibHeader, greyPicture, chunks, header, decode};
 })();
 
 if (typeof module === 'object') module.exports = VarnholtPng;

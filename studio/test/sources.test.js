@@ -144,3 +144,78 @@ test('Tiled\'s XML reads as its JSON: tilesets in the map and beside it, CSV, <t
   assert.equal(T.parseXml('<a x="1 &lt; 2" y=\'&#65;&#x42;\'><![CDATA[<raw>]]></a>', 'p').attributes.y, 'AB');
   assert.equal(T.parseXml('<a><![CDATA[<raw>]]></a>', 'p').text, '<raw>');
 });
+
+test('a PNG picture decodes to the RGBA samples varnholt-import reads: every colour type and bit depth, every filter, Adam7, tRNS', async () => {
+  const {writePng} = require('./pngs.js');
+  const unpack = async (data) => new Uint8Array(zlib.inflateSync(data));
+  // Samples that vary from pixel to pixel, channel to channel, below 2^Depth.
+  const value = (x, y, c, depth) => {
+    let h = Math.imul(x * 4099 + y * 257 + c * 17 + 1, 0x9e3779b1);
+    h = Math.imul(h ^ (h >>> 15), 0x85ebca6b);
+    return ((h ^ (h >>> 13)) >>> 0) % 2 ** depth;
+  };
+  const eight = (v, depth) => (depth === 16 ? v >> 8 : (v * 255) / (2 ** depth - 1));
+  const channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4};
+  const palette = Array.from({length: 3 * 200}, (_, k) => (k * 37 + 11) % 256);
+  const paletteAlpha = Array.from({length: 150}, (_, k) => (k * 59) % 256);
+  for (const [colour, depths] of [[0, [1, 2, 4, 8, 16]], [2, [8, 16]], [3, [1, 2, 4, 8]], [4, [8, 16]], [6, [8, 16]]]) {
+    for (const depth of depths) {
+      for (const interlace of [0, 1]) {
+        for (const [width, height] of [[13, 11], [3, 2], [1, 1], [40, 9]]) {
+          const samples = (x, y) => Array.from({length: channels[colour]}, (_, c) => value(x, y, c, depth) % (colour === 3 ? 200 : 2 ** depth));
+          // The first pixel's colour is the transparent one, where a colour key applies.
+          const key = samples(0, 0);
+          const transparency = colour === 3 ? paletteAlpha : colour === 0 || colour === 2 ? Buffer.from(key.flatMap((v) => [v >> 8, v & 255])) : null;
+          const options = {depth, colour, interlace, palette: colour === 3 ? palette : null, transparency};
+          const got = await P.decode(writePng(width, height, options, samples), unpack);
+          const what = `colour ${colour}, ${depth} bits, interlace ${interlace}, ${width} x ${height}`;
+          assert.equal(got.width, width, what);
+          assert.equal(got.height, height, what);
+          const expected = [];
+          for (let y = 0; y < height; ++y) {
+            for (let x = 0; x < width; ++x) {
+              const s = samples(x, y), e = s.map((v) => eight(v, depth));
+              const keyed = s.every((v, c) => v === key[c]) ? 0 : 255;
+              if (colour === 0) expected.push(e[0], e[0], e[0], keyed);
+              if (colour === 2) expected.push(e[0], e[1], e[2], keyed);
+              if (colour === 3) expected.push(...palette.slice(3 * s[0], 3 * s[0] + 3), s[0] < 150 ? paletteAlpha[s[0]] : 255);
+              if (colour === 4) expected.push(e[0], e[0], e[0], e[1]);
+              if (colour === 6) expected.push(...e);
+            }
+          }
+          assert.deepEqual(Array.from(got.rgba), expected, what);
+        }
+      }
+    }
+  }
+});
+
+test('a PNG picture\'s samples as libpng gives them: 16 bits by their high byte, the colour key in full, indices past the palette black', async () => {
+  const {writePng} = require('./pngs.js');
+  const unpack = async (data) => new Uint8Array(zlib.inflateSync(data));
+  const decoded = async (width, height, options, pixels) => Array.from((await P.decode(writePng(width, height, options, (x, y) => pixels[y * width + x]), unpack)).rgba);
+  // A 16-bit grey keyed at 0x8001: 0x8000 stays opaque, its high byte the same.
+  assert.deepEqual(await decoded(3, 1, {depth: 16, colour: 0, transparency: [0x80, 0x01]}, [[0x8000], [0x8001], [0xffff]]),
+    [0x80, 0x80, 0x80, 255, 0x80, 0x80, 0x80, 0, 255, 255, 255, 255]);
+  // 2-bit grey: 0, 85, 170, 255; the key 2 transparent.
+  assert.deepEqual(await decoded(4, 1, {depth: 2, colour: 0, transparency: [0, 2]}, [[0], [1], [2], [3]]),
+    [0, 0, 0, 255, 85, 85, 85, 255, 170, 170, 170, 0, 255, 255, 255, 255]);
+  // A palette of two, tRNS for the first alone; index 2 past its end is black.
+  assert.deepEqual(await decoded(3, 1, {depth: 4, colour: 3, palette: [10, 20, 30, 40, 50, 60], transparency: [128]}, [[0], [1], [2]]),
+    [10, 20, 30, 128, 40, 50, 60, 255, 0, 0, 0, 255]);
+  // A tRNS of the wrong length is passed over; 16-bit RGBA by high bytes.
+  assert.deepEqual(await decoded(1, 1, {depth: 8, colour: 2, transparency: [0, 1]}, [[0, 0, 1]]), [0, 0, 1, 255]);
+  assert.deepEqual(await decoded(1, 1, {depth: 16, colour: 6}, [[0x7fff, 0x8000, 0x0180, 0x80ff]]), [0x7f, 0x80, 0x01, 0x80]);
+
+  // Faults said in words.
+  const good = writePng(2, 2, {depth: 8, colour: 0}, () => [1]);
+  const damagedFilter = writePng(2, 2, {depth: 8, colour: 0}, () => [1]);
+  const header = Buffer.from(good.subarray(16, 29));
+  await assert.rejects(P.decode(good, async () => Uint8Array.from([0, 1, 1, 5, 1, 1])), {message: 'row 1 has filter type 5, which PNG does not know'});
+  await assert.rejects(P.decode(damagedFilter, async () => Uint8Array.from([0, 1, 1])), {message: 'its picture data ends before its last row'});
+  await assert.rejects(P.decode(writePng(2, 2, {depth: 8, colour: 3}, () => [1]), unpack), {message: 'its palette (PLTE) is missing'});
+  const badDepth = Buffer.from(good);
+  badDepth[24] = 3;
+  assert.throws(() => P.header(badDepth), {message: 'a bit depth of 3 is none its colour type 0 takes'});
+  assert.deepEqual(P.header(good), {width: 2, height: 2, depth: header[8], colour: 0, interlace: 0});
+});

@@ -26,24 +26,24 @@ const WorkerImports = (() => {
     return next;
   }
 
-  // The picture's pixels as decoded: 8 bits a sample, not colour managed, as the library's pixel
-  // rule reads them. The canvas stores them premultiplied, so a partly transparent pixel's colour
-  // may come back rounded (README tells it); opaque and fully transparent pixels are exact.
+  // The picture's pixels as varnholt-import reads them (png.js decodes them as libpng does there),
+  // its size refused before any memory is taken for it if no map holds it.
   async function decoded(bytes, name) {
     const problem = VarnholtPng.problem(bytes);
     if (problem) throw new Error(`${name}: not a whole PNG image: ${problem}`);
-    let bitmap;
+    const fails = (error) => new Error(`${name}: the PNG image could not be decoded: ${error.message}`);
+    let size;
     try {
-      bitmap = await createImageBitmap(new Blob([bytes], {type: 'image/png'}), {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
+      size = VarnholtPng.header(bytes);
     } catch (error) {
-      throw new Error(`${name}: the PNG image could not be decoded (${error.message})`);
+      throw fails(error);
     }
-    const {width, height} = bitmap;
-    const canvas = new OffscreenCanvas(width, height);
-    const context = canvas.getContext('2d', {willReadFrequently: true});
-    context.drawImage(bitmap, 0, 0);
-    bitmap.close();
-    return {width, height, rgba: context.getImageData(0, 0, width, height).data};
+    if (WorkerLibrary.core._varnholt_import_side(BigInt(size.height), BigInt(size.width)) < 0) throw named(name, failure());
+    try {
+      return await VarnholtPng.decode(bytes, (data) => inflate(data, 'deflate', 'its IDAT chunks'));
+    } catch (error) {
+      throw fails(error);
+    }
   }
 
   async function picture(bytes, name) {
