@@ -60,8 +60,7 @@ function rgbaPng(width, height, pixel) {
 }
 
 // Opaque pixels of every kind about the threshold (a grey of 127 is dark, 128 light, and colours
-// whose luma falls either side), and white or black at every alpha about one half: these the
-// canvas gives back exactly, whatever it premultiplies.
+// whose luma falls either side), and white or black at every alpha about one half.
 function testPicture() {
   const opaque = [[127, 127, 127], [128, 128, 128], [255, 0, 0], [0, 255, 0], [0, 0, 255], [255, 0, 255], [0, 255, 255], [200, 90, 40], [30, 140, 250], [0, 0, 0], [255, 255, 255]];
   return rgbaPng(97, 70, (k) => {
@@ -192,6 +191,46 @@ test('a Moving AI map, a PNG picture and Tiled maps in JSON and XML dropped on t
   assert.deepEqual(asked, Array(sources.length - 1).fill('The map has unsaved edits. Open another and lose them?'));
   // The caves' picture, dropped above, is the map it was exported from.
   assert.ok(imported(exported).equals(fs.readFileSync(caves)));
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+// Pictures whose pixels lie about the threshold in every form PNG stores them: partly transparent
+// (alpha 127, 128, 129), greys and colours a step either side of one half, in 16 bits, from a
+// palette with tRNS, keyed by a colour, interlaced. A canvas would round the colours of the partly
+// transparent; the studio must read each sample as varnholt-import does.
+function thresholdPictures() {
+  const {writePng} = require('./pngs.js');
+  const alphas = [127, 128, 129, 254, 255, 1];
+  const colours = [[127, 127, 127], [128, 128, 128], [126, 130, 127], [0, 178, 0], [1, 178, 0], [0, 178, 3], [255, 0, 0], [60, 150, 200]];
+  const pick = (x, y, list) => list[(x * 5 + y * 3 + ((x * y) >> 2)) % list.length];
+  const palette = colours.flat();
+  return [
+    ['halves.png', writePng(61, 37, {depth: 8, colour: 6}, (x, y) => [...pick(x, y, colours), pick(y, x, alphas)])],
+    ['halves16.png', writePng(45, 50, {depth: 16, colour: 6, interlace: 1}, (x, y) => [...pick(x, y, colours).map((v) => v * 256 + pick(y, x, [0, 255, 128])), pick(y, x, alphas) * 256 + pick(x, y, [0, 255])])],
+    ['greys16.png', writePng(33, 21, {depth: 16, colour: 0, interlace: 1, transparency: [0x80, 0x01]}, (x, y) => [pick(x, y, [0x7fff, 0x8000, 0x8001, 0x80ff, 0xffff])])],
+    ['greyalpha.png', writePng(30, 29, {depth: 8, colour: 4, interlace: 1}, (x, y) => [pick(x, y, [126, 127, 128, 129]), pick(y, x, alphas)])],
+    ['palette.png', writePng(40, 40, {depth: 8, colour: 3, palette, transparency: [127, 128, 129, 0, 200]}, (x, y) => [pick(x, y, [0, 1, 2, 3, 4, 5, 6, 7, 9])])],
+    ['palette4.png', writePng(19, 23, {depth: 4, colour: 3, interlace: 1, palette, transparency: [255, 129, 127]}, (x, y) => [pick(x, y, [0, 1, 2, 3, 7])])],
+    ['grey2.png', writePng(27, 14, {depth: 2, colour: 0, interlace: 1, transparency: [0, 2]}, (x, y) => [pick(x, y, [0, 1, 2, 3])])],
+    ['rgb16.png', writePng(25, 25, {depth: 16, colour: 2, transparency: [0x80, 0x00, 0x80, 0x00, 0x80, 0x01]}, (x, y) => pick(x, y, [[0x8000, 0x8000, 0x8001], [0x8000, 0x8000, 0x8000], [0x7fff, 0x7fff, 0x7fff]]))],
+    // A key beyond the depth's samples, and a tRNS longer than the palette.
+    ['keywide.png', writePng(9, 9, {depth: 8, colour: 0, transparency: [0x01, 0x80]}, (x, y) => [pick(x, y, [0x80, 0x7f, 0xff])])],
+    ['longtrns.png', writePng(9, 9, {depth: 8, colour: 3, palette: [255, 255, 255, 0, 0, 0], transparency: [0, 0, 0]}, (x, y) => [pick(x, y, [0, 1])])],
+  ];
+}
+
+test('pictures of partly transparent pixels about the threshold, 16-bit, palettes with tRNS, keyed and interlaced open as varnholt-import makes them', async () => {
+  const folder = fs.mkdtempSync(path.join(scratch, 'threshold-'));
+  const {page, errors} = await openStudio();
+  page.on('dialog', (dialog) => dialog.accept());
+  for (const [name, bytes] of thresholdPictures()) {
+    fs.writeFileSync(path.join(folder, name), bytes);
+    const expected = imported(path.join(folder, name));
+    await drop(page, [[name, bytes]]);
+    assert.equal(await page.isHidden('#error'), true, `${name}: ${await page.textContent('#error')}`);
+    assert.ok((await level0Of(page)).equals(expected), `${name}: the level-0 bytes differ from varnholt-import's`);
+  }
   assert.deepEqual(errors, []);
   await page.close();
 });
