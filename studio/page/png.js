@@ -98,7 +98,6 @@ const VarnholtPng = (() => {
     return found;
   }
 
-
   // The picture's header: {width, height, depth, colour, interlace}, checked as libpng checks it.
   function header(bytes) {
     if (bytes.length < 33 || typeAt(bytes, 12) !== 'IHDR' || word(bytes, 8) !== 13) throw new Error('its IHDR chunk is missing or not 13 bytes long');
@@ -115,8 +114,8 @@ const VarnholtPng = (() => {
   // Adam7's passes: the first column and row of each, and its steps across and down.
   const kPasses = [[0, 0, 8, 8], [4, 0, 8, 8], [0, 4, 4, 8], [2, 0, 4, 4], [0, 2, 2, 4], [1, 0, 2, 2], [0, 1, 1, 2]];
 
-  // Undoes the filter of each of Height rows of RowBytes bytes, in place in Data from At, each row
-  // after its filter's byte; Step is the bytes a pixel takes (one at least). Returns the rows.
+  // The Height rows of RowBytes bytes that follow At in Data, each after its filter's byte, with
+  // their filters undone; Step is the bytes a pixel takes (one at least).
   function unfiltered(data, at, height, rowBytes, step) {
     const rows = new Uint8Array(height * rowBytes);
     for (let y = 0; y < height; ++y, at += rowBytes + 1) {
@@ -143,8 +142,8 @@ const VarnholtPng = (() => {
 
   // Bytes, a whole PNG file, as varnholt-import hands its pixels to the library: 8-bit RGBA, row by
   // row; low grey depths scaled to 0-255, 16 bits by their high byte, grey as three equal samples,
-  // palette indices by their entries (black past the palette's end), tRNS as alpha (the colour key
-  // compared in full), opaque alpha otherwise, and no gamma. Inflate(zlib bytes) unpacks the IDAT
+  // palette indices by their entries (black past the palette's end), tRNS as alpha (a colour key
+  // compared with the samples before any scaling, by as many low bits as they have), opaque alpha otherwise, and no gamma. Inflate(zlib bytes) unpacks the IDAT
   // data. Returns {width, height, rgba}.
   async function decode(bytes, inflate) {
     const {width, height, depth, colour, interlace} = header(bytes);
@@ -177,7 +176,7 @@ const VarnholtPng = (() => {
     const scale = [0, 255, 85, 0, 17][depth] || 1;
     const mask = depth === 16 ? 0xffff : (1 << depth) - 1;
     const key = transparency && colour !== 3 ? Array.from({length: transparency.length / 2}, (_, k) => ((transparency[2 * k] << 8) | transparency[2 * k + 1]) & mask) : null;
-    // Sample Index of a row, whole.
+    // The sample Index of the row at At in Row, as stored.
     const sample = (row, at, index) => {
       if (depth === 16) return (row[at + 2 * index] << 8) | row[at + 2 * index + 1];
       if (depth === 8) return row[at + index];
@@ -194,21 +193,21 @@ const VarnholtPng = (() => {
       const pass = unfiltered(data, at, rows, rowBytes, step);
       at += rows * (rowBytes + 1);
       for (let y = 0; y < rows; ++y) {
+        const row = y * rowBytes;
         for (let x = 0; x < columns; ++x) {
-          const out = 4 * ((y0 + y * dy) * width + x0 + x * dx);
-          const values = [];
-          for (let c = 0; c < channels; ++c) values.push(sample(pass, y * rowBytes, x * channels + c));
-          let pixel;
+          const out = 4 * ((y0 + y * dy) * width + x0 + x * dx), first = x * channels;
+          const v = sample(pass, row, first);
           if (colour === 3) {
-            const i = values[0];
-            pixel = 3 * i < palette.length ? [...palette.subarray(3 * i, 3 * i + 3)] : [0, 0, 0];
-            pixel.push(transparency && i < transparency.length ? transparency[i] : 255);
+            if (3 * v < palette.length) [rgba[out], rgba[out + 1], rgba[out + 2]] = [palette[3 * v], palette[3 * v + 1], palette[3 * v + 2]];
+            rgba[out + 3] = transparency && v < transparency.length ? transparency[v] : 255;
+          } else if (colour === 2 || colour === 6) {
+            const green = sample(pass, row, first + 1), blue = sample(pass, row, first + 2);
+            [rgba[out], rgba[out + 1], rgba[out + 2]] = [eight(v), eight(green), eight(blue)];
+            rgba[out + 3] = colour === 6 ? eight(sample(pass, row, first + 3)) : key && v === key[0] && green === key[1] && blue === key[2] ? 0 : 255;
           } else {
-            const opaque = key && values.every((value, c) => value === key[c]) ? 0 : 255;
-            const v = values.map(eight);
-            pixel = [[v[0], v[0], v[0], opaque], null, [v[0], v[1], v[2], opaque], null, [v[0], v[0], v[0], v[1]], null, v][colour];
+            rgba[out] = rgba[out + 1] = rgba[out + 2] = eight(v);
+            rgba[out + 3] = colour === 4 ? eight(sample(pass, row, first + 1)) : key && v === key[0] ? 0 : 255;
           }
-          rgba.set(pixel, out);
         }
       }
     }
