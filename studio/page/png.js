@@ -143,8 +143,8 @@ const VarnholtPng = (() => {
   // Bytes, a whole PNG file, as varnholt-import hands its pixels to the library: 8-bit RGBA, row by
   // row; low grey depths scaled to 0-255, 16 bits by their high byte, grey as three equal samples,
   // palette indices by their entries (black past the palette's end), tRNS as alpha (a colour key
-  // compared with the samples before any scaling, by as many low bits as they have), opaque alpha otherwise, and no gamma. Inflate(zlib bytes) unpacks the IDAT
-  // data. Returns {width, height, rgba}.
+  // compared with the samples as stored, by as many low bits as they have), opaque alpha otherwise,
+  // and no gamma. Inflate(zlib bytes) unpacks the IDAT data. Returns {width, height, rgba}.
   async function decode(bytes, inflate) {
     const {width, height, depth, colour, interlace} = header(bytes);
     const channels = kChannels[colour];
