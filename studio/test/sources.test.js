@@ -1,7 +1,7 @@
 // What tells a file opened and reads a Tiled JSON map (sources.js), and PNG's chunks (png.js),
 // under Node: the kinds told by first bytes and names, a Tiled map's tilesets, layers, groups and
-// chunks with their failures named as varnholt-import names them, and pictures cut short or
-// damaged found so before any decoding.
+// chunks with their failures named as varnholt-import names them, pictures cut short or damaged
+// found so before any decoding, and pictures decoded to the samples varnholt-import reads.
 'use strict';
 
 const test = require('node:test');
