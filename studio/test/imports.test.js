@@ -12,6 +12,7 @@ const zlib = require('node:zlib');
 const {execFileSync} = require('node:child_process');
 const {env, scratch, openStudio, idle, openThroughInput, generated, level0Of} = require('./chromium.js');
 const P = require('../page/png.js');
+const {writePng} = require('./pngs.js');
 
 // varnholt-import's level-0 map of Source, its tilesets beside it.
 function imported(source) {
@@ -37,34 +38,11 @@ async function drop(page, files) {
   await idle(page);
 }
 
-// An 8-bit RGBA PNG of Width x Height whose pixel k is Pixel(k), written here as the sources are.
-function rgbaPng(width, height, pixel) {
-  const rows = Buffer.alloc(height * (1 + 4 * width));
-  for (let y = 0; y < height; ++y) {
-    for (let x = 0; x < width; ++x) rows.set(pixel(y * width + x), y * (1 + 4 * width) + 1 + 4 * x);
-  }
-  const chunk = (type, data) => {
-    const out = Buffer.alloc(12 + data.length);
-    out.writeUInt32BE(data.length, 0);
-    out.write(type, 4, 'latin1');
-    out.set(data, 8);
-    out.writeUInt32BE(P.crc32(out, 4, 8 + data.length), 8 + data.length);
-    return out;
-  };
-  const header = Buffer.alloc(13);
-  header.writeUInt32BE(width, 0);
-  header.writeUInt32BE(height, 4);
-  header[8] = 8;  // 8 bits a sample
-  header[9] = 6;  // RGBA
-  return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk('IHDR', header), chunk('IDAT', zlib.deflateSync(rows)), chunk('IEND', Buffer.alloc(0))]);
-}
-
 // Opaque pixels of every kind about the threshold (a grey of 127 is dark, 128 light, and colours
 // whose luma falls either side), and white or black at every alpha about one half.
 function testPicture() {
   const opaque = [[127, 127, 127], [128, 128, 128], [255, 0, 0], [0, 255, 0], [0, 0, 255], [255, 0, 255], [0, 255, 255], [200, 90, 40], [30, 140, 250], [0, 0, 0], [255, 255, 255]];
-  return rgbaPng(97, 70, (k) => {
-    const x = k % 97, y = Math.floor(k / 97);
+  return writePng(97, 70, {}, (x, y) => {
     if ((x * 7 + y * 3) % 5 === 0) return [255 * (y & 1), 255 * (y & 1), 255 * (y & 1), [0, 1, 127, 128, 129, 254][x % 6]];
     return [...opaque[(x * 31 + y * 17) % opaque.length], 255];
   });
@@ -200,7 +178,6 @@ test('a Moving AI map, a PNG picture and Tiled maps in JSON and XML dropped on t
 // palette with tRNS, keyed by a colour, interlaced. A canvas would round the colours of the partly
 // transparent; the studio must read each sample as varnholt-import does.
 function thresholdPictures() {
-  const {writePng} = require('./pngs.js');
   const alphas = [127, 128, 129, 254, 255, 1];
   const colours = [[127, 127, 127], [128, 128, 128], [126, 130, 127], [0, 178, 0], [1, 178, 0], [0, 178, 3], [255, 0, 0], [60, 150, 200]];
   const pick = (x, y, list) => list[(x * 5 + y * 3 + ((x * y) >> 2)) % list.length];
