@@ -139,6 +139,32 @@ int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t
   return Masks.Count + Components->Count();
 }
 
+TSegmentRows RegionCells(const TRegionMap& Map, std::size_t K,
+                         std::span<const std::uint8_t> Wanted) {
+  const std::shared_ptr<const TCachedAreas> Areas = AreasOf(Map, K);
+  const TAreaMasks& Masks = Areas->Masks;
+  const auto Kept = static_cast<std::size_t>(Masks.Count);
+  TSegmentRows Cells{};
+  for (std::size_t A = 0; A < Kept; ++A) {
+    if (Wanted[A] == 0) continue;
+    for (std::size_t R = 0; R < kSegmentSide; ++R) Cells[R] |= Masks.Rows[A][R];
+  }
+  if (std::none_of(Wanted.begin() + static_cast<std::ptrdiff_t>(Kept), Wanted.end(),
+                   [](std::uint8_t Is) { return Is != 0; })) {
+    return Cells;
+  }
+  const auto Erased = std::make_unique<TComponents>();
+  Erased->Label(ErasedCells(Map.Cells().Rows(K), Masks));
+  for (int R = 0; R < kSegmentSide; ++R) {
+    Erased->ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
+      if (Wanted[Kept + static_cast<std::size_t>(Component)] != 0) {
+        Cells[static_cast<std::size_t>(R)] |= Run;
+      }
+    });
+  }
+  return Cells;
+}
+
 std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const TSegmentCell At = Map.Cells().Locate(Cell);
   const std::shared_ptr<const TCachedAreas> Areas = AreasOf(Map, At.Segment);

@@ -99,5 +99,8 @@ std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell);
 // The region of every cell of segment K, cell (r, c) at r * 64 + c, kNoRegion where blocked;
 // returns the count of its regions.
 int SegmentRegions(const TRegionMap& Map, std::size_t K, std::span<std::uint16_t, 4096> Regions);
+// The cells of segment K's regions R with Wanted[R] set, one entry per region of the segment.
+TSegmentRows RegionCells(const TRegionMap& Map, std::size_t K,
+                         std::span<const std::uint8_t> Wanted);
 
 }  // namespace varnholt

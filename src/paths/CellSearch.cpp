@@ -81,7 +81,7 @@ struct TCellSearch::TMarks {
   TSegmentRows Parity{};
 };
 
-TCellSearch::TCellSearch(const TCellStore& Store, const TKeyTable* Admitted)
+TCellSearch::TCellSearch(const TCellStore& Store, const TCorridor* Admitted)
     : Cells(Store), Corridor(Admitted) {}
 
 TCellSearch::~TCellSearch() = default;
@@ -108,6 +108,9 @@ std::uint32_t TCellSearch::SlotOf(std::uint64_t Segment) {
   Slot.Origin = Cells.CellOf(Segment, 0);
   const TSegmentRows Blocked = Cells.Rows(Segment);
   for (std::size_t R = 0; R < Blocked.size(); ++R) Slot.Open[R] = ~Blocked[R];
+  if (const TSegmentRows* Admitted = Corridor == nullptr ? nullptr : Corridor->CellsOf(Segment)) {
+    for (std::size_t R = 0; R < Blocked.size(); ++R) Slot.Open[R] &= (*Admitted)[R];
+  }
   const std::int64_t GoalColumn = std::int64_t{Goal.Column} - Slot.Origin.Column;
   Slot.RightTowards = ColumnsBelow(GoalColumn);
   Slot.LeftTowards = ColumnsAbove(GoalColumn);
@@ -126,8 +129,7 @@ std::uint32_t TCellSearch::Neighbour(std::uint32_t Slot, int Direction) {
   const auto Side = static_cast<TDirection>(Direction);
   const bool Inside = HasSegmentBeside(K, N, Side);
   const std::size_t Next = Inside ? SegmentBeside(K, N, Side) : 0;
-  const bool Admitted =
-      Inside && (Corridor == nullptr || Corridor->Find(Next) != TKeyTable::kMissing);
+  const bool Admitted = Inside && (Corridor == nullptr || Corridor->Admits(Next));
   const std::uint32_t Found = Admitted ? SlotOf(Next) : kNone;
   Slots[Slot].Neighbours[static_cast<std::size_t>(Direction)] = Found;
   return Found;

@@ -16,16 +16,17 @@
 
 #include "analysis/KeyTable.h"
 #include "map/Regions.h"
+#include "paths/Corridor.h"
 
 namespace varnholt {
 
 class TCellSearch {
  public:
-  // Admitted: the segments the search may enter, nullptr for all of them.
-  TCellSearch(const TCellStore& Store, const TKeyTable* Admitted);
+  // Admitted: the cells the search may enter, nullptr for all of them.
+  TCellSearch(const TCellStore& Store, const TCorridor* Admitted);
   ~TCellSearch();
   // The number of steps of a shortest path from Start to Goal, both open, through the admitted
-  // segments (Start's and Goal's among them); -1 when there is none. Path, where given, gets its
+  // cells (Start and Goal among them); -1 when there is none. Path, where given, gets its
   // cells, from Start to Goal. The same query gives the same path every time.
   std::int64_t Run(TCell Start, TCell Goal, std::vector<TCell>* Path);
 
@@ -54,7 +55,7 @@ class TCellSearch {
   void Release(std::uint32_t& Plane);
 
   const TCellStore& Cells;
-  const TKeyTable* Corridor;
+  const TCorridor* Corridor;
   TCell Goal;
   std::uint32_t Bucket = 0;  // the f being closed
   std::uint32_t FirstBucket = 0;

@@ -9,6 +9,7 @@
 
 #include "analysis/KeyTable.h"
 #include "paths/CellSearch.h"
+#include "paths/Corridor.h"
 #include "paths/Nearest.h"
 
 namespace varnholt {
@@ -23,20 +24,6 @@ void CheckCell(const TCellStore& Cells, TCell Cell) {
 }
 
 // ---- Searching the regions ----
-
-// A region of the map: its segment and its number there.
-using TNode = std::uint64_t;
-constexpr int kRegionBits = 12;  // a segment has at most 2048 regions
-
-TNode NodeOf(std::uint64_t Segment, unsigned Region) {
-  return Segment << kRegionBits | Region;
-}
-std::uint64_t SegmentOf(TNode Node) {
-  return Node >> kRegionBits;
-}
-unsigned RegionNumber(TNode Node) {
-  return static_cast<unsigned>(Node & ((1u << kRegionBits) - 1));
-}
 
 TNode NodeAt(const TRegionMap& Map, TCell Cell) {
   return NodeOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell));
@@ -241,28 +228,6 @@ std::vector<TNode> RegionPath(const TRegionMap& Map, const TEnds& Ends) {
   return Path;
 }
 
-// The segments the cells are searched in: those of the regions found and those up to two
-// segments away, so that the path can cut corners the crossings do not, and go round obstacles on
-// whichever side is shorter. One segment around leaves paths on rooms, cities and noise several
-// percent long; three cost more than they save.
-constexpr std::int64_t kReach = 2;
-
-TKeyTable CorridorOf(const TCellStore& Cells, const std::vector<TNode>& Regions) {
-  const auto N = static_cast<std::int64_t>(Cells.SegmentsPerSide());
-  TKeyTable Corridor;
-  for (const TNode Node : Regions) {
-    const auto K = static_cast<std::int64_t>(SegmentOf(Node));
-    for (std::int64_t I = std::max<std::int64_t>(K / N - kReach, 0);
-         I <= std::min(K / N + kReach, N - 1); ++I) {
-      for (std::int64_t J = std::max<std::int64_t>(K % N - kReach, 0);
-           J <= std::min(K % N + kReach, N - 1); ++J) {
-        Corridor.Add(static_cast<std::uint64_t>(I * N + J));
-      }
-    }
-  }
-  return Corridor;
-}
-
 }  // namespace
 
 bool AreConnected(const TRegionMap& Map, TCell Start, TCell Goal) {
@@ -277,8 +242,8 @@ std::vector<TCell> FindPath(const TRegionMap& Map, TCell Start, TCell Goal) {
   const TNode StartNode = NodeAt(Map, Start);
   const TNode GoalNode = NodeAt(Map, Goal);
   if (ComponentOf(Map, StartNode) != ComponentOf(Map, GoalNode)) return {};
-  const TKeyTable Corridor = CorridorOf(
-      Map.Cells(), RegionPath(Map, {StartNode, GoalNode, HalfCellsOf(Start), HalfCellsOf(Goal)}));
+  const TCorridor Corridor = CorridorOf(
+      Map, RegionPath(Map, {StartNode, GoalNode, HalfCellsOf(Start), HalfCellsOf(Goal)}));
   std::vector<TCell> Path;
   TCellSearch(Map.Cells(), &Corridor).Run(Start, Goal, &Path);
   return Path;
