@@ -392,11 +392,8 @@ bool TCellSearch::CloseFew() {
         NextColumn = (NextColumn + kSegmentSide) % kSegmentSide;
       }
       if ((Slots[In].Open[static_cast<std::size_t>(NextRow)] >> NextColumn & 1) == 0) continue;
-      if (Towards[Direction]) {
-        Stack.push_back({In, NextRow * kSegmentSide + NextColumn});
-      } else {
-        Seed(In, NextRow, kFirst << NextColumn, true);
-      }
+      (Towards[Direction] ? Stack : LaterStack)
+          .push_back({In, NextRow * kSegmentSide + NextColumn});
     }
   }
   return false;
@@ -422,7 +419,7 @@ std::int64_t TCellSearch::Run(TCell Start, TCell GoalAt, std::vector<TCell>* Pat
       const std::uint32_t SlotNumber = Now.back();
       Now.pop_back();
       Done = Close(SlotNumber);
-    } else if (Later.empty()) {
+    } else if (Later.empty() && LaterStack.empty()) {
       return -1;
     } else {
       NextBucket();
@@ -437,6 +434,15 @@ std::int64_t TCellSearch::Run(TCell Start, TCell GoalAt, std::vector<TCell>* Pat
 // otherwise.
 void TCellSearch::NextBucket() {
   Bucket += 2;
+  if (Later.empty() && LaterStack.size() <= kFewCells) {
+    // A search along a corridor away from the goal: a few cells a bucket, kept as cells.
+    Stack.swap(LaterStack);
+    return;
+  }
+  for (const TCellAt& At : LaterStack) {
+    Seed(At.Slot, At.Cell / kSegmentSide, kFirst << (At.Cell % kSegmentSide), true);
+  }
+  LaterStack.clear();
   Waiting.swap(Later);
   Later.clear();
   std::size_t Seeds = 0;

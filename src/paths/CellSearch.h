@@ -74,6 +74,7 @@ class TCellSearch {
     int Cell;
   };
   std::vector<TCellAt> Stack;
+  std::vector<TCellAt> LaterStack;  // cells of the next bucket reached from those, where few
   static constexpr std::size_t kFewCells = 8;
   static constexpr std::size_t kCellBudget = 16;
   std::uint32_t StartSlot = 0, GoalSlot = 0;
