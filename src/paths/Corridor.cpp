@@ -9,6 +9,9 @@ namespace {
 // more than they save.
 constexpr std::int64_t kReach = 2;
 
+// The cells of dead ends in a segment worth labelling it to leave them out.
+constexpr std::uint32_t kWorthShutting = 256;
+
 // The segments within kReach of the regions' segments, numbered in the order met.
 struct TBand {
   TKeyTable Index;
@@ -191,21 +194,23 @@ TCorridor CorridorOf(const TRegionMap& Map, std::span<const TNode> Regions) {
       Kept[Graph.Links[L].To] = 1;
     }
   }
-  // Regions the search cannot reach may be left in; a segment of them alone is left out.
+  // Regions the search cannot reach may be left in; a segment of them alone is left out. Small
+  // dead ends cost the search less than shutting them costs (labelling the segment): the pockets
+  // of noise stay in.
   std::vector<std::uint8_t> Shut;
   for (std::size_t S = 0; S < Band.Segments.size(); ++S) {
-    const auto From = static_cast<std::ptrdiff_t>(Graph.First[S]);
-    const auto To = static_cast<std::ptrdiff_t>(Graph.First[S + 1]);
-    Shut.assign(static_cast<std::size_t>(To - From), 0);
-    bool AnyKept = false, AnyShut = false;
-    for (std::ptrdiff_t Node = From; Node < To; ++Node) {
-      const auto At = static_cast<std::size_t>(Node);
-      AnyKept |= Kept[At] != 0;
-      Shut[static_cast<std::size_t>(Node - From)] = Kept[At] == 0 && Ways.Order[At] != 0;
-      AnyShut |= Shut[static_cast<std::size_t>(Node - From)] != 0;
+    const std::uint32_t From = Graph.First[S], To = Graph.First[S + 1];
+    const std::span<const std::uint16_t> Sizes = Map.Of(Band.Segments[S]).Sizes;
+    Shut.assign(To - From, 0);
+    bool AnyKept = false;
+    std::uint32_t ShutCells = 0;
+    for (std::uint32_t Node = From; Node < To; ++Node) {
+      AnyKept |= Kept[Node] != 0;
+      Shut[Node - From] = Kept[Node] == 0 && Ways.Order[Node] != 0;
+      if (Shut[Node - From] != 0) ShutCells += Sizes[Node - From];
     }
     if (!AnyKept) continue;
-    if (!AnyShut) {
+    if (ShutCells < kWorthShutting) {
       Corridor.Admit(Band.Segments[S], nullptr);
       continue;
     }
