@@ -145,31 +145,44 @@ class TEntries {
 
 // The numbers of what a search has reached, by estimate: since no estimate is below the start's
 // nor below the last taken, a list per estimate serves. Of equal estimates the last reached is
-// taken first, so that a search runs on along a way rather than widening all of it.
+// taken first, so that a search runs on along a way rather than widening all of it. The lists
+// are a ring over the estimates waiting, which lie within a step of the last taken: a maze's
+// long paths span hundreds of thousands of estimates, a list for each of which cost more than
+// the search.
 class TBucketQueue {
  public:
-  explicit TBucketQueue(std::uint64_t Least) : Base(Least) {}
+  explicit TBucketQueue(std::uint64_t Least) : Current(Least) {}
   void Push(std::uint64_t Estimate, std::uint32_t Number) {
     // An estimate below the last taken would be a flaw of the estimates; it is taken next.
-    const std::size_t Bucket = std::max<std::size_t>(Estimate - std::min(Estimate, Base), Current);
-    if (Bucket >= Buckets.size()) Buckets.resize(Bucket + 1);
-    Buckets[Bucket].push_back(Number);
+    Estimate = std::max(Estimate, Current);
+    while (Estimate - Current >= Ring.size()) Widen();
+    Ring[Estimate & (Ring.size() - 1)].push_back(Number);
+    ++Waiting;
   }
   bool Pop(std::uint32_t& Number) {
-    for (; Current < Buckets.size(); ++Current) {
-      std::vector<std::uint32_t>& Bucket = Buckets[Current];
+    if (Waiting == 0) return false;
+    for (;; ++Current) {
+      std::vector<std::uint32_t>& Bucket = Ring[Current & (Ring.size() - 1)];
       if (Bucket.empty()) continue;
       Number = Bucket.back();
       Bucket.pop_back();
+      --Waiting;
       return true;
     }
-    return false;
   }
 
  private:
-  std::uint64_t Base;
-  std::size_t Current = 0;
-  std::vector<std::vector<std::uint32_t>> Buckets;
+  void Widen() {
+    std::vector<std::vector<std::uint32_t>> Wider(2 * Ring.size());
+    for (std::uint64_t Estimate = Current; Estimate < Current + Ring.size(); ++Estimate) {
+      Wider[Estimate & (Wider.size() - 1)] = std::move(Ring[Estimate & (Ring.size() - 1)]);
+    }
+    Ring = std::move(Wider);
+  }
+
+  std::uint64_t Current;  // the last estimate taken, or the least
+  std::size_t Waiting = 0;
+  std::vector<std::vector<std::uint32_t>> Ring = std::vector<std::vector<std::uint32_t>>(256);
 };
 
 // A* over the crossings between regions, a step from one crossing to the next costing the
