@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "paths/PathSearch.h"
+
 namespace varnholt {
 namespace {
 
@@ -12,14 +14,6 @@ constexpr std::uint8_t kUnreached = 255;
 constexpr std::uint8_t kFar = 254;  // steps too many above the segment's least for a byte
 constexpr std::uint32_t kNoFront = UINT32_MAX;
 constexpr std::uint64_t kFirstColumn = 1, kLastColumn = std::uint64_t{1} << 63;
-
-// Whether the grid joins two open cells.
-bool Joined(const TRegionMap& Map, TCell A, TCell B) {
-  const auto Component = [&](TCell Cell) {
-    return Map.ComponentOf(Map.Cells().Locate(Cell).Segment, RegionOf(Map, Cell));
-  };
-  return Component(A) == Component(B);
-}
 
 }  // namespace
 
@@ -274,7 +268,8 @@ std::uint32_t TGoalField::FinalSteps(TCell Cell) const {
     if (Value != kNone && Value <= Final) return Value;
     if (Final == kAll) return kNone;
     // A cell the grid does not join to the goal would have the whole component searched.
-    if (!Checked && (!Regions.Cells().IsOpen(Goal) || !Joined(Regions, Goal, Cell))) return kNone;
+    if (!Checked && (!Regions.Cells().IsOpen(Goal) || !AreConnected(Regions, Goal, Cell)))
+      return kNone;
     Checked = true;
     const std::lock_guard<std::mutex> Lock(Working);
     SearchFor(At.Segment, At.Cell);
