@@ -2,7 +2,6 @@
 // picture, a Tiled map), or writes a level-0 map for other tools. Each output is put in place
 // whole by the library's varnholt_replace_file, once everything it holds has been worked out.
 #include <exception>
-#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "Importer.h"
 #include "TiledExport.h"
 #include "TiledMap.h"
+#include "Tool.h"
 
 namespace {
 
@@ -142,39 +142,23 @@ void Export(TExportFormat Format, const std::string& Input, const std::string& O
   ReplaceFile(Out, Bytes);
 }
 
-int Run(int ArgumentCount, char** Arguments) {
-  const std::vector<std::string> Words = console::CommandLineArguments(ArgumentCount, Arguments);
-  const std::string Program = console::FileNameOf(Words[0]);
-  try {
-    const TRequest Request = ReadRequest(Words);
-    if (Request.Help || Request.Files.size() != 2) {
-      PrintUsage(Program);
-      return Request.Help ? 0 : 1;
-    }
-    if (Request.Export) {
-      Export(*Request.Export, Request.Files[0], Request.Files[1]);
-    } else {
-      Import(Request.Files[0], Request.Files[1], Request.Pixels);
-    }
-    PrintLine("Done.");
-    return 0;
-  } catch (const Exception& Failure) {
-    PrintLine(Failure.what());
-  } catch (const std::bad_alloc&) {
-    PrintLine("Out of memory");
+int Run(const std::vector<std::string>& Words) {
+  const TRequest Request = ReadRequest(Words);
+  if (Request.Help || Request.Files.size() != 2) {
+    PrintUsage(console::FileNameOf(Words[0]));
+    return Request.Help ? 0 : 1;
   }
-  return 1;
+  if (Request.Export) {
+    Export(*Request.Export, Request.Files[0], Request.Files[1]);
+  } else {
+    Import(Request.Files[0], Request.Files[1], Request.Pixels);
+  }
+  PrintLine("Done.");
+  return 0;
 }
 
 }  // namespace
 
 int main(int ArgumentCount, char** Arguments) {
-  varnholt::console::PrepareProcess();
-  try {
-    return Run(ArgumentCount, Arguments);
-  } catch (const std::exception& Failure) {
-    // Standard output itself failed: the console cannot carry the report.
-    varnholt::console::WriteStandardError("varnholt-import: " + std::string(Failure.what()) + "\n");
-    return 1;
-  }
+  return console::RunTool("varnholt-import", ArgumentCount, Arguments, Run);
 }

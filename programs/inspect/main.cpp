@@ -1,11 +1,10 @@
-#include <exception>
-#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Console.h"
 #include "Inspector.h"
+#include "Tool.h"
 
 namespace {
 
@@ -50,36 +49,18 @@ TRequest ReadRequest(const std::vector<std::string>& Words) {
   return Request;
 }
 
-int Inspect(int ArgumentCount, char** Arguments) {
+int Inspect(const std::vector<std::string>& Words) {
   using namespace varnholt;
-  // The platform's own reading of the command line, as the converter takes it.
-  const std::vector<std::string> Words = console::CommandLineArguments(ArgumentCount, Arguments);
-  const std::string Program = console::FileNameOf(Words[0]);
-  try {
-    const TRequest Request = ReadRequest(Words);
-    if (Request.Help || Request.Maps.size() != 1) {
-      PrintUsage(Program);
-      return Request.Help ? 0 : 1;
-    }
-    return inspect::InspectMap(Request.Maps[0], PrintLine, Request.Query);
-  } catch (const Exception& Failure) {
-    PrintLine(Failure.what());
-  } catch (const std::bad_alloc&) {
-    PrintLine("Out of memory");
+  const TRequest Request = ReadRequest(Words);
+  if (Request.Help || Request.Maps.size() != 1) {
+    PrintUsage(console::FileNameOf(Words[0]));
+    return Request.Help ? 0 : 1;
   }
-  return 1;
+  return inspect::InspectMap(Request.Maps[0], PrintLine, Request.Query);
 }
 
 }  // namespace
 
 int main(int ArgumentCount, char** Arguments) {
-  varnholt::console::PrepareProcess();
-  try {
-    return Inspect(ArgumentCount, Arguments);
-  } catch (const std::exception& Failure) {
-    // Standard output itself failed: the console cannot carry the report.
-    varnholt::console::WriteStandardError("varnholt-inspect: " + std::string(Failure.what()) +
-                                          "\n");
-    return 1;
-  }
+  return varnholt::console::RunTool("varnholt-inspect", ArgumentCount, Arguments, Inspect);
 }
