@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <varnholt/varnholt.h>
 
+#include <array>
+
 #include "MapGenerator.h"
 #include "TestModel.h"
 #include "TestSupport.h"
@@ -286,6 +288,31 @@ TEST(RegionEditTest, AreasKeptBeforeAnEditFollowIt) {
       Apply(RandomEdit(Map.Cells().CellsPerSide(), Random), Map, Model);
     }
     ExpectAreasOfModel(Map, Model);
+  }
+}
+
+// The cells of chosen regions of a segment, against the regions a labelling of the whole
+// segment gives, before and after edits (the kept areas they start from are cached).
+TEST(RegionEditTest, RegionCellsAreTheLabelledRegions) {
+  for (TLevel0Map Model : {NoiseMap(2, 45, 61), MazeMap(2, 62, 4), RoomMap(2, 63)}) {
+    TRegionMap Map = RegionsOf(EncodeLevel0Map(Model));
+    TRandom Random(19);
+    for (int Step = 0; Step < 3; ++Step) {
+      for (std::size_t K = 0; K < Map.Table().Segments(); ++K) {
+        std::array<std::uint16_t, 4096> Labels;
+        const int Count = SegmentRegions(Map, K, Labels);
+        std::vector<std::uint8_t> Wanted(static_cast<std::size_t>(Count));
+        for (std::uint8_t& Is : Wanted) Is = Random.Next() % 2 == 0;
+        TSegmentRows Expected{};
+        for (std::size_t Cell = 0; Cell < Labels.size(); ++Cell) {
+          if (Labels[Cell] != kNoRegion && Wanted[Labels[Cell]] != 0) {
+            Expected[Cell / 64] |= std::uint64_t{1} << (Cell % 64);
+          }
+        }
+        ASSERT_EQ(RegionCells(Map, K, Wanted), Expected) << "segment " << K;
+      }
+      Apply(RandomEdit(Map.Cells().CellsPerSide(), Random), Map, Model);
+    }
   }
 }
 

@@ -400,6 +400,27 @@ TEST(ImportRunTest, HostileSourcesFailInOneLineAndWriteNothing) {
   }
 }
 
+// Standard output that cannot be written: the failure goes to standard error after the tool's
+// name, and nothing is written.
+TEST(ImportRunTest, UnusableStandardOutputIsReportedOnStandardError) {
+  const struct {
+    const char* Name;
+    varnholt::test::TRunOptions Options;
+  } Cases[] = {{"full device", {.StandardOutput = "/dev/full"}},
+               {"closed", {.CloseStandardOutput = true}}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TScratchFolder Scratch;
+    WriteFile(Scratch.Path() / "a.map", BytesOf("type octile\nheight 1\nwidth 1\nmap\n.\n"));
+    const varnholt::test::TRunResult Run = varnholt::test::RunProgram(
+        ImporterPath(), Scratch.Path(), {"a.map", "B1Level0Map.raw"}, Case.Options);
+    EXPECT_EQ(Run.ExitCode, 1);
+    EXPECT_EQ(Run.Errors.rfind("varnholt-import: ", 0), 0u) << Run.Errors;
+    EXPECT_NE(Run.Errors.find("cannot write to standard output"), std::string::npos) << Run.Errors;
+    EXPECT_EQ(FilesIn(Scratch.Path()).size(), 1u);
+  }
+}
+
 TEST(ImportRunTest, MistakesOnTheCommandLineAreNamed) {
   TScratchFolder Scratch;
   WriteFile(Scratch.Path() / "a.map", BytesOf("type octile\nheight 1\nwidth 1\nmap\n.\n"));
