@@ -1,8 +1,11 @@
 // The corridor a query's cells are searched in: dead ends off the way are left out, and a region
-// that bends round keeps the regions beside it, through which the shortest path cuts.
+// that bends round keeps the regions beside it, through which the shortest path cuts; on the
+// generator's maps it holds a shortest path through the regions that path passes.
 #include "paths/Corridor.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "MapGenerator.h"
 #include "TestSupport.h"
@@ -52,6 +55,69 @@ TEST(CorridorTest, LeavesOutDeadEndsAndKeepsWhatABendingRegionCutsThrough) {
   ASSERT_FALSE(Path.empty());
   EXPECT_EQ(static_cast<std::int64_t>(Path.size()) - 1, Steps[IndexOf(Goal, 256)]);
   EXPECT_NE(std::find(Path.begin(), Path.end(), TCell{64, 160}), Path.end());
+}
+
+// A shortest path from Start to Goal by the grid's own steps from Start, walked back from Goal.
+std::vector<TCell> ShortestCells(const TRegionMap& Map, TCell Start, TCell Goal) {
+  const std::uint32_t Side = Map.Cells().CellsPerSide();
+  const std::vector<std::int64_t> Steps = GridSteps(Map.Cells(), Start);
+  std::vector<TCell> Cells{Goal};
+  while (Cells.back() != Start) {
+    const TCell At = Cells.back();
+    for (const TCell Next : {TCell{At.Row - 1, At.Column}, TCell{At.Row + 1, At.Column},
+                             TCell{At.Row, At.Column - 1}, TCell{At.Row, At.Column + 1}}) {
+      if (Map.Cells().IsInside(Next) &&
+          Steps[IndexOf(Next, Side)] == Steps[IndexOf(At, Side)] - 1) {
+        Cells.push_back(Next);
+        break;
+      }
+    }
+  }
+  std::reverse(Cells.begin(), Cells.end());
+  return Cells;
+}
+
+bool Holds(const TCorridor& Corridor, const TCellStore& Cells, TCell Cell) {
+  const TSegmentCell At = Cells.Locate(Cell);
+  if (!Corridor.Admits(At.Segment)) return false;
+  const TSegmentRows* Mask = Corridor.CellsOf(At.Segment);
+  return Mask == nullptr || ((*Mask)[static_cast<std::size_t>(At.Cell / 64)] >> (At.Cell % 64) & 1);
+}
+
+TEST(CorridorTest, HoldsAShortestPathThroughItsRegionsOnTheGeneratorsMaps) {
+  const struct {
+    const char* Name;
+    TLevel0Map Made;
+  } Kinds[] = {{"maze, corridors 4 wide", MazeMap(3, 16, 4)},
+               {"rooms", RoomMap(3, 17)},
+               {"caves", CaveMap(3, 18)}};
+  for (const auto& Kind : Kinds) {
+    SCOPED_TRACE(Kind.Name);
+    const TRegionMap Map = RegionsOf(EncodeLevel0Map(Kind.Made));
+    const auto Side = static_cast<std::int32_t>(Map.Cells().CellsPerSide());
+    TRandom Random(29);
+    for (int Pair = 0; Pair < 12;) {
+      const TCell Start{static_cast<std::int32_t>(Random.Next() % Side),
+                        static_cast<std::int32_t>(Random.Next() % Side)};
+      const TCell Goal{static_cast<std::int32_t>(Random.Next() % Side),
+                       static_cast<std::int32_t>(Random.Next() % Side)};
+      if (!Map.Cells().IsOpen(Start) || !Map.Cells().IsOpen(Goal) ||
+          !AreConnected(Map, Start, Goal)) {
+        continue;
+      }
+      ++Pair;
+      const std::vector<TCell> Path = ShortestCells(Map, Start, Goal);
+      std::vector<TNode> Regions;
+      for (const TCell Cell : Path) {
+        if (Regions.empty() || Regions.back() != NodeAt(Map, Cell)) {
+          Regions.push_back(NodeAt(Map, Cell));
+        }
+      }
+      const TCorridor Corridor = CorridorOf(Map, Regions);
+      for (const TCell Cell : Path)
+        ASSERT_TRUE(Holds(Corridor, Map.Cells(), Cell)) << CellText(Cell);
+    }
+  }
 }
 
 }  // namespace
