@@ -93,6 +93,14 @@ std::shared_ptr<const TCachedAreas> AreasOf(const TRegionMap& Map, std::size_t K
       Map.Cache().Keep(TSegmentCache::kAreas, K, std::move(Made)));
 }
 
+// Segment K's erased areas beside its kept areas Masks, numbered as the map's regions number them.
+std::unique_ptr<TComponents> ErasedAreasOf(const TRegionMap& Map, std::size_t K,
+                                           const TAreaMasks& Masks) {
+  auto Erased = std::make_unique<TComponents>();
+  Erased->Label(ErasedCells(Map.Cells().Rows(K), Masks));
+  return Erased;
+}
+
 }  // namespace
 
 int AreaOf(const TRegionMap& Map, TCell Cell) {
@@ -153,8 +161,7 @@ TSegmentRows RegionCells(const TRegionMap& Map, std::size_t K,
                    [](std::uint8_t Is) { return Is != 0; })) {
     return Cells;
   }
-  const auto Erased = std::make_unique<TComponents>();
-  Erased->Label(ErasedCells(Map.Cells().Rows(K), Masks));
+  const std::unique_ptr<TComponents> Erased = ErasedAreasOf(Map, K, Masks);
   for (int R = 0; R < kSegmentSide; ++R) {
     Erased->ForRunsOfRow(R, [&](int Component, std::uint64_t Run) {
       if (Wanted[Kept + static_cast<std::size_t>(Component)] != 0) {
@@ -171,8 +178,7 @@ std::uint16_t RegionOf(const TRegionMap& Map, TCell Cell) {
   const int Kept = KeptAreaIn(Areas->Masks, At.Cell);
   if (Kept >= 0) return static_cast<std::uint16_t>(Kept);
   // A cell of an erased area, which few queries start or end in: labelled as it comes.
-  const auto Erased = std::make_unique<TComponents>();
-  Erased->Label(ErasedCells(Map.Cells().Rows(At.Segment), Areas->Masks));
+  const std::unique_ptr<TComponents> Erased = ErasedAreasOf(Map, At.Segment, Areas->Masks);
   return static_cast<std::uint16_t>(Areas->Masks.Count + Erased->ComponentAt(At.Cell));
 }
 
